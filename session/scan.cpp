@@ -1,0 +1,143 @@
+#include "session/scan.h"
+
+#include "base/file.h"
+#include "base/path.h"
+#include "tabledef/frm_reader.h"
+#include "tabledef/view_definition.h"
+
+namespace tavrin {
+
+namespace {
+constexpr size_t kSignatureBytes = 10;
+constexpr size_t kExtensionLength = 4;  // ".frm", ".trg"
+
+std::string withoutExtension(const std::string& fileName) {
+  return fileName.substr(0, fileName.size() - kExtensionLength);
+}
+
+NodeId addDatabase(RecoverySession& session, NodeId dataFolderNode, const std::string& folder,
+                   int32_t databaseIndex) {
+  NodeId database = session.tree.insert(dataFolderNode, lastComponent(folder), TreeImage::Folder);
+  session.tree.setItemData(database, ItemData::Container);
+  NodeId tables = session.tree.insert(database, "Tables", TreeImage::Folder);
+  session.tree.setItemData(tables, ItemData::Container);
+  ScanDatabaseFolder(session, folder, databaseIndex, database, tables);
+  return database;
+}
+}  // namespace
+
+void ResetSession(RecoverySession& session) {
+  session.tables.clear();
+  session.databaseFolders.clear();
+  session.triggers.clear();
+  session.viewFiles.clear();
+  session.tree.clear();
+}
+
+void ListDatabaseFolders(RecoverySession& session) {
+  auto entries = listFolder(session.dataPath);
+  if (!entries) return;
+  for (const DirEntry& e : *entries) {
+    if (e.isDirectory) session.databaseFolders.push_back(joinPath(session.dataPath, e.name));
+  }
+}
+
+void ScanDatabaseFolder(RecoverySession& session, const std::string& folder, int32_t databaseIndex,
+                        NodeId databaseNode, NodeId tablesNode) {
+  auto entries = listFolder(collapseSeparators(folder));
+  if (!entries) return;
+  NodeId viewsNode = kNoNode;
+  NodeId triggersNode = kNoNode;
+  for (const DirEntry& e : *entries) {
+    if (session.stopRequested) return;
+    if (e.isDirectory) continue;
+    const std::string extension = lowerExtension(e.name);
+    if (extension == "frm") {
+      const std::string path = joinPath(folder, e.name);
+      auto file = ReadOnlyFile::open(path);
+      if (!file) continue;  // a file that cannot be read is not listed
+      const std::vector<uint8_t> head = file->readAt(0, kSignatureBytes);
+      if (hasTableDefinitionSignature(ByteView(head))) {
+        session.tables.push_back({databaseIndex, withoutExtension(e.name)});
+        NodeId table = session.tree.insert(tablesNode, withoutExtension(e.name), TreeImage::Folder);
+        session.tree.setItemData(table, int32_t(session.tables.size()));
+        NodeId keys = session.tree.insert(table, "Keys", TreeImage::Keys);
+        session.tree.setItemData(keys, ItemData::Keys);
+      } else if (hasViewSignature(ByteView(head).chars())) {
+        if (viewsNode == kNoNode) {
+          viewsNode = session.tree.insert(databaseNode, "Views", TreeImage::Views);
+          session.tree.setItemData(viewsNode, ItemData::ViewsGroup);
+        }
+        session.viewFiles.push_back(path);
+        NodeId view = session.tree.insert(viewsNode, withoutExtension(e.name), TreeImage::Folder);
+        session.tree.setItemData(view, int32_t(session.viewFiles.size()));
+      }
+    } else if (extension == "trg") {
+      if (triggersNode == kNoNode) {
+        triggersNode = session.tree.insert(databaseNode, "Trigger", TreeImage::Triggers);
+        session.tree.setItemData(triggersNode, ItemData::TriggersGroup);
+      }
+      session.triggers.push_back({e.name, folder});
+      NodeId trigger = session.tree.insert(triggersNode, withoutExtension(e.name), TreeImage::Folder);
+      session.tree.setItemData(trigger, int32_t(session.triggers.size()));
+    }
+  }
+}
+
+NodeId BuildObjectTree(RecoverySession& session, const std::string& dataPath) {
+  ResetSession(session);
+  session.dataPath = stripTrailingSeparators(dataPath);
+  NodeId root = session.tree.insert(kNoNode, "MYSQL database", TreeImage::Folder);
+  session.tree.setItemData(root, ItemData::Container);
+  NodeId dataFolder = session.tree.insert(root, session.dataPath, TreeImage::Folder);
+  session.tree.setItemData(dataFolder, ItemData::Container);
+
+  ListDatabaseFolders(session);
+  if (session.databaseFolders.empty()) {
+    // A folder without a separator in its path (a bare drive) lists nothing.
+    if (session.dataPath.find(kSeparator) != std::string::npos) {
+      session.databaseFolders.push_back(session.dataPath);
+      addDatabase(session, dataFolder, session.dataPath, 0);
+    }
+  } else {
+    for (size_t i = 0; i < session.databaseFolders.size(); ++i) {
+      if (session.stopRequested) break;
+      const std::string folder = session.databaseFolders[i];
+      if (folder.find(kSeparator) != std::string::npos) addDatabase(session, dataFolder, folder, int32_t(i));
+    }
+  }
+  session.tree.expand(root);
+  session.tree.expand(dataFolder);
+  return dataFolder;
+}
+
+NodeTarget resolveNode(const RecoverySession& session, NodeId node) {
+  if (node == kNoNode || size_t(node) >= session.tree.size()) return {};
+  const TreeNode& n = session.tree.node(node);
+  const int32_t parentData = n.parent == kNoNode ? 0 : session.tree.node(n.parent).itemData;
+  if (n.itemData == ItemData::Keys) {
+    if (parentData <= 0 || size_t(parentData) > session.tables.size()) return {};
+    return {NodeTarget::Kind::Keys, size_t(parentData - 1)};
+  }
+  if (n.itemData <= 0) return {};
+  const size_t index = size_t(n.itemData - 1);
+  switch (parentData) {
+    case ItemData::ViewsGroup:
+      return index < session.viewFiles.size() ? NodeTarget{NodeTarget::Kind::View, index} : NodeTarget{};
+    case ItemData::TriggersGroup:
+      return index < session.triggers.size() ? NodeTarget{NodeTarget::Kind::Trigger, index} : NodeTarget{};
+    default:
+      return index < session.tables.size() ? NodeTarget{NodeTarget::Kind::Table, index} : NodeTarget{};
+  }
+}
+
+bool holdsDefinitionFile(const std::string& folder) {
+  auto entries = listFolder(folder);
+  if (!entries) return false;
+  for (const DirEntry& e : *entries) {
+    if (!e.isDirectory && lowerExtension(e.name) == "frm") return true;
+  }
+  return false;
+}
+
+}  // namespace tavrin

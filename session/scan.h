@@ -1,0 +1,62 @@
+#pragma once
+// The scan of a data folder into the object tree and the session lists that
+// the tree's item data point into.
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "session/object_tree.h"
+
+namespace tavrin {
+
+struct TableEntry {
+  int32_t databaseIndex = 0;  // into databaseFolders
+  std::string name;           // the .frm file name less its extension
+};
+
+struct TriggerEntry {
+  std::string fileName;    // as found, extension included
+  std::string folderPath;  // the database folder, without a trailing separator
+};
+
+struct RecoverySession {
+  std::atomic<bool> stopRequested{false};
+  std::string dataPath;
+  std::vector<std::string> databaseFolders;
+  std::vector<TableEntry> tables;
+  std::vector<std::string> viewFiles;
+  std::vector<TriggerEntry> triggers;
+  ObjectTree tree;
+};
+
+// Empties the session lists and the tree.
+void ResetSession(RecoverySession& session);
+
+// Appends the full path of every sub-folder of the data folder.
+void ListDatabaseFolders(RecoverySession& session);
+
+// Lists the tables (.frm starting 0xFE 0x01), views (.frm starting
+// "TYPE=VIEW") and trigger files (.trg) of one database folder under its
+// database node.
+void ScanDatabaseFolder(RecoverySession& session, const std::string& folder, int32_t databaseIndex,
+                        NodeId databaseNode, NodeId tablesNode);
+
+// Builds the tree and the lists of a data folder: the folder itself is the
+// only database when it has no sub-folder, else each sub-folder is one.
+// Returns the data folder node.
+NodeId BuildObjectTree(RecoverySession& session, const std::string& dataPath);
+
+// What a node stands for, by its item data and its parent's.
+struct NodeTarget {
+  enum class Kind { None, Table, Keys, View, Trigger };
+  Kind kind = Kind::None;
+  size_t index = 0;  // into tables (Table; Keys: its table), viewFiles or triggers
+};
+NodeTarget resolveNode(const RecoverySession& session, NodeId node);
+
+// True when a folder directly holds a file with the extension .frm in any case.
+bool holdsDefinitionFile(const std::string& folder);
+
+}  // namespace tavrin

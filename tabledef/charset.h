@@ -1,0 +1,44 @@
+#pragma once
+// Text of the server's character sets, as UTF-8. One decoder per character
+// set: the single place where stored bytes become text.
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "base/bytes.h"
+
+namespace tavrin {
+
+class TextDecoder {
+ public:
+  // A decoder for the server's character set name (latin1, utf8mb4, ucs2,
+  // sjis, ...). An unknown or empty name decodes UTF-8 where the bytes are
+  // valid UTF-8 and latin1 elsewhere.
+  explicit TextDecoder(std::string_view charsetName);
+  ~TextDecoder();
+  TextDecoder(TextDecoder&&) noexcept;
+  TextDecoder& operator=(TextDecoder&&) noexcept;
+
+  // The bytes as UTF-8. Bytes that are not a character of the set become
+  // '?', as the server shows them; nothing is cut at a zero byte.
+  std::string decode(ByteView bytes) const;
+
+  const std::string& charsetName() const { return name_; }
+
+ private:
+  enum class Kind { Utf8, Latin1, Ascii, Ucs2, Utf16, Utf16Le, Utf32, Binary, System, Fallback };
+  struct SystemConverter;
+  std::string name_;
+  Kind kind_ = Kind::Fallback;
+  std::unique_ptr<SystemConverter> system_;
+};
+
+// Names and comments in definition files are UTF-8; files of servers older
+// than 4.1 may hold latin1 bytes, which are taken as such.
+std::string decodeIdentifier(ByteView bytes);
+
+// Appends the UTF-8 form of one code point.
+void appendUtf8(std::string& out, uint32_t codePoint);
+
+}  // namespace tavrin

@@ -1,0 +1,70 @@
+#include "tabledef/collation_catalogue.h"
+
+#include <algorithm>
+
+#include "base/file.h"
+
+namespace tavrin {
+
+namespace {
+
+// A name of the record: at most `length` bytes, cut at the file's end and at
+// the first zero byte.
+std::string nameAt(ByteView file, uint64_t position, uint64_t length) {
+  if (position >= file.size()) return {};
+  std::string_view chars = file.sub(size_t(position), size_t(std::min<uint64_t>(length, file.size()))).chars();
+  return std::string(chars.substr(0, chars.find('\0')));
+}
+
+}  // namespace
+
+CollationCatalogue CollationCatalogue::parse(ByteView file) {
+  CollationCatalogue catalogue;
+  const uint64_t length = file.size();
+  uint64_t position = 0;
+  // Each record adds at least 20 bytes, so the walk always ends.
+  while (position < length) {
+    auto field = [&](uint64_t offset) {
+      return offset <= SIZE_MAX ? le32(file, size_t(offset)) : 0u;
+    };
+    int32_t id = int32_t(field(position));
+    CollationEntry entry;
+    entry.minBytesPerChar = int32_t(field(position + 4));
+    entry.maxBytesPerChar = int32_t(field(position + 8));
+    uint64_t n1 = field(position + 12);
+    entry.name1 = nameAt(file, position + 16, n1);
+    uint64_t n2 = field(position + 16 + n1);
+    entry.name2 = nameAt(file, position + 20 + n1, n2);
+    catalogue.entries_[id] = std::move(entry);
+    position += 20 + n1 + n2;
+  }
+  return catalogue;
+}
+
+CollationCatalogue CollationCatalogue::load(const std::string& path) {
+  auto bytes = readSmallFile(path, 64u << 20);
+  if (!bytes) return {};
+  return parse(ByteView(*bytes));
+}
+
+const CollationEntry* CollationCatalogue::find(int32_t id) const {
+  auto it = entries_.find(id);
+  return it == entries_.end() ? nullptr : &it->second;
+}
+
+int32_t CollationCatalogue::minBytesPerChar(int32_t id) const {
+  const CollationEntry* e = find(id);
+  return e ? e->minBytesPerChar : 0;
+}
+
+int32_t CollationCatalogue::maxBytesPerChar(int32_t id) const {
+  const CollationEntry* e = find(id);
+  return e ? e->maxBytesPerChar : 0;
+}
+
+std::string CollationCatalogue::charsetName(int32_t id) const {
+  const CollationEntry* e = find(id);
+  return e ? e->name1 : std::string();
+}
+
+}  // namespace tavrin

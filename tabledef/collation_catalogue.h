@@ -1,0 +1,46 @@
+#pragma once
+// The collation catalogue: for each collation id of the server, its character
+// set and the smallest and largest number of bytes of one character. Loaded
+// once from the file "collation (2)" and read-only afterwards.
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "base/bytes.h"
+
+namespace tavrin {
+
+inline constexpr const char* kCatalogueFileName = "collation (2)";
+inline constexpr int32_t kBinaryCollation = 63;
+
+struct CollationEntry {
+  int32_t minBytesPerChar = 0;
+  int32_t maxBytesPerChar = 0;
+  std::string name1;  // the character set, such as latin1
+  std::string name2;  // the collation, such as latin1_swedish_ci
+};
+
+class CollationCatalogue {
+ public:
+  // Records: id, minimum, maximum, then two length-prefixed names; integers
+  // little-endian. A record cut short by the end keeps what could be read.
+  static CollationCatalogue parse(ByteView file);
+  // An empty catalogue when the file cannot be read.
+  static CollationCatalogue load(const std::string& path);
+
+  // Null when the id is not in the catalogue.
+  const CollationEntry* find(int32_t id) const;
+  int32_t minBytesPerChar(int32_t id) const;
+  int32_t maxBytesPerChar(int32_t id) const;
+  // The character set of a collation id; empty when the id is unknown.
+  std::string charsetName(int32_t id) const;
+
+  size_t size() const { return entries_.size(); }
+  bool empty() const { return entries_.empty(); }
+
+ private:
+  std::map<int32_t, CollationEntry> entries_;
+};
+
+}  // namespace tavrin

@@ -1,0 +1,485 @@
+#include "tabledef/frm_reader.h"
+
+#include <optional>
+
+#include "base/file.h"
+#include "tabledef/charset.h"
+
+namespace tavrin {
+
+namespace {
+
+constexpr size_t kHeaderSize = 64;
+constexpr size_t kFormSize = 288;
+// No definition file comes near this; the bound keeps a foreign file out of memory.
+constexpr uint64_t kMaxFrmSize = 64u << 20;
+
+struct FrmHeader {
+  uint8_t version = 0;
+  uint8_t engineCode = 0;
+  uint16_t formNamesLength = 0;  // the block after the header; the form position follows it
+  uint32_t keyPosition = 0;
+  uint16_t formNameCount = 0;
+  uint32_t keyLength = 0;
+  uint16_t createOptions = 0;
+  bool charsetStored = false;  // also: NULL bits come first in the row image
+  int32_t tableCharsetId = 0;
+  uint32_t serverVersion = 0;
+};
+
+FrmHeader decodeHeader(ByteView h) {
+  FrmHeader header;
+  header.version = h[2];
+  header.engineCode = h[3];
+  header.formNamesLength = le16(h, 4);
+  header.keyPosition = le16(h, 6);
+  header.formNameCount = le16(h, 8);
+  header.keyLength = le16(h, 28);
+  header.createOptions = le16(h, 30);
+  header.charsetStored = h[32] == 0;
+  header.tableCharsetId = header.charsetStored ? h[41] * 256 + h[38] : 0;
+  header.serverVersion = le32(h, 51);
+  return header;
+}
+
+struct FormInfo {
+  uint16_t fieldCount = 0;
+  uint16_t screenLength = 0;
+  uint16_t recordLength = 0;
+  uint16_t namesLength = 0;
+  uint16_t intervalCount = 0;
+  uint16_t intervalsLength = 0;
+  uint16_t nullFieldCount = 0;
+  uint16_t commentsLength = 0;
+  uint16_t expressionsLength = 0;  // layout 11: virtual columns, defaults, checks
+};
+
+FormInfo decodeForm(ByteView f, uint8_t version) {
+  FormInfo form;
+  form.fieldCount = le16(f, 258);
+  form.screenLength = le16(f, 260);
+  form.recordLength = le16(f, 266);
+  form.namesLength = le16(f, 268);
+  form.intervalCount = le16(f, 270);
+  form.intervalsLength = le16(f, 274);
+  form.nullFieldCount = le16(f, 282);
+  form.commentsLength = le16(f, 284);
+  form.expressionsLength = version >= 11 ? le16(f, 286) : 0;
+  return form;
+}
+
+struct FieldRecord {
+  uint32_t length = 0;
+  uint32_t recordPosition = 0;
+  uint16_t packFlags = 0;
+  uint8_t intervalNumber = 0;  // 1-based; 0 when none
+  int32_t fieldType = 0;
+  int32_t charsetId = 0;
+  uint8_t geometryType = 0;
+  uint16_t commentLength = 0;
+};
+
+FieldRecord decodeFieldRecord(ByteView r, bool newer) {
+  FieldRecord f;
+  if (newer) {
+    f.length = le16(r, 3);
+    f.recordPosition = le24(r, 5);
+    f.packFlags = le16(r, 8);
+    f.intervalNumber = r[12];
+    f.fieldType = r[13];
+    f.charsetId = r[11] * 256 + r[14];
+    f.geometryType = r[14];
+    f.commentLength = le16(r, 15);
+  } else {
+    f.length = r[3];
+    f.recordPosition = le16(r, 4);
+    f.packFlags = le16(r, 6) & ~0x4000;
+    f.fieldType = (f.packFlags >> 3) & 15;
+  }
+  return f;
+}
+
+// A name list: a separator byte, then names each ended by the separator, then
+// a zero byte; an empty list is a single zero byte. As the server reads it, a
+// zero byte ends the list wherever it stands.
+struct NameList {
+  std::vector<ByteView> names;
+  size_t end = 0;  // the position after the list
+};
+
+std::optional<NameList> splitNameList(ByteView v, size_t position) {
+  if (position >= v.size()) return std::nullopt;
+  NameList list;
+  const uint8_t separator = v[position];
+  if (separator == 0) {
+    list.end = position + 1;
+    return list;
+  }
+  size_t start = position + 1;
+  for (size_t p = start;; ++p) {
+    if (p >= v.size()) return std::nullopt;
+    if (v[p] == separator) {
+      list.names.push_back(v.sub(start, p - start));
+      start = p + 1;
+    } else if (v[p] == 0) {
+      // The zero after the last separator; text after that separator is no name.
+      if (p != start) return std::nullopt;
+      list.end = p + 1;
+      return list;
+    }
+  }
+}
+
+bool isNumeric(int32_t type) {
+  switch (type) {
+    case FieldType::Decimal: case FieldType::NewDecimal: case FieldType::Tiny:
+    case FieldType::Short: case FieldType::Int24: case FieldType::Long:
+    case FieldType::LongLong: case FieldType::Float: case FieldType::Double:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool isBlob(int32_t type) { return type >= FieldType::TinyBlob && type <= FieldType::Blob; }
+
+constexpr uint16_t kBlobFlag = 0x0400;
+
+// A BLOB/TEXT column's kind follows from the bytes of its length prefix,
+// which its pack flags carry as the type code of an integer of that width;
+// the stored field length is not its length.
+void settleBlob(ColumnDefinition& c) {
+  if (!isBlob(c.fieldType)) return;
+  if (c.packFlags & kBlobFlag) {
+    switch ((c.packFlags >> 3) & 15) {
+      case FieldType::Tiny: c.fieldType = FieldType::TinyBlob; break;
+      case FieldType::Short: c.fieldType = FieldType::Blob; break;
+      case FieldType::Int24: c.fieldType = FieldType::MediumBlob; break;
+      case FieldType::Long: c.fieldType = FieldType::LongBlob; break;
+      default: break;
+    }
+  }
+  switch (c.fieldType) {
+    case FieldType::TinyBlob: c.fieldLength = 0xFF; break;
+    case FieldType::Blob: c.fieldLength = 0xFFFF; break;
+    case FieldType::MediumBlob: c.fieldLength = 0xFFFFFF; break;
+    default: c.fieldLength = 0xFFFFFFFF; break;
+  }
+}
+
+std::string hexDecoded(ByteView hex) {
+  auto digit = [](uint8_t c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+  };
+  std::string out;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+    int hi = digit(hex[i]), lo = digit(hex[i + 1]);
+    if (hi < 0 || lo < 0) return std::string(hex.chars());
+    out.push_back(char(hi * 16 + lo));
+  }
+  return out;
+}
+
+// ENUM/SET names are stored in the column's character set; the server writes
+// them in hexadecimal for sets whose characters take two bytes or more.
+std::string decodeIntervalName(ByteView stored, int32_t charsetId, const CollationCatalogue& catalogue) {
+  const std::string charset = catalogue.charsetName(charsetId);
+  TextDecoder decoder(charset);
+  if (catalogue.minBytesPerChar(charsetId) > 1) {
+    std::string raw = hexDecoded(stored);
+    return decoder.decode(ByteView(raw));
+  }
+  return decoder.decode(stored);
+}
+
+// 'a','b''c' as the server writes a value list: each name quoted, quotes
+// and backslashes doubled, so that the text is valid SQL.
+std::string quotedList(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names) {
+    if (!text.empty()) text.push_back(',');
+    text.push_back('\'');
+    for (char c : name) {
+      if (c == '\'' || c == '\\') text.push_back(c);
+      text.push_back(c);
+    }
+    text.push_back('\'');
+  }
+  return text;
+}
+
+std::string at(const char* what, uint64_t position) {
+  return std::string(what) + " at byte " + std::to_string(position);
+}
+
+}  // namespace
+
+bool KeyDefinition::isPrimary() const {
+  std::string upper;
+  for (char c : name) upper.push_back(c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c);
+  return upper == "PRIMARY";
+}
+
+bool hasTableDefinitionSignature(ByteView firstBytes) {
+  return firstBytes.size() >= 2 && firstBytes[0] == 0xFE && firstBytes[1] == 0x01;
+}
+
+namespace {
+
+Result<std::vector<KeyDefinition>> parseKeys(ByteView keys, uint8_t version) {
+  std::vector<KeyDefinition> result;
+  if (keys.size() < 6) return result;
+  // The total part count (byte 1, or bytes 2-3 past 127 keys) is not needed:
+  // each key record carries its own.
+  const size_t keyCount = (keys[0] & 0x80) ? (size_t(keys[1]) << 7) | (keys[0] & 0x7F) : keys[0];
+  const size_t keyRecordSize = version >= 9 ? 8 : 4;
+  const size_t partRecordSize = version == 6 ? 7 : 9;
+  size_t p = 6;
+  for (size_t k = 0; k < keyCount; ++k) {
+    if (!keys.has(p, keyRecordSize)) return fail("key " + std::to_string(k + 1) + " runs past the key section");
+    KeyDefinition key;
+    if (version >= 9) {
+      key.flags = le16(keys, p) ^ 1;
+      key.keyLength = le16(keys, p + 2);
+      key.partCount = keys[p + 4];
+      key.algorithm = keys[p + 5];
+      key.blockSize = le16(keys, p + 6);
+    } else {
+      key.flags = keys[p] ^ 1;
+      key.keyLength = le16(keys, p + 1);
+      key.partCount = keys[p + 3];
+    }
+    p += keyRecordSize;
+    for (size_t i = 0; i < key.partCount; ++i) {
+      if (!keys.has(p, partRecordSize)) {
+        return fail("the parts of key " + std::to_string(k + 1) + " run past the key section");
+      }
+      KeyPartDefinition part;
+      part.fieldNumber = le16(keys, p) & 0x3FFF;
+      part.offset = uint16_t(le16(keys, p + 2) - 1);
+      if (version == 6) {
+        uint8_t length = keys[p + 4];
+        if (length > 128) {
+          part.length = uint16_t(length - 128);
+          part.partFlags = 128;
+        } else {
+          part.length = length;
+        }
+        part.keyType = le16(keys, p + 5);
+      } else {
+        part.partFlags = keys[p + 4];
+        part.keyType = le16(keys, p + 5);
+        part.length = le16(keys, p + 7);
+      }
+      key.parts.push_back(part);
+      p += partRecordSize;
+    }
+    result.push_back(std::move(key));
+  }
+  if (keyCount > 0) {
+    auto names = splitNameList(keys, p);
+    if (!names) return fail("the key names run past the key section");
+    for (size_t k = 0; k < result.size() && k < names->names.size(); ++k) {
+      result[k].name = decodeIdentifier(names->names[k]);
+    }
+    p = names->end;
+    for (KeyDefinition& key : result) {
+      if (!(key.flags & 0x1000)) continue;
+      uint16_t length = le16(keys, p);
+      if (!keys.has(p + 2, length)) return fail("the comment of key " + key.name + " runs past the key section");
+      key.comment = decodeIdentifier(keys.sub(p + 2, length));
+      p += 2 + length;
+    }
+  }
+  return result;
+}
+
+}  // namespace
+
+Result<TableDefinition> parseFrm(ByteView file, const CollationCatalogue& catalogue) {
+  if (file.size() < kHeaderSize) {
+    return fail("too short for a table definition (" + std::to_string(file.size()) + " bytes)");
+  }
+  if (!hasTableDefinitionSignature(file)) return fail("not a table definition file");
+  const FrmHeader header = decodeHeader(file.sub(0, kHeaderSize));
+  const uint8_t v = header.version;
+  if (v != 6 && v != 7 && v != 9 && v != 10 && v != 11) {
+    return fail("unknown table definition layout " + std::to_string(v));
+  }
+
+  TableDefinition def;
+  def.engineCode = header.engineCode;
+  def.layoutVersion = v;
+  def.serverVersion = header.serverVersion;
+  def.newTemporalFormat = header.serverVersion >= 50600;
+  def.tableCharsetId = header.tableCharsetId;
+  def.nullBitsFirst = header.charsetStored;
+  def.createOptions = header.createOptions;
+
+  if (header.formNameCount == 0) return fail("the form position is missing (no form names)");
+  const size_t formPointer = kHeaderSize + header.formNamesLength;
+  if (!file.has(formPointer, 4)) return fail(at("the form position runs past the end of the file", formPointer));
+  const uint32_t formPosition = le32(file, formPointer);
+  if (formPosition == 0) return fail("the form position is 0");
+  if (!file.has(formPosition, kFormSize)) {
+    return fail(at("the form section runs past the end of the file", formPosition));
+  }
+  const FormInfo form = decodeForm(file.sub(formPosition, kFormSize), v);
+
+  if (!file.has(header.keyPosition, header.keyLength)) {
+    return fail(at("the key section runs past the end of the file", header.keyPosition));
+  }
+  auto keys = parseKeys(file.sub(header.keyPosition, header.keyLength), v);
+  if (!keys) return fail(keys.reason());
+  def.keys = std::move(*keys);
+
+  const bool newer = v >= 9;
+  const size_t recordSize = newer ? 17 : 11;
+  const size_t fieldsStart = size_t(formPosition) + kFormSize + form.screenLength;
+  const size_t namesStart = fieldsStart + size_t(form.fieldCount) * recordSize;
+  const size_t intervalsStart = namesStart + form.namesLength;
+  const size_t commentsStart = intervalsStart + form.intervalsLength;
+  const size_t expressionsStart = commentsStart + form.commentsLength;
+  const size_t blockEnd = expressionsStart + form.expressionsLength;
+  if (blockEnd > file.size()) {
+    return fail(at("the field definitions run past the end of the file", fieldsStart));
+  }
+
+  auto fieldNames = splitNameList(file.sub(namesStart, form.namesLength), 0);
+  if (!fieldNames) return fail(at("the field name list is damaged", namesStart));
+  if (fieldNames->names.size() != form.fieldCount) {
+    return fail("the file names " + std::to_string(fieldNames->names.size()) + " fields but defines " +
+                std::to_string(form.fieldCount));
+  }
+
+  ByteView intervals = file.sub(intervalsStart, form.intervalsLength);
+  std::vector<std::vector<ByteView>> valueLists;
+  for (size_t i = 0, p = 0; i < form.intervalCount; ++i) {
+    auto list = splitNameList(intervals, p);
+    if (!list) return fail("value list " + std::to_string(i + 1) + " is damaged");
+    valueLists.push_back(std::move(list->names));
+    p = list->end;
+  }
+
+  ByteView comments = file.sub(commentsStart, form.commentsLength);
+  size_t commentPosition = 0;
+  size_t enumSetSeen = 0;
+  std::vector<const std::vector<ByteView>*> listOfColumn(form.fieldCount, nullptr);
+  for (size_t i = 0; i < form.fieldCount; ++i) {
+    const FieldRecord r = decodeFieldRecord(file.sub(fieldsStart + i * recordSize, recordSize), newer);
+    ColumnDefinition c;
+    c.name = decodeIdentifier(fieldNames->names[i]);
+    c.fieldIndex = int32_t(i);
+    c.fieldLength = r.length;
+    c.recordPosition = int32_t(r.recordPosition);
+    c.packFlags = r.packFlags;
+    c.fieldType = r.fieldType;
+    c.nullable = r.packFlags & PackFlag::Nullable;
+    if (newer) {
+      c.charsetId = r.charsetId;
+      if (c.fieldType == FieldType::Enum || c.fieldType == FieldType::Set) {
+        if (r.intervalNumber != 0 && r.intervalNumber <= valueLists.size()) {
+          listOfColumn[i] = &valueLists[r.intervalNumber - 1];
+        } else if (r.intervalNumber == 0 && enumSetSeen < valueLists.size()) {
+          listOfColumn[i] = &valueLists[enumSetSeen];
+        }
+        ++enumSetSeen;
+      } else if (c.fieldType == FieldType::Decimal || c.fieldType == FieldType::NewDecimal) {
+        c.decimals = (r.packFlags >> PackFlag::DecimalsShift) & PackFlag::DecimalsMask;
+        uint32_t precision = c.fieldLength - (c.decimals > 0 ? 1 : 0) -
+                             ((r.packFlags & PackFlag::Signed) && c.fieldLength ? 1 : 0);
+        c.precision = int32_t(precision > 65 ? 65 : precision);
+      } else if (c.fieldType == FieldType::Float || c.fieldType == FieldType::Double) {
+        int32_t d = (r.packFlags >> PackFlag::DecimalsShift) & PackFlag::DecimalsMask;
+        if (d < PackFlag::NoDecimals) {
+          c.precision = int32_t(c.fieldLength);
+          c.decimals = d;
+        }
+      } else if (c.fieldType == FieldType::Geometry) {
+        c.geometryType = r.geometryType;
+        c.charsetId = kBinaryCollation;
+      }
+      if (r.commentLength != 0) {
+        if (!comments.has(commentPosition, r.commentLength)) {
+          return fail("the comment of column " + c.name + " runs past the comment section");
+        }
+        ByteView comment = comments.sub(commentPosition, r.commentLength);
+        std::string_view chars = comment.chars();
+        c.comment = decodeIdentifier(ByteView(chars.substr(0, chars.find('\0'))));
+        commentPosition += r.commentLength;
+      }
+    }
+    if (isNumeric(c.fieldType)) c.isUnsigned = !(r.packFlags & PackFlag::Signed);
+    settleBlob(c);
+    def.columns.push_back(std::move(c));
+  }
+
+  // Every list's names, in file order, and each ENUM/SET column's own list.
+  for (size_t l = 0; l < valueLists.size(); ++l) {
+    int32_t charsetId = def.tableCharsetId;
+    for (size_t i = 0; i < def.columns.size(); ++i) {
+      if (listOfColumn[i] == &valueLists[l]) {
+        charsetId = def.columns[i].charsetId;
+        break;
+      }
+    }
+    for (ByteView name : valueLists[l]) def.intervalNames.push_back(decodeIntervalName(name, charsetId, catalogue));
+  }
+  for (size_t i = 0; i < def.columns.size(); ++i) {
+    if (!listOfColumn[i]) continue;
+    ColumnDefinition& c = def.columns[i];
+    for (ByteView name : *listOfColumn[i]) c.intervalValues.push_back(decodeIntervalName(name, c.charsetId, catalogue));
+    c.intervalText = quotedList(c.intervalValues);
+  }
+
+  // Layout 11 lists the expressions of the table; a virtual column is
+  // computed when read and its bytes are not part of a stored row.
+  if (form.expressionsLength > 0) {
+    constexpr size_t kBaseSize = 16, kEntryHeaderSize = 6;
+    constexpr uint8_t kVirtualColumn = 0;
+    ByteView expressions = file.sub(expressionsStart, form.expressionsLength);
+    for (size_t p = kBaseSize; p < expressions.size();) {
+      if (!expressions.has(p, kEntryHeaderSize)) return fail(at("an expression runs past its section", expressionsStart + p));
+      const uint8_t kind = expressions[p];
+      const uint16_t fieldNumber = le16(expressions, p + 1);
+      const size_t length = kEntryHeaderSize + expressions[p + 5] + le16(expressions, p + 3);
+      if (!expressions.has(p, length)) return fail(at("an expression runs past its section", expressionsStart + p));
+      if (kind == kVirtualColumn && fieldNumber < def.columns.size()) def.columns[fieldNumber].isVirtual = true;
+      p += length;
+    }
+  }
+
+  for (const KeyDefinition& key : def.keys) {
+    const bool primary = key.isPrimary();
+    for (const KeyPartDefinition& part : key.parts) {
+      if (part.fieldNumber == 0 || part.fieldNumber > def.columns.size()) continue;
+      ColumnDefinition& c = def.columns[part.fieldNumber - 1];
+      if (primary) c.inPrimaryKey = true;
+      else if (key.isUnique()) c.inUniqueKey = true;
+    }
+  }
+
+  // One reserved bit in fixed-length rows, one per nullable column, and the
+  // bits of BIT columns that do not fill a byte.
+  uint32_t nullBits = (header.charsetStored && !(header.createOptions & 1)) ? 1 : 0;
+  for (const ColumnDefinition& c : def.columns) {
+    if (c.nullable) ++nullBits;
+    if (c.fieldType == FieldType::Bit && !(c.packFlags & PackFlag::BitAsChar)) nullBits += c.fieldLength % 8;
+  }
+  def.nullBytes = (nullBits + 7) / 8;
+  def.recordLength = form.recordLength;
+  return def;
+}
+
+Result<TableDefinition> readFrm(const std::string& path, const CollationCatalogue& catalogue) {
+  auto bytes = readSmallFile(path, kMaxFrmSize);
+  if (!bytes) return fail(bytes.reason());
+  auto def = parseFrm(ByteView(*bytes), catalogue);
+  if (!def) return fail(path + ": " + def.reason());
+  return def;
+}
+
+}  // namespace tavrin

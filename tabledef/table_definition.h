@@ -1,0 +1,123 @@
+#pragma once
+// The one description of a table that every reader fills and every decoder
+// and view reads.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tavrin {
+
+// The server's field type codes, as stored in definition files.
+namespace FieldType {
+inline constexpr int32_t Decimal = 0;
+inline constexpr int32_t Tiny = 1;
+inline constexpr int32_t Short = 2;
+inline constexpr int32_t Long = 3;
+inline constexpr int32_t Float = 4;
+inline constexpr int32_t Double = 5;
+inline constexpr int32_t Null = 6;
+inline constexpr int32_t Timestamp = 7;
+inline constexpr int32_t LongLong = 8;
+inline constexpr int32_t Int24 = 9;
+inline constexpr int32_t Date = 10;
+inline constexpr int32_t Time = 11;
+inline constexpr int32_t DateTime = 12;
+inline constexpr int32_t Year = 13;
+inline constexpr int32_t NewDate = 14;
+inline constexpr int32_t Varchar = 15;
+inline constexpr int32_t Bit = 16;
+inline constexpr int32_t Timestamp2 = 17;
+inline constexpr int32_t DateTime2 = 18;
+inline constexpr int32_t Time2 = 19;
+inline constexpr int32_t NewDecimal = 246;
+inline constexpr int32_t Enum = 247;
+inline constexpr int32_t Set = 248;
+inline constexpr int32_t TinyBlob = 249;
+inline constexpr int32_t MediumBlob = 250;
+inline constexpr int32_t LongBlob = 251;
+inline constexpr int32_t Blob = 252;
+inline constexpr int32_t VarString = 253;
+inline constexpr int32_t String = 254;
+inline constexpr int32_t Geometry = 255;
+}  // namespace FieldType
+
+// Storage engine codes of the definition file.
+inline constexpr uint8_t kEngineMyisam = 9;
+inline constexpr uint8_t kEngineInnodb = 12;
+
+// Bits of a field's 16-bit pack flags.
+namespace PackFlag {
+inline constexpr uint16_t Signed = 0x0001;  // numbers: signed; DECIMAL too
+inline constexpr uint16_t Zerofill = 0x0004;
+inline constexpr uint16_t BitAsChar = 0x1000;
+inline constexpr uint16_t Nullable = 0x8000;
+inline constexpr int DecimalsShift = 8;
+inline constexpr uint16_t DecimalsMask = 31;
+inline constexpr uint16_t NoDecimals = 31;
+}  // namespace PackFlag
+
+struct ColumnDefinition {
+  std::string name;
+  int32_t fieldIndex = 0;      // position in the definition file's field list
+  int32_t recordPosition = 0;  // 1-based byte position in the row image
+  int32_t fieldType = 0;       // FieldType code
+  int32_t geometryType = 0;    // GEOMETRY only: 1 POINT ... 7 GEOMETRYCOLLECTION
+  uint32_t fieldLength = 0;    // bytes (characters times the widest character); bits for BIT
+  bool nullable = false;
+  bool inPrimaryKey = false;
+  bool inUniqueKey = false;
+  int32_t precision = 0;  // DECIMAL; FLOAT and DOUBLE with a declared scale
+  int32_t decimals = 0;   // the scale
+  int32_t charsetId = 0;  // collation id; 63 is binary; 0 in files older than 4.1
+  std::string intervalText;  // ENUM and SET: 'a','b','c'
+  std::string comment;
+
+  uint16_t packFlags = 0;
+  bool isUnsigned = false;  // integer, decimal and floating types
+  // Computed from other columns when read; its bytes are not in a stored row.
+  bool isVirtual = false;
+  // ENUM and SET: this column's own value names, in order.
+  std::vector<std::string> intervalValues;
+};
+
+struct KeyPartDefinition {
+  uint16_t fieldNumber = 0;  // 1-based column number; 0 is none
+  uint16_t offset = 0;       // in the row image, 0-based
+  uint16_t keyType = 0;
+  uint8_t partFlags = 0;
+  uint16_t length = 0;
+};
+
+struct KeyDefinition {
+  uint16_t flags = 0;  // bit 0: unique
+  uint16_t keyLength = 0;
+  uint8_t partCount = 0;
+  uint8_t algorithm = 0;
+  uint16_t blockSize = 0;
+  std::string name;
+  std::string comment;
+  std::vector<KeyPartDefinition> parts;
+
+  bool isUnique() const { return flags & 1; }
+  bool isPrimary() const;
+};
+
+struct TableDefinition {
+  std::vector<ColumnDefinition> columns;
+  // Every value name of every ENUM/SET list, first list first.
+  std::vector<std::string> intervalNames;
+  uint32_t recordLength = 0;
+  uint32_t nullBytes = 0;
+  uint8_t engineCode = 0;
+  int32_t tableCharsetId = 0;  // 0 when the file does not carry one
+  bool newTemporalFormat = false;
+
+  uint8_t layoutVersion = 0;
+  uint32_t serverVersion = 0;  // such as 50540 for 5.5.40
+  uint16_t createOptions = 0;  // bit 0: packed (not fixed-length) rows
+  bool nullBitsFirst = true;
+  std::vector<KeyDefinition> keys;  // in file order
+};
+
+}  // namespace tavrin

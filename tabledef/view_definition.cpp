@@ -1,0 +1,41 @@
+#include "tabledef/view_definition.h"
+
+#include "base/bytes.h"
+#include "base/file.h"
+#include "base/path.h"
+#include "tabledef/definition_file.h"
+
+namespace tavrin {
+
+namespace {
+constexpr std::string_view kViewSignature = "TYPE=VIEW";
+constexpr uint64_t kMaxDefinitionFileSize = 64u << 20;
+}  // namespace
+
+bool hasViewSignature(std::string_view firstBytes) {
+  return firstBytes.substr(0, kViewSignature.size()) == kViewSignature;
+}
+
+Result<std::string> viewStatement(std::string_view viewName, std::string_view fileText) {
+  if (!hasViewSignature(fileText)) return fail("not a view definition file");
+  std::string query;
+  if (auto stored = definitionValue(fileText, "query")) {
+    auto unescaped = unescapeDefinitionValue(*stored);
+    if (!unescaped) return fail("the view's query is damaged: " + unescaped.reason());
+    query = std::move(*unescaped);
+  }
+  return "CREATE ALGORITHM=UNDEFINED DEFINER=`root`@`localhost` SQL SECURITY DEFINER VIEW " +
+         quoteIdentifier(viewName) + " AS " + query + ";";
+}
+
+Result<std::string> viewDefinitionText(const std::string& path) {
+  auto bytes = readSmallFile(path, kMaxDefinitionFileSize);
+  if (!bytes) return fail(bytes.reason());
+  std::string fileName = lastComponent(path);
+  std::string stem = fileName.substr(0, fileName.rfind('.'));
+  auto statement = viewStatement(objectNameFromFileName(stem), ByteView(*bytes).chars());
+  if (!statement) return fail(path + ": " + statement.reason());
+  return statement;
+}
+
+}  // namespace tavrin

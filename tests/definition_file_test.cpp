@@ -1,0 +1,140 @@
+// View and trigger definition files: the server's escaping and the texts made
+// of them.
+
+#include <gtest/gtest.h>
+
+#include "tabledef/definition_file.h"
+#include "tabledef/trigger_definition.h"
+#include "tabledef/view_definition.h"
+#include "test_support.h"
+
+namespace tavrin {
+namespace {
+
+TEST(DefinitionFile, ValuesAreUnescapedAsTheServerEscapesThem) {
+  struct Case {
+    std::string stored, value;
+  } cases[] = {
+      {R"(select 'a\nb')", "select 'a\nb'"},
+      {R"(select \'x\')", "select 'x'"},
+      {R"(c:\\dir)", "c:\\dir"},
+      {R"(a\0b\z)", std::string("a\0b\x1A", 4)},
+      {"line\rend", "line\rend"},  // a CR is not escaped
+      {R"(select 'a\\nb')", "select 'a\\nb'"},
+  };
+  for (const Case& c : cases) {
+    auto value = unescapeDefinitionValue(c.stored);
+    ASSERT_TRUE(value) << c.stored;
+    EXPECT_EQ(*value, c.value);
+  }
+  EXPECT_FALSE(unescapeDefinitionValue(R"(bad \q)"));
+  EXPECT_FALSE(unescapeDefinitionValue("ends in \\"));
+}
+
+TEST(DefinitionFile, ListsOfQuotedValues) {
+  auto items = splitDefinitionList(R"('a b' 'it\'s' '' 'x\\')");
+  ASSERT_TRUE(items);
+  EXPECT_EQ(*items, (std::vector<std::string>{"a b", "it's", "", "x\\"}));
+  EXPECT_FALSE(splitDefinitionList("'open"));
+  EXPECT_FALSE(splitDefinitionList("bare"));
+  EXPECT_FALSE(splitDefinitionList("'a''b'"));
+}
+
+TEST(DefinitionFile, FirstMatchingLineWins) {
+  std::string text = "TYPE=VIEW\n\nqueryx=no\nquery=select 1\nquery=select 2\n";
+  EXPECT_EQ(definitionValue(text, "query").value(), "select 1");
+  EXPECT_FALSE(definitionValue(text, "missing"));
+}
+
+TEST(DefinitionFile, FileNamesOfObjects) {
+  EXPECT_EQ(objectNameFromFileName("v_orders"), "v_orders");
+  EXPECT_EQ(objectNameFromFileName("my@0020view"), "my view");
+  EXPECT_EQ(objectNameFromFileName("a@002db@"), "a-b@");
+  EXPECT_EQ(quoteIdentifier("we`ird"), "`we``ird`");
+}
+
+TEST(CToken, SplitsAtTheSeparator) {
+  CToken t("a b c");
+  std::vector<std::string> tokens;
+  while (t.hasMoreTokens()) tokens.push_back(t.nextToken());
+  EXPECT_EQ(tokens, (std::vector<std::string>{"a", "b", "c"}));
+  EXPECT_FALSE(t.hasMoreTokens());
+
+  CToken last("x--y");
+  last.setSeparator("--");
+  EXPECT_TRUE(last.hasMoreTokens(true));
+  EXPECT_EQ(last.nextToken(), "x");
+  EXPECT_FALSE(last.hasMoreTokens(true));  // only the pending last token is left
+  EXPECT_TRUE(last.hasMoreTokens(false));
+  EXPECT_EQ(last.nextToken(), "y");
+}
+
+TEST(ViewDefinition, StatementFromNameAndQuery) {
+  auto text = viewStatement("v_orders", "TYPE=VIEW\nquery=select 1\nmd5=x\nalgorithm=2\ndefiner_user=bob\n");
+  ASSERT_TRUE(text);
+  EXPECT_EQ(*text, "CREATE ALGORITHM=UNDEFINED DEFINER=`root`@`localhost` SQL SECURITY DEFINER VIEW `v_orders` AS select 1;");
+  auto lines = viewStatement("v", "TYPE=VIEW\nquery=select \\'a\\nb\\' AS `x`\n");
+  EXPECT_EQ(*lines, "CREATE ALGORITHM=UNDEFINED DEFINER=`root`@`localhost` SQL SECURITY DEFINER VIEW `v` AS select 'a\nb' AS `x`;");
+  auto noQuery = viewStatement("v", "TYPE=VIEW\nmd5=x\n");
+  EXPECT_EQ(*noQuery, "CREATE ALGORITHM=UNDEFINED DEFINER=`root`@`localhost` SQL SECURITY DEFINER VIEW `v` AS ;");
+  EXPECT_EQ(viewStatement("v", "TYPE=VIEW\nquery=bad \\q\n").reason(), "the view's query is damaged: a value holds the unknown escape \\q");
+  EXPECT_EQ(viewStatement("v", "TYPE=TRIGGERS\n").reason(), "not a view definition file");
+}
+
+TEST(ViewDefinition, RealViewFiles) {
+  const std::string folder = test::realFixtures() + "/triggers-views/";
+  for (const char* name : {"v1", "v2", "v3"}) {
+    auto text = viewDefinitionText(folder + name + ".frm");
+    ASSERT_TRUE(text) << text.reason();
+    EXPECT_EQ(text->substr(0, 94), "CREATE ALGORITHM=UNDEFINED DEFINER=`root`@`localhost` SQL SECURITY DEFINER VIEW `" + std::string(name) + "` AS select");
+  }
+  EXPECT_EQ(*viewDefinitionText(folder + "v1.frm"),
+            "CREATE ALGORITHM=UNDEFINED DEFINER=`root`@`localhost` SQL SECURITY DEFINER VIEW `v1` AS select `test`.`t1`.`a` AS `a` from `test`.`t1`;");
+  EXPECT_FALSE(viewDefinitionText(folder + "missing.frm"));
+}
+
+TEST(TriggerDefinition, OneBlockPerTrigger) {
+  const std::string file =
+      "TYPE=TRIGGERS\n"
+      "triggers='CREATE DEFINER=`root`@`localhost` TRIGGER t1_bi BEFORE INSERT ON t1 FOR EACH ROW SET NEW.a = \\'it\\\\\\'s\\''"
+      " 'CREATE DEFINER=`u`@`%` TRIGGER t1_au AFTER UPDATE ON t1 FOR EACH ROW BEGIN\\n  SET @x = \\'a\\\\nb\\';\\nEND'\n"
+      "sql_modes=0 0\n";
+  auto script = triggerScript(file);
+  ASSERT_TRUE(script) << script.reason();
+  EXPECT_EQ(*script,
+            "DELIMITER $$\nCREATE TRIGGER t1_bi BEFORE INSERT ON t1 FOR EACH ROW SET NEW.a = 'it\\'s'\n$$\nDELIMITER ;\n"
+            "DELIMITER $$\nCREATE TRIGGER t1_au AFTER UPDATE ON t1 FOR EACH ROW BEGIN\n  SET @x = 'a\\nb';\nEND\n$$\nDELIMITER ;\n");
+}
+
+TEST(TriggerDefinition, EdgesOfTheList) {
+  EXPECT_EQ(*triggerScript("TYPE=TRIGGERS\nsql_modes=0\n"), "");
+  EXPECT_EQ(*triggerScript("TYPE=TRIGGERS\ntriggers=\n"), "");
+  // Servers before 5.0.17 wrote no DEFINER clause; the trigger is still there.
+  EXPECT_EQ(*triggerScript("TYPE=TRIGGERS\ntriggers='CREATE TRIGGER a BEFORE INSERT ON t FOR EACH ROW SET @a = 1'\n"),
+            "DELIMITER $$\nCREATE TRIGGER a BEFORE INSERT ON t FOR EACH ROW SET @a = 1\n$$\nDELIMITER ;\n");
+  // The same words inside a body stay.
+  EXPECT_EQ(*triggerScript("TYPE=TRIGGERS\ntriggers='CREATE DEFINER=`r`@`h` TRIGGER a BEFORE INSERT ON t FOR EACH ROW SET @s = \\'CREATE DEFINER=x\\''\n"),
+            "DELIMITER $$\nCREATE TRIGGER a BEFORE INSERT ON t FOR EACH ROW SET @s = 'CREATE DEFINER=x'\n$$\nDELIMITER ;\n");
+  EXPECT_FALSE(triggerScript("TYPE=TRIGGERS\ntriggers='unclosed\n"));
+  EXPECT_FALSE(triggerScript("TYPE=VIEW\n"));
+}
+
+TEST(TriggerDefinition, RealTriggerFiles) {
+  const std::string folder = test::realFixtures() + "/triggers-views/";
+  auto one = triggerDefinitionText(folder + "bug18311187_account.TRG");
+  ASSERT_TRUE(one) << one.reason();
+  EXPECT_EQ(*one,
+            "DELIMITER $$\nCREATE TRIGGER ins_sum BEFORE INSERT ON account FOR EACH ROW SET @sum = @sum + NEW.amount\n$$\nDELIMITER ;\n");
+  auto two = triggerDefinitionText(folder + "sys_config.TRG");
+  ASSERT_TRUE(two) << two.reason();
+  EXPECT_EQ(*two,
+            "DELIMITER $$\nCREATE TRIGGER sys_config_insert_set_user BEFORE INSERT on sys_config FOR EACH ROW BEGIN IF "
+            "@sys.ignore_sys_config_triggers != true AND NEW.set_by IS NULL THEN SET NEW.set_by = USER(); END IF; END\n"
+            "$$\nDELIMITER ;\n"
+            "DELIMITER $$\nCREATE TRIGGER sys_config_update_set_user BEFORE UPDATE on sys_config FOR EACH ROW BEGIN IF "
+            "@sys.ignore_sys_config_triggers != true AND NEW.set_by IS NULL THEN SET NEW.set_by = USER(); END IF; END\n"
+            "$$\nDELIMITER ;\n");
+}
+
+}  // namespace
+}  // namespace tavrin
