@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what the project needs from Debian's packages. Packages already
+# installed are left alone, so running it again changes nothing.
+set -euo pipefail
+
+packages=(cmake g++ make python3 libgtest-dev mariadb-server mariadb-client)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+  sudo=(sudo)
+fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq "${missing[@]}" </dev/null

@@ -1,0 +1,223 @@
+"""tavrin-recover run as a user runs it: its output, its errors and exit
+statuses, and the view and trigger texts it prints fed back to a real server."""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "fixture"))
+import fixture  # noqa: E402
+
+RECOVER = os.environ["TAVRIN_RECOVER"]
+FIXTURES = os.environ["TAVRIN_FIXTURES"]
+REAL = os.environ["TAVRIN_REAL_FIXTURES"]
+
+
+def data(script):
+    return os.path.join(FIXTURES, script, "data")
+
+
+def recover(*args, cwd=None):
+    r = subprocess.run([RECOVER, *args], capture_output=True, stdin=subprocess.DEVNULL, cwd=cwd)
+    return r.returncode, r.stdout.decode(), r.stderr.decode()
+
+
+def answer(script, name):
+    with open(os.path.join(FIXTURES, script, "answers", name + ".tsv"), "rb") as f:
+        return f.read()
+
+
+class Usage(unittest.TestCase):
+    def test_help_names_every_command(self):
+        status, out, err = recover("--help")
+        self.assertEqual(status, 0)
+        for command in ("list FOLDER", "structure FOLDER DATABASE TABLE", "view FOLDER DATABASE VIEW",
+                        "trigger FOLDER DATABASE TABLE"):
+            self.assertIn(command, out)
+        self.assertEqual(err, "")
+
+    def test_wrong_command_lines_exit_2(self):
+        for args in ([], ["frobnicate"], ["list"], ["structure", "a", "b"], ["view", "a", "b", "c", "d"]):
+            status, out, err = recover(*args)
+            self.assertEqual(status, 2, args)
+            self.assertEqual(out, "")
+            self.assertEqual(len(err.splitlines()), 1, err)
+
+
+class Failures(unittest.TestCase):
+    def assertFailsWith(self, args, text):
+        status, out, err = recover(*args)
+        self.assertEqual(status, 1, err)
+        self.assertEqual(out, "")
+        self.assertEqual(len(err.splitlines()), 1, err)
+        self.assertIn(text, err)
+
+    def test_missing_things(self):
+        shapes = data("structure")
+        self.assertFailsWith(["list", "/nonexistent/folder"], "is not a folder")
+        self.assertFailsWith(["structure", shapes, "nodb", "t"], "no database nodb")
+        self.assertFailsWith(["structure", shapes, "shapes", "nosuch"], "no table nosuch in database shapes")
+        self.assertFailsWith(["view", shapes, "shapes", "nosuch"], "no view nosuch")
+        self.assertFailsWith(["trigger", shapes, "shapes", "key_none"], "no trigger file of table key_none")
+
+    def test_folder_without_databases(self):
+        with tempfile.TemporaryDirectory() as empty:
+            os.makedirs(os.path.join(empty, "sub"))
+            with open(os.path.join(empty, "sub", "notes.txt"), "w") as f:
+                f.write("x")
+            self.assertFailsWith(["list", empty], "neither it nor its sub-folders hold a .frm file")
+
+    def test_damaged_definition(self):
+        with tempfile.TemporaryDirectory() as top:
+            db = os.path.join(top, "db")
+            os.makedirs(db)
+            with open(os.path.join(data("structure"), "shapes", "commented.frm"), "rb") as f:
+                whole = f.read()
+            with open(os.path.join(db, "cut.frm"), "wb") as f:
+                f.write(whole[:len(whole) - 20])
+            self.assertFailsWith(["structure", db, "db", "cut"], "cut.frm: the field definitions run past the end")
+            with open(os.path.join(db, "v.frm"), "w") as f:
+                f.write("TYPE=VIEW\nquery=select \\q\n")
+            self.assertFailsWith(["view", db, "db", "v"], "the view's query is damaged")
+
+
+class Listing(unittest.TestCase):
+    def test_tree_of_a_data_folder(self):
+        folder = data("definitions")
+        status, out, err = recover("list", folder)
+        self.assertEqual(status, 0, err)
+        lines = out.splitlines()
+        self.assertEqual(lines[0], "MYSQL database")
+        self.assertEqual(lines[1], "  " + os.path.abspath(folder))
+        start = lines.index("    defs")
+        self.assertEqual(lines[start:start + 22], [
+            "    defs",
+            "      Tables",
+            "        audit",
+            "          Keys",
+            "        items",
+            "          Keys",
+            "        plain",
+            "          Keys",
+            "      Trigger",
+            "        items",
+            "        plain",
+            "      Views",
+            "        v@0020with@0020space",
+            "        v_lines",
+            "        v_multiline",
+            "        v_nested",
+            "    mysql",
+            "      Tables",
+            "        column_stats",
+            "          Keys",
+            "        columns_priv",
+            "          Keys",
+        ])
+
+    def test_one_database_folder_from_a_relative_path(self):
+        folder = os.path.join(data("definitions"), "defs")
+        status, out, err = recover("list", "defs", cwd=os.path.dirname(folder))
+        self.assertEqual(status, 0, err)
+        lines = out.splitlines()
+        # The folder node shows the absolute path (the working folder as the system gives it).
+        self.assertEqual(lines[1], "  " + os.path.realpath(folder))
+        self.assertEqual(lines[2], "    defs")
+
+
+class Structure(unittest.TestCase):
+    def test_columns_of_a_table(self):
+        status, out, err = recover("structure", data("structure"), "shapes", "key_unique")
+        self.assertEqual(status, 0, err)
+        self.assertEqual(out,
+                         "Column Name\tData Type\tsize\tAllow Nulls\tKey Name\n"
+                         "a\tINT\t11\tFalse\tUnique Key\n"
+                         "b\tINT\t11\tTrue\tUnique Key\n"
+                         "c\tCHAR(5)\t5\tTrue\tUnique Key\n"
+                         "d\tINT\t11\tTrue\t\n")
+
+    def test_read_only_folder_of_another_server(self):
+        folder = os.path.join(REAL, "frm-versions")
+        status, out, err = recover("structure", folder, "frm-versions", "film_actor")
+        self.assertEqual(status, 0, err)
+        self.assertEqual(out.splitlines()[1:], ["actor_id\tSMALLINT\t5\tFalse\tPrimary Key",
+                                                "film_id\tSMALLINT\t5\tFalse\tPrimary Key",
+                                                "last_update\tTIMESTAMP\t19\tFalse\t"])
+
+    def test_upper_case_file_names(self):
+        with tempfile.TemporaryDirectory() as top:
+            db = os.path.join(top, "db")
+            os.makedirs(db)
+            shutil.copyfile(os.path.join(data("structure"), "shapes", "key_none.frm"), os.path.join(db, "T1.FRM"))
+            status, out, err = recover("structure", db, "db", "T1")
+            self.assertEqual(status, 0, err)
+            self.assertEqual(len(out.splitlines()), 3)
+
+    def test_catalogue_beside_the_executable_or_missing(self):
+        # Run from another folder: the catalogue beside the executable is found.
+        status, out, err = recover("structure", data("structure"), "shapes", "all_types_utf8mb4", cwd="/")
+        self.assertEqual(status, 0, err)
+        self.assertIn("c_varchar\tVARCHAR(300)\t1200\t", out)
+        with tempfile.TemporaryDirectory() as top:
+            alone = os.path.join(top, "tavrin-recover")
+            shutil.copy(RECOVER, alone)
+            r = subprocess.run([alone, "structure", data("structure"), "shapes", "all_types_utf8mb4"],
+                               capture_output=True, cwd=top, text=True)
+            self.assertEqual(r.returncode, 0)
+            self.assertIn("c_varchar\tVARCHAR(1200)\t1200\t", r.stdout)
+            self.assertIn("collation catalogue", r.stderr)
+
+
+class DefinitionsRecreateObjects(unittest.TestCase):
+    """The printed texts, run on a server after the objects were dropped,
+    make the same objects again."""
+
+    VIEWS = {"v_lines": "v_lines", "v_multiline": "v_multiline", "v@0020with@0020space": "v_space",
+             "v_nested": "v_nested"}
+
+    def test_views_and_triggers(self):
+        folder = data("definitions")
+        scripts = []
+        for label in self.VIEWS:
+            status, out, err = recover("view", folder, "defs", label)
+            self.assertEqual(status, 0, err)
+            scripts.append(out)
+        for table in ("items", "plain"):
+            status, out, err = recover("trigger", folder, "defs", table)
+            self.assertEqual(status, 0, err)
+            self.assertEqual(out.count("DELIMITER $$\nCREATE TRIGGER "), 4 if table == "items" else 1)
+            scripts.append(out)
+        # Views that use others must come after them.
+        order = ["v_lines", "v_multiline", "v@0020with@0020space", "v_nested"]
+        self.assertEqual(list(self.VIEWS), order)
+
+        with tempfile.TemporaryDirectory(prefix="tavrin-recreate-") as work:
+            copy = os.path.join(work, "data")
+            shutil.copytree(folder, copy, symlinks=True)
+            fixture.make_writable(copy)
+            with fixture.running_server(copy, workdir=work) as server:
+                drops = ["DROP VIEW v_nested, v_lines, v_multiline, `v with space`;"]
+                drops += [f"DROP TRIGGER {t};" for t in ("items_bi", "items_bi2", "items_au", "items_bd", "plain_bi")]
+                server.client("\n".join(drops), "defs")
+                gone = server.client("SELECT COUNT(*) FROM information_schema.TRIGGERS WHERE TRIGGER_SCHEMA='defs';")
+                self.assertEqual(gone.stdout.decode().split()[-1], "0")
+                for script in scripts:
+                    server.client(script, "defs")
+                for label, name in self.VIEWS.items():
+                    shown = server.client(f"SHOW CREATE VIEW `{fixture_view_name(label)}`;", "defs").stdout
+                    self.assertEqual(shown, answer("definitions", "view_" + name), label)
+                with open(os.path.join(os.path.dirname(__file__), "fixtures", "definitions.sql")) as f:
+                    sql = f.read()
+                query = sql[sql.index("SELECT TRIGGER_NAME"):].split(";")[0] + ";"
+                self.assertEqual(server.client(query, "defs").stdout, answer("definitions", "triggers"))
+
+
+def fixture_view_name(label):
+    return label.replace("@0020", " ")
+
+
+if __name__ == "__main__":
+    unittest.main()
