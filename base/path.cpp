@@ -37,14 +37,6 @@ std::string lastComponent(std::string_view path) {
   return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
-std::string asciiLower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-  }
-  return out;
-}
-
 std::string lowerExtension(std::string_view fileName) {
   size_t dot = fileName.rfind('.');
   if (dot == std::string_view::npos) return {};

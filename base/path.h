@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/result.h"
+#include "base/text.h"
 
 namespace tavrin {
 
@@ -23,8 +24,6 @@ std::string joinPath(std::string_view folder, std::string_view name);
 std::string lastComponent(std::string_view path);
 // The text after the last "." of a file name, lower-cased; empty without a ".".
 std::string lowerExtension(std::string_view fileName);
-// ASCII lower case, for comparisons that ignore case.
-std::string asciiLower(std::string_view text);
 
 struct DirEntry {
   std::string name;

@@ -7,10 +7,10 @@
 
 #include "base/path.h"
 #include "session/scan.h"
+#include "session/structure_view.h"
 #include "tabledef/collation_catalogue.h"
 #include "tabledef/frm_reader.h"
 #include "tabledef/trigger_definition.h"
-#include "tabledef/type_text.h"
 #include "tabledef/view_definition.h"
 
 namespace tavrin::cli {
@@ -79,6 +79,11 @@ std::string tsvField(const std::string& text) {
   return out;
 }
 
+void printTsvRow(const StructureRow& row, std::ostream& out) {
+  for (size_t i = 0; i < row.size(); ++i) out << (i ? "\t" : "") << tsvField(row[i]);
+  out << '\n';
+}
+
 struct ScannedFolder {
   RecoverySession session;
   NodeId dataFolderNode = kNoNode;
@@ -141,12 +146,8 @@ int structureCommand(const std::vector<std::string>& a, const std::string& exeFo
   const CollationCatalogue catalogue = loadCatalogue(exeFolder, err);
   auto def = readFrm(*path, catalogue);
   if (!def) throw Failed(def.reason());
-  out << "Column Name\tData Type\tsize\tAllow Nulls\tKey Name\n";
-  for (const ColumnDefinition& c : def->columns) {
-    const char* key = c.inPrimaryKey ? "Primary Key" : c.inUniqueKey ? "Unique Key" : "";
-    out << tsvField(c.name) << '\t' << tsvField(columnTypeText(c, def->tableCharsetId, catalogue)) << '\t'
-        << c.fieldLength << '\t' << (c.nullable ? "True" : "False") << '\t' << key << '\n';
-  }
+  printTsvRow(kStructureHeadings, out);
+  for (const StructureRow& row : structureRows(*def, catalogue)) printTsvRow(row, out);
   return kOk;
 }
 

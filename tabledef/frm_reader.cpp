@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "base/file.h"
+#include "base/text.h"
 #include "tabledef/charset.h"
 
 namespace tavrin {
@@ -211,17 +212,58 @@ std::string quotedList(const std::vector<std::string>& names) {
   return text;
 }
 
+// MariaDB keeps extra table information in typed, length-prefixed records
+// where older files keep form names (which start with "/").
+struct Extra2 {
+  ByteView fieldFlags;     // one byte per field
+  ByteView fieldDataTypes;  // (field number, name) pairs
+};
+
+constexpr uint8_t kExtra2FieldFlags = 129;
+constexpr uint8_t kExtra2FieldDataTypes = 130;
+
+Extra2 splitExtra2(ByteView block) {
+  Extra2 extra;
+  if (block.empty() || block[0] == '/') return extra;
+  for (size_t p = 0; p + 2 <= block.size();) {
+    const uint8_t tag = block[p];
+    size_t length = block[p + 1];
+    size_t header = 2;
+    if (length == 0) {
+      length = le16(block, p + 2);
+      header = 4;
+    }
+    if (!block.has(p + header, length)) break;
+    ByteView value = block.sub(p + header, length);
+    if (tag == kExtra2FieldFlags) extra.fieldFlags = value;
+    if (tag == kExtra2FieldDataTypes) extra.fieldDataTypes = value;
+    p += header + length;
+  }
+  return extra;
+}
+
+// The server's length-coded integers: one byte below 251, else a marker byte
+// and 2, 3 or 8 bytes.
+std::optional<uint64_t> lengthCoded(ByteView v, size_t& p) {
+  if (p >= v.size()) return std::nullopt;
+  const uint8_t first = v[p++];
+  size_t width = first < 251 ? 0 : first == 252 ? 2 : first == 253 ? 3 : first == 254 ? 8 : SIZE_MAX;
+  if (width == SIZE_MAX || !v.has(p, width)) return std::nullopt;
+  uint64_t value = first;
+  if (width == 2) value = le16(v, p);
+  if (width == 3) value = le24(v, p);
+  if (width == 8) value = le64(v, p);
+  p += width;
+  return value;
+}
+
 std::string at(const char* what, uint64_t position) {
   return std::string(what) + " at byte " + std::to_string(position);
 }
 
 }  // namespace
 
-bool KeyDefinition::isPrimary() const {
-  std::string upper;
-  for (char c : name) upper.push_back(c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c);
-  return upper == "PRIMARY";
-}
+bool KeyDefinition::isPrimary() const { return asciiUpper(name) == "PRIMARY"; }
 
 bool hasTableDefinitionSignature(ByteView firstBytes) {
   return firstBytes.size() >= 2 && firstBytes[0] == 0xFE && firstBytes[1] == 0x01;
@@ -433,6 +475,22 @@ Result<TableDefinition> parseFrm(ByteView file, const CollationCatalogue& catalo
     ColumnDefinition& c = def.columns[i];
     for (ByteView name : *listOfColumn[i]) c.intervalValues.push_back(decodeIntervalName(name, c.charsetId, catalogue));
     c.intervalText = quotedList(c.intervalValues);
+  }
+
+  const Extra2 extra = splitExtra2(file.sub(kHeaderSize, header.formNamesLength));
+  for (size_t i = 0; i < extra.fieldFlags.size() && i < def.columns.size(); ++i) {
+    def.columns[i].invisibility = extra.fieldFlags[i] & 3;
+  }
+  for (size_t p = 0; p < extra.fieldDataTypes.size();) {
+    auto field = lengthCoded(extra.fieldDataTypes, p);
+    auto length = lengthCoded(extra.fieldDataTypes, p);
+    if (!field || !length || !extra.fieldDataTypes.has(p, *length)) {
+      return fail("the data types of the fields are damaged");
+    }
+    if (*field < def.columns.size()) {
+      def.columns[*field].dataTypeName = std::string(extra.fieldDataTypes.sub(p, *length).chars());
+    }
+    p += *length;
   }
 
   // Layout 11 lists the expressions of the table; a virtual column is

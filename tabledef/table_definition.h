@@ -79,6 +79,13 @@ struct ColumnDefinition {
   bool isVirtual = false;
   // ENUM and SET: this column's own value names, in order.
   std::vector<std::string> intervalValues;
+  // A type of the server's type plugins (inet4, inet6, uuid), stored as CHAR.
+  std::string dataTypeName;
+  // 0 visible; 1 left out of SELECT *; 2 and 3 columns that the server adds
+  // itself (row versions, hashes of long unique keys), shown nowhere.
+  uint8_t invisibility = 0;
+
+  bool isSystemHidden() const { return invisibility >= 2; }
 };
 
 struct KeyPartDefinition {

@@ -1,5 +1,7 @@
 #include "tabledef/type_text.h"
 
+#include "base/text.h"
+
 namespace tavrin {
 
 namespace {
@@ -33,6 +35,7 @@ std::string columnTypeText(const ColumnDefinition& c, int32_t tableCharsetId,
   // of the column's set. Files without a table collation keep byte lengths.
   const uint32_t width = tableCharsetId == 0 ? 0 : uint32_t(catalogue.maxBytesPerChar(c.charsetId));
   const uint64_t chars = (width != 0 && c.fieldLength != 0) ? c.fieldLength / width : c.fieldLength;
+  if (!c.dataTypeName.empty()) return asciiUpper(c.dataTypeName);
   const bool binary = c.charsetId == kBinaryCollation;
   const bool scaled = c.decimals != 0;
 

@@ -8,7 +8,7 @@
 #include "base/path.h"
 #include "structure_expectation.h"
 #include "tabledef/frm_reader.h"
-#include "tabledef/type_text.h"
+#include "session/structure_view.h"
 #include "test_support.h"
 
 namespace tavrin {
@@ -60,24 +60,30 @@ TEST(FrmServer, EveryTableAgreesWithTheServer) {
     for (const auto& c : columns.rows) {
       if (c.at("TABLE_NAME") == table) server.push_back(&c);
     }
-    ASSERT_EQ(def.columns.size(), server.size());
+    const std::vector<StructureRow> rows = structureRows(def, test::shippedCatalogue());
+    ASSERT_EQ(rows.size(), server.size());
+    std::vector<const ColumnDefinition*> shown;
+    for (const ColumnDefinition& c : def.columns) {
+      if (!c.isSystemHidden()) shown.push_back(&c);
+    }
     for (size_t i = 0; i < server.size(); ++i) {
       const auto& s = *server[i];
-      const ColumnDefinition& c = def.columns[i];
+      const StructureRow& row = rows[i];
+      const ColumnDefinition& c = *shown[i];
       SCOPED_TRACE(s.at("COLUMN_NAME"));
-      EXPECT_EQ(c.name, s.at("COLUMN_NAME"));
-      EXPECT_EQ(c.fieldIndex, int32_t(i));
-      EXPECT_EQ(test::asUtf8mb3(columnTypeText(c, def.tableCharsetId, test::shippedCatalogue())),
-                test::expectedTypeText(s.at("COLUMN_TYPE")));
+      EXPECT_EQ(row[0], s.at("COLUMN_NAME"));
+      EXPECT_EQ(test::asUtf8mb3(row[1]), test::expectedTypeText(s.at("COLUMN_TYPE")));
       long long size = test::expectedSize(s.at("COLUMN_TYPE"), s.at("CHARACTER_OCTET_LENGTH"));
       if (size >= 0) {
-        EXPECT_EQ((long long)c.fieldLength, size);
+        EXPECT_EQ(row[2], std::to_string(size));
       }
-      EXPECT_EQ(c.nullable, s.at("IS_NULLABLE") == "YES");
+      EXPECT_EQ(row[3], s.at("IS_NULLABLE") == "YES" ? "True" : "False");
+      EXPECT_EQ(row[4], primary[table].count(c.name) ? "Primary Key" : unique[table].count(c.name) ? "Unique Key" : "");
       EXPECT_EQ(c.inPrimaryKey, primary[table].count(c.name) == 1);
       EXPECT_EQ(c.inUniqueKey, unique[table].count(c.name) == 1);
       EXPECT_EQ(c.comment, s.at("COLUMN_COMMENT"));
       EXPECT_EQ(c.isVirtual, s.at("EXTRA") == "VIRTUAL GENERATED");
+      EXPECT_EQ(c.invisibility == 1, s.at("EXTRA") == "INVISIBLE");
       ++checked;
     }
     // NULL bits come first in the row image: the first stored column follows them.
@@ -148,6 +154,19 @@ TEST(FrmServer, KeysKeepTheirPartsInDeclarationOrder) {
 
   const TableDefinition none = readShape("key_none");
   EXPECT_TRUE(none.keys.empty());
+}
+
+TEST(FrmServer, ColumnsTheServerHides) {
+  const TableDefinition hidden = readShape("hidden_columns");
+  ASSERT_EQ(hidden.columns.size(), 4u);  // a, b, c and the hash of the long unique key
+  EXPECT_EQ(column(hidden, "b").invisibility, 1);
+  EXPECT_TRUE(hidden.columns[3].isSystemHidden());
+  const TableDefinition versioned = readShape("versioned");
+  EXPECT_EQ(column(versioned, "row_start").invisibility, 2);
+  EXPECT_EQ(column(versioned, "row_end").invisibility, 2);
+  const TableDefinition plugin = readShape("plugin_types");
+  EXPECT_EQ(column(plugin, "a").dataTypeName, "inet6");
+  EXPECT_EQ(column(plugin, "d").dataTypeName, "");
 }
 
 TEST(FrmServer, NewestLayoutMarksVirtualColumns) {
