@@ -1,9 +1,9 @@
 #include "cli/commands.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 
 #include "base/path.h"
 #include "session/scan.h"
@@ -46,11 +46,9 @@ Exit status: 0 on success, 1 when the folder, the object or a file cannot be
 found or read (the reason is printed on stderr), 2 for a wrong command line.
 )";
 
-class Failed {
- public:
-  explicit Failed(std::string reason) : reason(std::move(reason)) {}
-  std::string reason;
-};
+// What a command gives back: nothing, or the reason it failed.
+struct Done {};
+using Status = Result<Done>;
 
 // The catalogue from the current folder, else from beside the executable.
 CollationCatalogue loadCatalogue(const std::string& executableFolder, std::ostream& err) {
@@ -89,8 +87,8 @@ struct ScannedFolder {
   NodeId dataFolderNode = kNoNode;
 };
 
-std::unique_ptr<ScannedFolder> scanFolder(const std::string& folder) {
-  if (!isDirectory(folder)) throw Failed(folder + " is not a folder");
+Result<std::unique_ptr<ScannedFolder>> scanFolder(const std::string& folder) {
+  if (!isDirectory(folder)) return fail(folder + " is not a folder");
   std::error_code ec;
   std::string absolute = std::filesystem::absolute(folder, ec).lexically_normal().string();
   if (ec) absolute = folder;
@@ -98,29 +96,28 @@ std::unique_ptr<ScannedFolder> scanFolder(const std::string& folder) {
   bool found = holdsDefinitionFile(absolute);
   if (!found) {
     auto entries = listFolder(absolute);
-    if (!entries) throw Failed(entries.reason());
+    if (!entries) return fail(entries.reason());
     for (const DirEntry& e : *entries) {
       if (e.isDirectory && holdsDefinitionFile(joinPath(absolute, e.name))) found = true;
     }
   }
-  if (!found) {
-    throw Failed("no MySQL database in " + folder + ": neither it nor its sub-folders hold a .frm file");
-  }
+  if (!found) return fail("no MySQL database in " + folder + ": neither it nor its sub-folders hold a .frm file");
   auto scanned = std::make_unique<ScannedFolder>();
   scanned->dataFolderNode = BuildObjectTree(scanned->session, absolute);
   return scanned;
 }
 
-// The node of an object of a database: `group` is "Tables", "Views" or "Trigger".
-NodeId findObject(const ScannedFolder& scanned, const std::string& database, const std::string& group,
-                  const std::string& name, const char* kind) {
+// What the node of an object of a database stands for; `group` is "Tables",
+// "Views" or "Trigger".
+Result<NodeTarget> findObject(const ScannedFolder& scanned, const std::string& database, const std::string& group,
+                              const std::string& name, const char* kind) {
   const ObjectTree& tree = scanned.session.tree;
   NodeId db = tree.findChild(scanned.dataFolderNode, database);
-  if (db == kNoNode) throw Failed("no database " + database + " in " + scanned.session.dataPath);
+  if (db == kNoNode) return fail("no database " + database + " in " + scanned.session.dataPath);
   NodeId groupNode = tree.findChild(db, group);
   NodeId node = groupNode == kNoNode ? kNoNode : tree.findChild(groupNode, name);
-  if (node == kNoNode) throw Failed(std::string("no ") + kind + " " + name + " in database " + database);
-  return node;
+  if (node == kNoNode) return fail(std::string("no ") + kind + " " + name + " in database " + database);
+  return resolveNode(scanned.session, node);
 }
 
 void printTree(const ObjectTree& tree, NodeId node, int depth, std::ostream& out) {
@@ -128,46 +125,54 @@ void printTree(const ObjectTree& tree, NodeId node, int depth, std::ostream& out
   for (NodeId child : tree.node(node).children) printTree(tree, child, depth + 1, out);
 }
 
-int listCommand(const std::vector<std::string>& a, std::ostream& out) {
+Status listCommand(const std::vector<std::string>& a, std::ostream& out) {
   auto scanned = scanFolder(a[0]);
-  for (NodeId root : scanned->session.tree.roots()) printTree(scanned->session.tree, root, 0, out);
-  return kOk;
+  if (!scanned) return fail(scanned.reason());
+  const ObjectTree& tree = (*scanned)->session.tree;
+  for (NodeId root : tree.roots()) printTree(tree, root, 0, out);
+  return Done{};
 }
 
-int structureCommand(const std::vector<std::string>& a, const std::string& exeFolder, std::ostream& out,
-                     std::ostream& err) {
+Status structureCommand(const std::vector<std::string>& a, const std::string& exeFolder, std::ostream& out,
+                        std::ostream& err) {
   auto scanned = scanFolder(a[0]);
-  const RecoverySession& s = scanned->session;
-  NodeTarget target = resolveNode(s, findObject(*scanned, a[1], "Tables", a[2], "table"));
-  const TableEntry& entry = s.tables[target.index];
+  if (!scanned) return fail(scanned.reason());
+  auto target = findObject(**scanned, a[1], "Tables", a[2], "table");
+  if (!target) return fail(target.reason());
+  const RecoverySession& s = (*scanned)->session;
+  const TableEntry& entry = s.tables[target->index];
   const std::string folder = s.databaseFolders[size_t(entry.databaseIndex)];
   auto path = findTableFile(folder, entry.name, ".frm");
-  if (!path) throw Failed("the definition file of table " + entry.name + " is gone from " + folder);
+  if (!path) return fail("the definition file of table " + entry.name + " is gone from " + folder);
   const CollationCatalogue catalogue = loadCatalogue(exeFolder, err);
   auto def = readFrm(*path, catalogue);
-  if (!def) throw Failed(def.reason());
+  if (!def) return fail(def.reason());
   printTsvRow(kStructureHeadings, out);
   for (const StructureRow& row : structureRows(*def, catalogue)) printTsvRow(row, out);
-  return kOk;
+  return Done{};
 }
 
-int viewCommand(const std::vector<std::string>& a, std::ostream& out) {
+Status viewCommand(const std::vector<std::string>& a, std::ostream& out) {
   auto scanned = scanFolder(a[0]);
-  NodeTarget target = resolveNode(scanned->session, findObject(*scanned, a[1], "Views", a[2], "view"));
-  auto text = viewDefinitionText(scanned->session.viewFiles[target.index]);
-  if (!text) throw Failed(text.reason());
+  if (!scanned) return fail(scanned.reason());
+  auto target = findObject(**scanned, a[1], "Views", a[2], "view");
+  if (!target) return fail(target.reason());
+  auto text = viewDefinitionText((*scanned)->session.viewFiles[target->index]);
+  if (!text) return fail(text.reason());
   out << *text << '\n';
-  return kOk;
+  return Done{};
 }
 
-int triggerCommand(const std::vector<std::string>& a, std::ostream& out) {
+Status triggerCommand(const std::vector<std::string>& a, std::ostream& out) {
   auto scanned = scanFolder(a[0]);
-  NodeTarget target = resolveNode(scanned->session, findObject(*scanned, a[1], "Trigger", a[2], "trigger file of table"));
-  const TriggerEntry& entry = scanned->session.triggers[target.index];
+  if (!scanned) return fail(scanned.reason());
+  auto target = findObject(**scanned, a[1], "Trigger", a[2], "trigger file of table");
+  if (!target) return fail(target.reason());
+  const TriggerEntry& entry = (*scanned)->session.triggers[target->index];
   auto text = triggerDefinitionText(joinPath(entry.folderPath, entry.fileName));
-  if (!text) throw Failed(text.reason());
+  if (!text) return fail(text.reason());
   out << *text;
-  return kOk;
+  return Done{};
 }
 
 }  // namespace
@@ -186,7 +191,7 @@ int run(const std::vector<std::string>& args, const std::string& executableFolde
   struct Command {
     size_t arguments;
     const char* usage;
-    std::function<int(const std::vector<std::string>&)> action;
+    std::function<Status(const std::vector<std::string>&)> action;
   };
   const std::map<std::string, Command> commands = {
       {"list", {1, "list FOLDER", [&](auto& a) { return listCommand(a, out); }}},
@@ -205,12 +210,12 @@ int run(const std::vector<std::string>& args, const std::string& executableFolde
     err << kProgram << ": usage: " << kProgram << ' ' << it->second.usage << '\n';
     return kUsage;
   }
-  try {
-    return it->second.action(rest);
-  } catch (const Failed& f) {
-    err << kProgram << ": " << f.reason << '\n';
+  const Status status = it->second.action(rest);
+  if (!status) {
+    err << kProgram << ": " << status.reason() << '\n';
     return kFailed;
   }
+  return kOk;
 }
 
 }  // namespace tavrin::cli

@@ -20,20 +20,17 @@ std::string nameAt(ByteView file, uint64_t position, uint64_t length) {
 
 CollationCatalogue CollationCatalogue::parse(ByteView file) {
   CollationCatalogue catalogue;
-  const uint64_t length = file.size();
-  uint64_t position = 0;
-  // Each record adds at least 20 bytes, so the walk always ends.
-  while (position < length) {
-    auto field = [&](uint64_t offset) {
-      return offset <= SIZE_MAX ? le32(file, size_t(offset)) : 0u;
-    };
-    int32_t id = int32_t(field(position));
+  // Each record adds at least 20 bytes, so the walk always ends; values past
+  // the end of the file read as 0.
+  for (uint64_t position = 0; position < file.size();) {
+    const size_t p = size_t(position);
     CollationEntry entry;
-    entry.minBytesPerChar = int32_t(field(position + 4));
-    entry.maxBytesPerChar = int32_t(field(position + 8));
-    uint64_t n1 = field(position + 12);
+    const int32_t id = int32_t(le32(file, p));
+    entry.minBytesPerChar = int32_t(le32(file, p + 4));
+    entry.maxBytesPerChar = int32_t(le32(file, p + 8));
+    const uint64_t n1 = le32(file, p + 12);
     entry.name1 = nameAt(file, position + 16, n1);
-    uint64_t n2 = field(position + 16 + n1);
+    const uint64_t n2 = position + 16 + n1 < file.size() ? le32(file, size_t(position + 16 + n1)) : 0;
     entry.name2 = nameAt(file, position + 20 + n1, n2);
     catalogue.entries_[id] = std::move(entry);
     position += 20 + n1 + n2;
