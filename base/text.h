@@ -1,5 +1,6 @@
 #pragma once
-// ASCII case for comparisons and names that ignore case.
+// ASCII helpers: case for comparisons and names that ignore case, and
+// hexadecimal digits.
 
 #include <string>
 #include <string_view>
@@ -20,6 +21,14 @@ inline std::string asciiUpper(std::string_view text) {
     if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
   }
   return out;
+}
+
+// The value of a hexadecimal digit in either case, or -1.
+inline int hexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
 }
 
 }  // namespace tavrin

@@ -1,5 +1,6 @@
 #include "tabledef/definition_file.h"
 
+#include "base/text.h"
 #include "tabledef/charset.h"
 
 namespace tavrin {
@@ -66,19 +67,13 @@ Result<std::vector<std::string>> splitDefinitionList(std::string_view value) {
 }
 
 std::string objectNameFromFileName(std::string_view stem) {
-  auto hex = [](char c) -> int {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-  };
   std::string name;
   for (size_t i = 0; i < stem.size(); ++i) {
     if (stem[i] == '@' && i + 4 < stem.size()) {
       uint32_t codePoint = 0;
       bool isHex = true;
       for (size_t k = 1; k <= 4 && isHex; ++k) {
-        int digit = hex(stem[i + k]);
+        int digit = hexDigitValue(stem[i + k]);
         isHex = digit >= 0;
         codePoint = codePoint << 4 | uint32_t(digit);
       }

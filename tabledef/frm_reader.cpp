@@ -169,15 +169,9 @@ void settleBlob(ColumnDefinition& c) {
 }
 
 std::string hexDecoded(ByteView hex) {
-  auto digit = [](uint8_t c) -> int {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-  };
   std::string out;
   for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-    int hi = digit(hex[i]), lo = digit(hex[i + 1]);
+    int hi = hexDigitValue(char(hex[i])), lo = hexDigitValue(char(hex[i + 1]));
     if (hi < 0 || lo < 0) return std::string(hex.chars());
     out.push_back(char(hi * 16 + lo));
   }
