@@ -37,4 +37,8 @@ class Result {
   std::string reason_;
 };
 
+// The result of a step that gives nothing back but may fail.
+struct Ok {};
+using Status = Result<Ok>;
+
 }  // namespace tavrin

@@ -46,10 +46,6 @@ Exit status: 0 on success, 1 when the folder, the object or a file cannot be
 found or read (the reason is printed on stderr), 2 for a wrong command line.
 )";
 
-// What a command gives back: nothing, or the reason it failed.
-struct Done {};
-using Status = Result<Done>;
-
 // The catalogue from the current folder, else from beside the executable.
 CollationCatalogue loadCatalogue(const std::string& executableFolder, std::ostream& err) {
   for (const std::string& folder : {std::string("."), executableFolder}) {
@@ -130,7 +126,7 @@ Status listCommand(const std::vector<std::string>& a, std::ostream& out) {
   if (!scanned) return fail(scanned.reason());
   const ObjectTree& tree = (*scanned)->session.tree;
   for (NodeId root : tree.roots()) printTree(tree, root, 0, out);
-  return Done{};
+  return Ok{};
 }
 
 Status structureCommand(const std::vector<std::string>& a, const std::string& exeFolder, std::ostream& out,
@@ -149,7 +145,7 @@ Status structureCommand(const std::vector<std::string>& a, const std::string& ex
   if (!def) return fail(def.reason());
   printTsvRow(kStructureHeadings, out);
   for (const StructureRow& row : structureRows(*def, catalogue)) printTsvRow(row, out);
-  return Done{};
+  return Ok{};
 }
 
 Status viewCommand(const std::vector<std::string>& a, std::ostream& out) {
@@ -160,7 +156,7 @@ Status viewCommand(const std::vector<std::string>& a, std::ostream& out) {
   auto text = viewDefinitionText((*scanned)->session.viewFiles[target->index]);
   if (!text) return fail(text.reason());
   out << *text << '\n';
-  return Done{};
+  return Ok{};
 }
 
 Status triggerCommand(const std::vector<std::string>& a, std::ostream& out) {
@@ -172,7 +168,7 @@ Status triggerCommand(const std::vector<std::string>& a, std::ostream& out) {
   auto text = triggerDefinitionText(joinPath(entry.folderPath, entry.fileName));
   if (!text) return fail(text.reason());
   out << *text;
-  return Done{};
+  return Ok{};
 }
 
 }  // namespace

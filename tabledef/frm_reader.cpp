@@ -333,6 +333,76 @@ Result<std::vector<KeyDefinition>> parseKeys(ByteView keys, uint8_t version) {
   return result;
 }
 
+// Every list's names in file order into the table-wide list, and each
+// ENUM/SET column's own list, decoded in the column's character set.
+void assignValueLists(TableDefinition& def, const std::vector<std::vector<ByteView>>& valueLists,
+                      const std::vector<const std::vector<ByteView>*>& listOfColumn,
+                      const CollationCatalogue& catalogue) {
+  for (const std::vector<ByteView>& list : valueLists) {
+    int32_t charsetId = def.tableCharsetId;
+    for (size_t i = 0; i < def.columns.size(); ++i) {
+      if (listOfColumn[i] == &list) {
+        charsetId = def.columns[i].charsetId;
+        break;
+      }
+    }
+    for (ByteView name : list) def.intervalNames.push_back(decodeIntervalName(name, charsetId, catalogue));
+  }
+  for (size_t i = 0; i < def.columns.size(); ++i) {
+    if (!listOfColumn[i]) continue;
+    ColumnDefinition& c = def.columns[i];
+    for (ByteView name : *listOfColumn[i]) c.intervalValues.push_back(decodeIntervalName(name, c.charsetId, catalogue));
+    c.intervalText = quotedList(c.intervalValues);
+  }
+}
+
+// Which columns the server hides, and the names of type plugin columns.
+Status applyExtra2(TableDefinition& def, ByteView block) {
+  const Extra2 extra = splitExtra2(block);
+  for (size_t i = 0; i < extra.fieldFlags.size() && i < def.columns.size(); ++i) {
+    def.columns[i].invisibility = extra.fieldFlags[i] & 3;
+  }
+  const ByteView types = extra.fieldDataTypes;
+  for (size_t p = 0; p < types.size();) {
+    auto field = lengthCoded(types, p);
+    auto length = lengthCoded(types, p);
+    if (!field || !length || !types.has(p, *length)) return fail("the data types of the fields are damaged");
+    if (*field < def.columns.size()) def.columns[*field].dataTypeName = std::string(types.sub(p, *length).chars());
+    p += *length;
+  }
+  return Ok{};
+}
+
+// Layout 11 lists the expressions of the table (computed columns, defaults,
+// checks); a virtual column is computed when read and takes no bytes of a
+// stored row.
+Status markVirtualColumns(TableDefinition& def, ByteView expressions) {
+  constexpr size_t kBaseSize = 16, kEntryHeaderSize = 6;
+  constexpr uint8_t kVirtualColumn = 0;
+  for (size_t p = kBaseSize; p < expressions.size();) {
+    const size_t length = kEntryHeaderSize + expressions[p + 5] + le16(expressions, p + 3);
+    if (!expressions.has(p, kEntryHeaderSize) || !expressions.has(p, length)) {
+      return fail("an expression runs past its section");
+    }
+    const uint16_t fieldNumber = le16(expressions, p + 1);
+    if (expressions[p] == kVirtualColumn && fieldNumber < def.columns.size()) def.columns[fieldNumber].isVirtual = true;
+    p += length;
+  }
+  return Ok{};
+}
+
+void markKeyColumns(TableDefinition& def) {
+  for (const KeyDefinition& key : def.keys) {
+    const bool primary = key.isPrimary();
+    for (const KeyPartDefinition& part : key.parts) {
+      if (part.fieldNumber == 0 || part.fieldNumber > def.columns.size()) continue;
+      ColumnDefinition& c = def.columns[part.fieldNumber - 1];
+      if (primary) c.inPrimaryKey = true;
+      else if (key.isUnique()) c.inUniqueKey = true;
+    }
+  }
+}
+
 }  // namespace
 
 Result<TableDefinition> parseFrm(ByteView file, const CollationCatalogue& catalogue) {
@@ -453,67 +523,14 @@ Result<TableDefinition> parseFrm(ByteView file, const CollationCatalogue& catalo
     def.columns.push_back(std::move(c));
   }
 
-  // Every list's names, in file order, and each ENUM/SET column's own list.
-  for (size_t l = 0; l < valueLists.size(); ++l) {
-    int32_t charsetId = def.tableCharsetId;
-    for (size_t i = 0; i < def.columns.size(); ++i) {
-      if (listOfColumn[i] == &valueLists[l]) {
-        charsetId = def.columns[i].charsetId;
-        break;
-      }
-    }
-    for (ByteView name : valueLists[l]) def.intervalNames.push_back(decodeIntervalName(name, charsetId, catalogue));
+  assignValueLists(def, valueLists, listOfColumn, catalogue);
+  if (Status extras = applyExtra2(def, file.sub(kHeaderSize, header.formNamesLength)); !extras) {
+    return fail(extras.reason());
   }
-  for (size_t i = 0; i < def.columns.size(); ++i) {
-    if (!listOfColumn[i]) continue;
-    ColumnDefinition& c = def.columns[i];
-    for (ByteView name : *listOfColumn[i]) c.intervalValues.push_back(decodeIntervalName(name, c.charsetId, catalogue));
-    c.intervalText = quotedList(c.intervalValues);
+  if (Status expressions = markVirtualColumns(def, file.sub(expressionsStart, form.expressionsLength)); !expressions) {
+    return fail(at(expressions.reason().c_str(), expressionsStart));
   }
-
-  const Extra2 extra = splitExtra2(file.sub(kHeaderSize, header.formNamesLength));
-  for (size_t i = 0; i < extra.fieldFlags.size() && i < def.columns.size(); ++i) {
-    def.columns[i].invisibility = extra.fieldFlags[i] & 3;
-  }
-  for (size_t p = 0; p < extra.fieldDataTypes.size();) {
-    auto field = lengthCoded(extra.fieldDataTypes, p);
-    auto length = lengthCoded(extra.fieldDataTypes, p);
-    if (!field || !length || !extra.fieldDataTypes.has(p, *length)) {
-      return fail("the data types of the fields are damaged");
-    }
-    if (*field < def.columns.size()) {
-      def.columns[*field].dataTypeName = std::string(extra.fieldDataTypes.sub(p, *length).chars());
-    }
-    p += *length;
-  }
-
-  // Layout 11 lists the expressions of the table; a virtual column is
-  // computed when read and its bytes are not part of a stored row.
-  if (form.expressionsLength > 0) {
-    constexpr size_t kBaseSize = 16, kEntryHeaderSize = 6;
-    constexpr uint8_t kVirtualColumn = 0;
-    ByteView expressions = file.sub(expressionsStart, form.expressionsLength);
-    for (size_t p = kBaseSize; p < expressions.size();) {
-      if (!expressions.has(p, kEntryHeaderSize)) return fail(at("an expression runs past its section", expressionsStart + p));
-      const uint8_t kind = expressions[p];
-      const uint16_t fieldNumber = le16(expressions, p + 1);
-      const size_t length = kEntryHeaderSize + expressions[p + 5] + le16(expressions, p + 3);
-      if (!expressions.has(p, length)) return fail(at("an expression runs past its section", expressionsStart + p));
-      if (kind == kVirtualColumn && fieldNumber < def.columns.size()) def.columns[fieldNumber].isVirtual = true;
-      p += length;
-    }
-  }
-
-  for (const KeyDefinition& key : def.keys) {
-    const bool primary = key.isPrimary();
-    for (const KeyPartDefinition& part : key.parts) {
-      if (part.fieldNumber == 0 || part.fieldNumber > def.columns.size()) continue;
-      ColumnDefinition& c = def.columns[part.fieldNumber - 1];
-      if (primary) c.inPrimaryKey = true;
-      else if (key.isUnique()) c.inUniqueKey = true;
-    }
-  }
-
+  markKeyColumns(def);
   // One reserved bit in fixed-length rows, one per nullable column, and the
   // bits of BIT columns that do not fill a byte.
   uint32_t nullBits = (header.charsetStored && !(header.createOptions & 1)) ? 1 : 0;
