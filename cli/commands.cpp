@@ -1,11 +1,15 @@
 #include "cli/commands.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
 
 #include "base/path.h"
+#include "export/delimited.h"
+#include "render/value_renderer.h"
+#include "session/table_rows.h"
 #include "session/scan.h"
 #include "session/structure_view.h"
 #include "tabledef/collation_catalogue.h"
@@ -35,6 +39,21 @@ Usage:
       The CREATE VIEW statement of a view.
   tavrin-recover trigger FOLDER DATABASE TABLE
       The triggers of a table (its .TRG file), as a script for a MySQL client.
+  tavrin-recover rows FOLDER DATABASE TABLE [--page N | --all] [--full]
+                 [--format tsv|csv]
+      The rows of a MyISAM table: a line with the column names, then one line
+      per row. Rows come in pages of 1000, in the order of the data file:
+      --page N gives the N-th page (the first by default), --all every row.
+      Values are shown as the server's client shows them; binary strings and
+      BLOBs as 0x and hexadecimal, BIT values as their bits. Without --full,
+      large values show a marker ("0x<Binarydata>" for binary strings of 100
+      bytes or more, "Large Blob Data" for BLOB/TEXT values of 1000 bytes or
+      more, "Spatial Data" for GEOMETRY); --full gives every value in full.
+      --format tsv (the default) separates values by tabs and escapes them as
+      the client's batch mode does (\0 \t \n \\); --format csv writes
+      RFC 4180. NULL is written NULL. When a damaged data file stops the walk,
+      the rows before the damage are written and the reason is printed on
+      stderr.
   tavrin-recover --help
       This text.
 
@@ -57,26 +76,33 @@ CollationCatalogue loadCatalogue(const std::string& executableFolder, std::ostre
   return {};
 }
 
-// Tabs, line ends and backslashes escaped, so that one line stays one row.
-std::string tsvField(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\\': out += "\\\\"; break;
-      case '\0': out += "\\0"; break;
-      default: out.push_back(c);
-    }
+enum class Format { Tsv, Csv };
+
+// One line of delimited values.
+template <class Cells>
+void appendLine(std::string& line, const Cells& cells, Format format) {
+  bool first = true;
+  for (const auto& cell : cells) {
+    if (!first) line.push_back(format == Format::Tsv ? '\t' : ',');
+    first = false;
+    if (format == Format::Tsv) appendTsvField(line, cell);
+    else appendCsvField(line, cell);
   }
-  return out;
+  line += format == Format::Tsv ? "\n" : "\r\n";
 }
 
 void printTsvRow(const StructureRow& row, std::ostream& out) {
-  for (size_t i = 0; i < row.size(); ++i) out << (i ? "\t" : "") << tsvField(row[i]);
-  out << '\n';
+  std::string line;
+  appendLine(line, row, Format::Tsv);
+  out << line;
 }
+
+// A command line: its arguments and its options with their values.
+struct Invocation {
+  std::vector<std::string> arguments;
+  std::map<std::string, std::string> options;
+  bool has(const std::string& option) const { return options.count(option) != 0; }
+};
 
 struct ScannedFolder {
   RecoverySession session;
@@ -171,6 +197,82 @@ Status triggerCommand(const std::vector<std::string>& a, std::ostream& out) {
   return Ok{};
 }
 
+struct RowsOptions {
+  size_t page = 1;  // 0: every page
+  bool full = false;
+  Format format = Format::Tsv;
+};
+
+RowsOptions rowsOptions(const Invocation& a) {
+  RowsOptions o;
+  if (a.has("--all")) o.page = 0;
+  if (a.has("--page")) o.page = std::stoul(a.options.at("--page"));
+  o.full = a.has("--full");
+  if (a.has("--format") && a.options.at("--format") == "csv") o.format = Format::Csv;
+  return o;
+}
+
+std::string rowsOptionProblem(const Invocation& a) {
+  if (a.has("--all") && a.has("--page")) return "--page and --all exclude each other";
+  if (a.has("--page")) {
+    const std::string& page = a.options.at("--page");
+    if (page.empty() || page.size() > 15 || page.find_first_not_of("0123456789") != std::string::npos ||
+        std::stoul(page) == 0) {
+      return "--page needs a page number from 1";
+    }
+  }
+  if (a.has("--format") && a.options.at("--format") != "tsv" && a.options.at("--format") != "csv") {
+    return "--format is tsv or csv";
+  }
+  return {};
+}
+
+Status rowsCommand(const Invocation& a, const std::string& exeFolder, std::ostream& out, std::ostream& err) {
+  const RowsOptions options = rowsOptions(a);
+  auto scanned = scanFolder(a.arguments[0]);
+  if (!scanned) return fail(scanned.reason());
+  auto target = findObject(**scanned, a.arguments[1], "Tables", a.arguments[2], "table");
+  if (!target) return fail(target.reason());
+  const RecoverySession& s = (*scanned)->session;
+  const TableEntry& entry = s.tables[target->index];
+  const CollationCatalogue catalogue = loadCatalogue(exeFolder, err);
+  auto rows = TableRows::open(s.databaseFolders[size_t(entry.databaseIndex)], entry.name, catalogue);
+  if (!rows) return fail(rows.reason());
+  TableRows& table = **rows;
+  const ValueRenderer renderer(table.definition(), catalogue,
+                               RenderOptions{options.full, options.full ? 0 : table.largeValueLimit()});
+
+  std::string line;
+  std::vector<std::string> names;
+  for (size_t i : renderer.columns()) names.push_back(table.definition().columns[i].name);
+  appendLine(line, names, options.format);
+  out << line;
+
+  std::vector<std::string> cells;
+  size_t page = 1;
+  uint64_t start = 0;
+  const bool every = options.page == 0;
+  while (true) {
+    const bool wanted = every || page == options.page;
+    const WalkEnd end = table.read(start, kRowsPerPage, [&](const RowValues& row) {
+      if (!wanted) return;
+      renderer.render(row, cells);
+      line.clear();
+      appendLine(line, cells, options.format);
+      out << line;
+    });
+    if (!end.damage.empty()) {
+      // Rows before the damage are written; the damage is the command's result.
+      out.flush();
+      return fail(end.damage);
+    }
+    if (end.atEnd || (!every && page == options.page)) break;
+    start = end.next;
+    ++page;
+  }
+  return Ok{};
+}
+
 }  // namespace
 
 int run(const std::vector<std::string>& args, const std::string& executableFolder, std::ostream& out,
@@ -187,26 +289,50 @@ int run(const std::vector<std::string>& args, const std::string& executableFolde
   struct Command {
     size_t arguments;
     const char* usage;
-    std::function<Status(const std::vector<std::string>&)> action;
+    std::vector<std::string> flags;        // options without a value
+    std::vector<std::string> valueOptions;  // options followed by a value
+    std::function<Status(const Invocation&)> action;
+    std::function<std::string(const Invocation&)> optionProblem = [](const Invocation&) { return std::string(); };
   };
   const std::map<std::string, Command> commands = {
-      {"list", {1, "list FOLDER", [&](auto& a) { return listCommand(a, out); }}},
-      {"structure", {3, "structure FOLDER DATABASE TABLE",
-                     [&](auto& a) { return structureCommand(a, executableFolder, out, err); }}},
-      {"view", {3, "view FOLDER DATABASE VIEW", [&](auto& a) { return viewCommand(a, out); }}},
-      {"trigger", {3, "trigger FOLDER DATABASE TABLE", [&](auto& a) { return triggerCommand(a, out); }}},
+      {"list", {1, "list FOLDER", {}, {}, [&](auto& a) { return listCommand(a.arguments, out); }}},
+      {"structure", {3, "structure FOLDER DATABASE TABLE", {}, {},
+                     [&](auto& a) { return structureCommand(a.arguments, executableFolder, out, err); }}},
+      {"view", {3, "view FOLDER DATABASE VIEW", {}, {}, [&](auto& a) { return viewCommand(a.arguments, out); }}},
+      {"trigger", {3, "trigger FOLDER DATABASE TABLE", {}, {},
+                   [&](auto& a) { return triggerCommand(a.arguments, out); }}},
+      {"rows", {3, "rows FOLDER DATABASE TABLE [--page N | --all] [--full] [--format tsv|csv]",
+                {"--all", "--full"}, {"--page", "--format"},
+                [&](auto& a) { return rowsCommand(a, executableFolder, out, err); }, rowsOptionProblem}},
   };
   auto it = commands.find(command);
   if (it == commands.end()) {
     err << kProgram << ": unknown command " << command << " (see " << kProgram << " --help)\n";
     return kUsage;
   }
-  std::vector<std::string> rest(args.begin() + 1, args.end());
-  if (rest.size() != it->second.arguments) {
-    err << kProgram << ": usage: " << kProgram << ' ' << it->second.usage << '\n';
+  const Command& c = it->second;
+  Invocation invocation;
+  std::string wrong;
+  for (size_t i = 1; i < args.size() && wrong.empty(); ++i) {
+    const std::string& a = args[i];
+    if (std::find(c.flags.begin(), c.flags.end(), a) != c.flags.end()) {
+      invocation.options[a] = "";
+    } else if (std::find(c.valueOptions.begin(), c.valueOptions.end(), a) != c.valueOptions.end()) {
+      if (i + 1 == args.size()) wrong = a + " needs a value";
+      else invocation.options[a] = args[++i];
+    } else if (a.size() > 1 && a[0] == '-') {
+      wrong = "unknown option " + a;
+    } else {
+      invocation.arguments.push_back(a);
+    }
+  }
+  if (wrong.empty() && invocation.arguments.size() != c.arguments) wrong = "wrong number of arguments";
+  if (wrong.empty()) wrong = c.optionProblem(invocation);
+  if (!wrong.empty()) {
+    err << kProgram << ": " << wrong << "; usage: " << kProgram << ' ' << c.usage << '\n';
     return kUsage;
   }
-  const Status status = it->second.action(rest);
+  const Status status = c.action(invocation);
   if (!status) {
     err << kProgram << ": " << status.reason() << '\n';
     return kFailed;

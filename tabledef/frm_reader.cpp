@@ -531,15 +531,32 @@ Result<TableDefinition> parseFrm(ByteView file, const CollationCatalogue& catalo
     return fail(at(expressions.reason().c_str(), expressionsStart));
   }
   markKeyColumns(def);
-  // One reserved bit in fixed-length rows, one per nullable column, and the
-  // bits of BIT columns that do not fill a byte.
+  // The NULL bits come first in the row image, in column order: one reserved
+  // bit in fixed-length rows, one per nullable column, and the bits of BIT
+  // columns that do not fill a byte.
   uint32_t nullBits = (header.charsetStored && !(header.createOptions & 1)) ? 1 : 0;
-  for (const ColumnDefinition& c : def.columns) {
-    if (c.nullable) ++nullBits;
-    if (c.fieldType == FieldType::Bit && !(c.packFlags & PackFlag::BitAsChar)) nullBits += c.fieldLength % 8;
+  for (ColumnDefinition& c : def.columns) {
+    if (c.nullable) {
+      c.nullByte = nullBits / 8;
+      c.nullMask = uint8_t(1u << (nullBits % 8));
+      ++nullBits;
+    }
+    if (c.fieldType == FieldType::Bit && !(c.packFlags & PackFlag::BitAsChar)) {
+      c.bitsByte = nullBits / 8;
+      c.bitsShift = uint8_t(nullBits % 8);
+      nullBits += c.fieldLength % 8;
+    }
   }
   def.nullBytes = (nullBits + 7) / 8;
   def.recordLength = form.recordLength;
+  if (!def.nullBitsFirst) {
+    // Files older than 4.1 keep the NULL bits at the end of the row image.
+    const uint32_t start = def.recordLength >= def.nullBytes ? def.recordLength - def.nullBytes : 0;
+    for (ColumnDefinition& c : def.columns) {
+      c.nullByte += start;
+      c.bitsByte += start;
+    }
+  }
   return def;
 }
 

@@ -85,7 +85,16 @@ struct ColumnDefinition {
   // itself (row versions, hashes of long unique keys), shown nowhere.
   uint8_t invisibility = 0;
 
+  // Where the row image keeps the column's NULL bit (nullable columns only),
+  // and for BIT columns the bits that do not fill a byte.
+  uint32_t nullByte = 0;
+  uint8_t nullMask = 0;
+  uint32_t bitsByte = 0;
+  uint8_t bitsShift = 0;
+
   bool isSystemHidden() const { return invisibility >= 2; }
+  // The byte offset of the column in the row image.
+  uint32_t recordOffset() const { return recordPosition > 0 ? uint32_t(recordPosition - 1) : 0; }
 };
 
 struct KeyPartDefinition {

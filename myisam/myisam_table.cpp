@@ -1,0 +1,199 @@
+#include "myisam/myisam_table.h"
+
+#include <unordered_set>
+
+#include "tabledef/field_layout.h"
+
+namespace tavrin {
+
+namespace {
+constexpr size_t kMinDeletedBlock = 20;
+
+std::string at(const std::string& what, uint64_t position) {
+  return what + " at byte " + std::to_string(position) + " of the data file";
+}
+}  // namespace
+
+Result<std::unique_ptr<MyisamTable>> MyisamTable::open(const TableDefinition& table, MyisamState state,
+                                                       const std::string& dataPath) {
+  if (state.recordFormat == MyisamRowFormat::Compressed) return fail("compressed MyISAM tables are not supported");
+  auto data = ReadOnlyFile::open(dataPath);
+  if (!data) return fail(data.reason());
+  if (state.recordLength == 0) state.recordLength = table.recordLength;
+  return std::unique_ptr<MyisamTable>(new MyisamTable(table, std::move(state), std::move(*data)));
+}
+
+MyisamTable::MyisamTable(const TableDefinition& table, MyisamState state, ReadOnlyFile data)
+    : table_(table), state_(std::move(state)), data_(std::move(data)), window_(data_) {
+  values_.resize(table_.columns.size());
+  bitBytes_.resize(table_.columns.size() * 8);
+}
+
+WalkEnd MyisamTable::readRows(uint64_t start, size_t maxRows, const RowSink& sink) {
+  return state_.recordFormat == MyisamRowFormat::Dynamic ? walkDynamic(start, maxRows, sink)
+                                                         : walkFixed(start, maxRows, sink);
+}
+
+const RowValues& MyisamTable::valuesOf(ByteView image, const std::vector<std::pair<uint32_t, ByteView>>& blobs) {
+  for (size_t i = 0; i < table_.columns.size(); ++i) {
+    const ColumnDefinition& c = table_.columns[i];
+    FieldValue& v = values_[i];
+    v = FieldValue{};
+    if (c.isVirtual || (c.nullable && (image[c.nullByte] & c.nullMask))) continue;
+    v.isNull = false;
+    const uint32_t offset = c.recordOffset();
+    switch (c.fieldType) {
+      case FieldType::Varchar: {
+        const uint32_t prefix = varcharLengthBytes(c);
+        const uint32_t length = prefix == 1 ? image[offset] : le16(image, offset);
+        v.bytes = image.sub(offset + prefix, std::min(length, c.fieldLength));
+        break;
+      }
+      case FieldType::TinyBlob:
+      case FieldType::Blob:
+      case FieldType::MediumBlob:
+      case FieldType::LongBlob:
+      case FieldType::Geometry:
+        for (const auto& [blobOffset, bytes] : blobs) {
+          if (blobOffset == offset) v.bytes = bytes;
+        }
+        break;
+      case FieldType::Bit:
+        if (!(c.packFlags & PackFlag::BitAsChar) && c.fieldLength % 8) {
+          // The odd bits stand among the NULL bits; the whole bytes follow at
+          // the column's position, big-endian.
+          uint8_t* bytes = bitBytes_.data() + i * 8;
+          const uint32_t odd = c.fieldLength % 8;
+          const uint32_t word = image[c.bitsByte] | uint32_t(image[c.bitsByte + 1]) << 8;
+          bytes[0] = uint8_t((word >> c.bitsShift) & ((1u << odd) - 1));
+          const uint32_t whole = c.fieldLength / 8;
+          for (uint32_t k = 0; k < whole; ++k) bytes[1 + k] = image[offset + k];
+          v.bytes = ByteView(bytes, whole + 1);
+          break;
+        }
+        [[fallthrough]];
+      default:
+        v.bytes = image.sub(offset, packLength(c));
+    }
+  }
+  return values_;
+}
+
+WalkEnd MyisamTable::walkFixed(uint64_t start, size_t maxRows, const RowSink& sink) {
+  WalkEnd end;
+  const uint64_t step = state_.packedRecordLength ? state_.packedRecordLength : table_.recordLength;
+  const uint64_t size = data_.size();
+  uint64_t p = start;
+  if (step == 0) {
+    end.damage = "the table's rows have no length";
+    end.stoppedEarly = true;
+    return end;
+  }
+  static const std::vector<std::pair<uint32_t, ByteView>> kNoBlobs;
+  while (p < size && end.rows < maxRows) {
+    if (p + step > size) {
+      end.damage = at("the data file ends inside a row", p);
+      end.stoppedEarly = true;
+      break;
+    }
+    ByteView row = window_.view(p, size_t(step));
+    p += step;
+    if (row[0] == 0) continue;  // a deleted row
+    sink(valuesOf(row.sub(0, state_.recordLength), kNoBlobs));
+    ++end.rows;
+  }
+  end.next = p;
+  end.atEnd = p >= size || end.stoppedEarly;
+  return end;
+}
+
+WalkEnd MyisamTable::walkDynamic(uint64_t start, size_t maxRows, const RowSink& sink) {
+  WalkEnd end;
+  const uint64_t size = data_.size();
+  // No row is longer than the table allows, nor than its data file.
+  const uint64_t longestRow = std::min<uint64_t>(state_.maxPackLength ? state_.maxPackLength : size, size);
+  uint64_t p = start;
+  auto stop = [&](const std::string& why) {
+    end.damage = why;
+    end.stoppedEarly = true;
+  };
+  while (p < size && end.rows < maxRows) {
+    BlockInfo block;
+    const uint32_t flags = decodeBlockHeader(window_.view(p, kBlockHeaderBytes), block);
+    if (flags & BlockFlag::Invalid) {
+      stop(at("a block of unknown type " + std::to_string(block.type), p));
+      break;
+    }
+    if (flags & BlockFlag::Deleted) {
+      if (block.blockLength < kMinDeletedBlock || p + block.blockLength > size) {
+        stop(at("a deleted block of " + std::to_string(block.blockLength) + " bytes", p));
+        break;
+      }
+      p += block.blockLength;
+      continue;
+    }
+    const uint64_t data = p + block.headerLength;
+    const uint64_t after = data + block.blockLength;
+    if (after > size) {
+      stop(at("a block runs past the end of the data file", p));
+      break;
+    }
+    if (!(flags & BlockFlag::First)) {  // the rest of a row that started earlier
+      p = after;
+      continue;
+    }
+    if (block.recordLength > longestRow) {
+      stop(at("a row of " + std::to_string(block.recordLength) + " bytes, longer than the table allows", p));
+      break;
+    }
+    // Gather the row from its chain of blocks.
+    ByteView packed;
+    if (block.dataLength == block.recordLength) {
+      packed = window_.view(data, block.dataLength);
+    } else {
+      packedRow_.clear();
+      std::unordered_set<uint64_t> visited{p};
+      BlockInfo piece = block;
+      uint64_t piecePosition = p;
+      bool broken = false;
+      while (true) {
+        if (piece.dataLength > block.recordLength - packedRow_.size()) {
+          stop(at("the blocks of a row hold more than its length", piecePosition));
+          broken = true;
+          break;
+        }
+        ByteView bytes = window_.view(piecePosition + piece.headerLength, piece.dataLength);
+        packedRow_.insert(packedRow_.end(), bytes.data(), bytes.data() + bytes.size());
+        if (packedRow_.size() == block.recordLength) break;
+        if (!piece.hasNext || piece.nextPosition >= size || !visited.insert(piece.nextPosition).second) {
+          stop(at("the chain of blocks of a row breaks off or loops", p));
+          broken = true;
+          break;
+        }
+        piecePosition = piece.nextPosition;
+        const uint32_t pieceFlags = decodeBlockHeader(window_.view(piecePosition, kBlockHeaderBytes), piece);
+        if (pieceFlags & (BlockFlag::First | BlockFlag::Deleted | BlockFlag::Invalid)) {
+          stop(at("a row continues in a block that is not its continuation", piecePosition));
+          broken = true;
+          break;
+        }
+      }
+      if (broken) break;
+      packed = ByteView(packedRow_);
+    }
+    p = after;
+    Status unpacked = unpackDynamicRow(packed, state_, image_);
+    if (!unpacked) {
+      // The walk goes on with the next row; the row is reported.
+      if (end.damage.empty()) end.damage = at("a damaged row was passed over (" + unpacked.reason() + ")", data);
+      continue;
+    }
+    sink(valuesOf(ByteView(image_.bytes), image_.blobs));
+    ++end.rows;
+  }
+  end.next = p;
+  end.atEnd = p >= size || end.stoppedEarly;
+  return end;
+}
+
+}  // namespace tavrin

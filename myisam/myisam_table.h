@@ -1,0 +1,62 @@
+#pragma once
+// The rows of a MyISAM table: its data (.MYD) file walked from a byte
+// position, a page of rows at a time, each row handed on as the values of its
+// columns.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "base/file.h"
+#include "base/file_window.h"
+#include "base/result.h"
+#include "myisam/dynamic_row.h"
+#include "myisam/myi_state.h"
+#include "render/row_values.h"
+#include "tabledef/table_definition.h"
+
+namespace tavrin {
+
+// Where a walk over rows ended.
+struct WalkEnd {
+  uint64_t next = 0;      // where the next page starts
+  bool atEnd = false;     // no rows after `next`
+  size_t rows = 0;        // rows handed on
+  std::string damage;     // why the walk stopped early, or a damaged row it passed over
+  bool stoppedEarly = false;
+};
+
+using RowSink = std::function<void(const RowValues&)>;
+
+class MyisamTable {
+ public:
+  // Opens the data file of a table whose definition and index file were read.
+  static Result<std::unique_ptr<MyisamTable>> open(const TableDefinition& table, MyisamState state,
+                                                   const std::string& dataPath);
+
+  const MyisamState& state() const { return state_; }
+  uint64_t dataLength() const { return data_.size(); }
+
+  // Hands on the rows from byte `start` until `maxRows` rows were handed on
+  // or the data ends.
+  WalkEnd readRows(uint64_t start, size_t maxRows, const RowSink& sink);
+
+ private:
+  MyisamTable(const TableDefinition& table, MyisamState state, ReadOnlyFile data);
+  WalkEnd walkFixed(uint64_t start, size_t maxRows, const RowSink& sink);
+  WalkEnd walkDynamic(uint64_t start, size_t maxRows, const RowSink& sink);
+  // The values of one row image.
+  const RowValues& valuesOf(ByteView image, const std::vector<std::pair<uint32_t, ByteView>>& blobs);
+
+  const TableDefinition& table_;
+  MyisamState state_;
+  ReadOnlyFile data_;
+  FileWindow window_;
+  RowValues values_;
+  std::vector<uint8_t> bitBytes_;   // BIT values put together from their two places
+  std::vector<uint8_t> packedRow_;  // a row gathered from several blocks
+  RowImage image_;
+};
+
+}  // namespace tavrin

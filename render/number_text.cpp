@@ -1,0 +1,180 @@
+#include "render/number_text.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "tabledef/field_layout.h"
+
+namespace tavrin {
+
+namespace {
+
+// Significant digits and the position of the decimal point, as "d1d2...dn"
+// with value 0.d1d2...dn * 10^point.
+struct Digits {
+  std::string digits;
+  int point = 0;
+};
+
+Digits scientific(double magnitude, int precision /* -1: shortest */) {
+  char buffer[64];
+  auto r = precision < 0 ? std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific)
+                         : std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific,
+                                         precision - 1);
+  std::string_view text(buffer, size_t(r.ptr - buffer));
+  size_t e = text.find('e');
+  Digits d;
+  for (char c : text.substr(0, e)) {
+    if (c != '.') d.digits.push_back(c);
+  }
+  int exponent = 0;
+  std::from_chars(text.data() + e + 1 + (text[e + 1] == '+'), text.data() + text.size(), exponent);
+  d.point = exponent + 1;
+  while (d.digits.size() > 1 && d.digits.back() == '0') d.digits.pop_back();
+  return d;
+}
+
+// The shortest digits that give the value back, or, when those are more than
+// `limit`, the value rounded to `limit` significant digits.
+Digits significantDigits(double magnitude, int limit) {
+  Digits shortest = scientific(magnitude, -1);
+  if (int(shortest.digits.size()) <= limit) return shortest;
+  return scientific(magnitude, limit);
+}
+
+constexpr int kFloatDigits = 6;  // FLT_DIG
+constexpr int kDoubleDigits = 17;
+// Beyond this many integer digits (for whole numbers) or leading zeros, the
+// exponent form is used.
+constexpr int kMaxPointForFixedForm = 15;  // DBL_DIG
+
+}  // namespace
+
+void appendInteger(std::string& out, int64_t value) {
+  char buffer[24];
+  auto r = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, r.ptr);
+}
+
+void appendUnsigned(std::string& out, uint64_t value) {
+  char buffer[24];
+  auto r = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, r.ptr);
+}
+
+void appendReal(std::string& out, double value, bool singlePrecision, int32_t decimals) {
+  if (!std::isfinite(value)) {
+    out.push_back('0');
+    return;
+  }
+  if (decimals < kNotFixedDecimals) {
+    char buffer[400];
+    auto r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    out.append(buffer, r.ptr);
+    return;
+  }
+  if (std::signbit(value)) out.push_back('-');
+  if (value == 0) {
+    out.push_back('0');
+    return;
+  }
+  const Digits d = significantDigits(std::fabs(value), singlePrecision ? kFloatDigits : kDoubleDigits);
+  const int len = int(d.digits.size());
+  const bool fixedForm = d.point >= -kMaxPointForFixedForm + 1 && (d.point <= kMaxPointForFixedForm || len > d.point);
+  if (fixedForm) {
+    if (d.point <= 0) {
+      out += "0.";
+      out.append(size_t(-d.point), '0');
+      out += d.digits;
+    } else if (d.point < len) {
+      out.append(d.digits, 0, size_t(d.point));
+      out.push_back('.');
+      out.append(d.digits, size_t(d.point));
+    } else {
+      out += d.digits;
+      out.append(size_t(d.point - len), '0');
+    }
+    return;
+  }
+  out.push_back(d.digits[0]);
+  if (len > 1) {
+    out.push_back('.');
+    out.append(d.digits, 1);
+  }
+  out.push_back('e');
+  appendInteger(out, d.point - 1);
+}
+
+void appendDecimal(std::string& out, ByteView stored, int32_t precision, int32_t scale) {
+  constexpr uint32_t kGroupBytes[10] = {0, 1, 1, 2, 2, 3, 3, 4, 4, 4};
+  constexpr uint32_t kPowers[10] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
+  const uint32_t size = decimalBinarySize(precision, scale);
+  const auto zero = [&] {
+    out.push_back('0');
+    if (scale > 0) {
+      out.push_back('.');
+      out.append(size_t(scale), '0');
+    }
+  };
+  if (size == 0 || stored.size() < size) return zero();
+  uint8_t copy[64];
+  for (uint32_t i = 0; i < size && i < sizeof copy; ++i) copy[i] = stored[i];
+  const bool negative = !(copy[0] & 0x80);
+  copy[0] ^= 0x80;
+  const uint32_t mask = negative ? 0xFFFFFFFF : 0;
+  ByteView v(copy, size);
+
+  const uint32_t intg = uint32_t(precision - scale), frac = uint32_t(scale);
+  std::string intDigits, fracDigits;
+  size_t p = 0;
+  auto group = [&](uint32_t bytes) {
+    uint32_t x = 0;
+    for (uint32_t i = 0; i < bytes; ++i) x = x << 8 | v[p + i];
+    p += bytes;
+    // Bytes beyond the group width are sign bits; a 4-byte group needs none.
+    const uint32_t widthMask = bytes == 4 ? 0xFFFFFFFF : (1u << (8 * bytes)) - 1;
+    return (x ^ mask) & widthMask;
+  };
+  auto appendGroup = [](std::string& s, uint32_t x, uint32_t digits) {
+    char buffer[16];
+    auto r = std::to_chars(buffer, buffer + sizeof buffer, x);
+    s.append(digits - std::min<uint32_t>(digits, uint32_t(r.ptr - buffer)), '0');
+    s.append(buffer, r.ptr);
+  };
+  if (uint32_t lead = intg % 9; lead > 0) {
+    uint32_t x = group(kGroupBytes[lead]);
+    if (x >= kPowers[lead] * 10) return zero();  // one digit more than declared is accepted
+    appendGroup(intDigits, x, lead + (x >= kPowers[lead] ? 1 : 0));
+  }
+  for (uint32_t i = 0; i < intg / 9; ++i) {
+    uint32_t x = group(4);
+    if (x > 999999999) return zero();
+    appendGroup(intDigits, x, 9);
+  }
+  for (uint32_t i = 0; i < frac / 9; ++i) {
+    uint32_t x = group(4);
+    if (x > 999999999) return zero();
+    appendGroup(fracDigits, x, 9);
+  }
+  if (uint32_t trail = frac % 9; trail > 0) {
+    uint32_t x = group(kGroupBytes[trail]);
+    if (x >= kPowers[trail]) return zero();
+    appendGroup(fracDigits, x, trail);
+  }
+  size_t firstDigit = intDigits.find_first_not_of('0');
+  intDigits = firstDigit == std::string::npos ? "0" : intDigits.substr(firstDigit);
+  const bool isZero = intDigits == "0" && fracDigits.find_first_not_of('0') == std::string::npos;
+  if (negative && !isZero) out.push_back('-');
+  out += intDigits;
+  if (scale > 0) {
+    out.push_back('.');
+    out += fracDigits;
+  }
+}
+
+void zeroFill(std::string& out, size_t textStart, uint32_t width) {
+  const size_t length = out.size() - textStart;
+  if (length < width) out.insert(textStart, width - length, '0');
+}
+
+}  // namespace tavrin

@@ -1,0 +1,238 @@
+#include "render/temporal_text.h"
+
+#include <ctime>
+
+#include "render/number_text.h"
+
+namespace tavrin {
+
+namespace {
+
+void appendPadded(std::string& out, uint64_t value, size_t width) {
+  char buffer[24];
+  size_t n = 0;
+  do {
+    buffer[n++] = char('0' + value % 10);
+    value /= 10;
+  } while (value > 0);
+  if (n < width) out.append(width - n, '0');
+  while (n > 0) out.push_back(buffer[--n]);
+}
+
+void appendFraction(std::string& out, uint32_t microsecond, uint32_t digits) {
+  if (digits == 0) return;
+  if (digits > 6) digits = 6;
+  uint32_t value = microsecond;
+  for (uint32_t i = digits; i < 6; ++i) value /= 10;
+  out.push_back('.');
+  appendPadded(out, value, digits);
+}
+
+constexpr uint32_t kPowers[7] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+
+// The fractional part that follows the whole seconds of the 5.6 layouts:
+// (digits + 1) / 2 bytes, big-endian, counting units of 10^-2, 10^-4 or 10^-6.
+int64_t binaryFraction(ByteView bytes, size_t at, uint32_t digits, bool isSigned) {
+  switch ((digits + 1) / 2) {
+    case 1: return (isSigned ? int64_t(int8_t(bytes[at])) : int64_t(bytes[at])) * 10000;
+    case 2: {
+      uint32_t v = be16(bytes, at);
+      return (isSigned ? int64_t(int16_t(v)) : int64_t(v)) * 100;
+    }
+    case 3: {
+      uint32_t v = be24(bytes, at);
+      return isSigned && (v & 0x800000) ? int64_t(v) - 0x1000000 : int64_t(v);
+    }
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+void appendDate(std::string& out, const CalendarTime& t) {
+  appendPadded(out, t.year, 4);
+  out.push_back('-');
+  appendPadded(out, t.month, 2);
+  out.push_back('-');
+  appendPadded(out, t.day, 2);
+}
+
+void appendTime(std::string& out, const CalendarTime& t, uint32_t digits) {
+  if (t.negative) out.push_back('-');
+  appendPadded(out, t.hour, 2);
+  out.push_back(':');
+  appendPadded(out, t.minute, 2);
+  out.push_back(':');
+  appendPadded(out, t.second, 2);
+  appendFraction(out, t.microsecond, digits);
+}
+
+void appendDateTime(std::string& out, const CalendarTime& t, uint32_t digits) {
+  appendDate(out, t);
+  out.push_back(' ');
+  appendTime(out, t, digits);
+}
+
+CalendarTime dateFromNewDate(uint32_t v) {
+  CalendarTime t;
+  t.day = v & 31;
+  t.month = (v >> 5) & 15;
+  t.year = v >> 9;
+  return t;
+}
+
+CalendarTime dateFromNumber(uint32_t v) {
+  CalendarTime t;
+  t.year = v / 10000;
+  t.month = v / 100 % 100;
+  t.day = v % 100;
+  return t;
+}
+
+CalendarTime timeFromNumber(int32_t v) {
+  CalendarTime t;
+  t.negative = v < 0;
+  uint32_t a = uint32_t(v < 0 ? -int64_t(v) : v);
+  t.hour = a / 10000;
+  t.minute = a / 100 % 100;
+  t.second = a % 100;
+  return t;
+}
+
+CalendarTime timeFromBinary(ByteView bytes, uint32_t digits) {
+  // Whole seconds as hour (10 bits), minute (6), second (6), offset by 2^23;
+  // a negative time keeps its fraction counted down from the next second.
+  int64_t whole = int64_t(be24(bytes, 0)) - 0x800000;
+  int64_t fraction = 0;
+  if (digits >= 5) {
+    int64_t packed = int64_t(be48(bytes, 0)) - 0x800000000000LL;
+    whole = packed >> 24;
+    fraction = packed - (whole << 24);
+  } else if (digits > 0) {
+    fraction = binaryFraction(bytes, 3, digits, false);
+    const int64_t unit = digits <= 2 ? 10000 : 100;
+    if (whole < 0 && fraction != 0) {
+      ++whole;
+      fraction -= (digits <= 2 ? 0x100 : 0x10000) * unit;
+    }
+  }
+  int64_t packed = whole * (int64_t(1) << 24) + fraction;
+  CalendarTime t;
+  t.negative = packed < 0;
+  if (packed < 0) packed = -packed;
+  const uint64_t hms = uint64_t(packed) >> 24;
+  t.hour = uint32_t(hms >> 12) % 1024;
+  t.minute = uint32_t(hms >> 6) % 64;
+  t.second = uint32_t(hms) % 64;
+  t.microsecond = uint32_t(uint64_t(packed) % (1u << 24));
+  return t;
+}
+
+CalendarTime dateTimeFromNumber(uint64_t v) {
+  CalendarTime t;
+  const uint64_t date = v / 1000000, time = v % 1000000;
+  t.year = uint32_t(date / 10000);
+  t.month = uint32_t(date / 100 % 100);
+  t.day = uint32_t(date % 100);
+  t.hour = uint32_t(time / 10000);
+  t.minute = uint32_t(time / 100 % 100);
+  t.second = uint32_t(time % 100);
+  return t;
+}
+
+CalendarTime dateTimeFromBinary(ByteView bytes, uint32_t digits) {
+  // year*13+month (17 bits), day (5), hour (5), minute (6), second (6),
+  // offset by 2^39, then the fraction.
+  int64_t whole = int64_t(be40(bytes, 0)) - 0x8000000000LL;
+  int64_t packed = whole * (int64_t(1) << 24) + binaryFraction(bytes, 5, digits, true);
+  CalendarTime t;
+  if (packed < 0) packed = -packed;
+  t.microsecond = uint32_t(uint64_t(packed) % (1u << 24));
+  const uint64_t ymdhms = uint64_t(packed) >> 24;
+  const uint64_t ymd = ymdhms >> 17, ym = ymd >> 5, hms = ymdhms % (1 << 17);
+  t.day = uint32_t(ymd % 32);
+  t.month = uint32_t(ym % 13);
+  t.year = uint32_t(ym / 13);
+  t.second = uint32_t(hms % 64);
+  t.minute = uint32_t((hms >> 6) % 64);
+  t.hour = uint32_t(hms >> 12);
+  return t;
+}
+
+namespace {
+uint64_t countOf(ByteView bytes) {
+  uint64_t v = 0;
+  for (size_t i = 0; i < bytes.size() && i < 8; ++i) v = v << 8 | bytes[i];
+  return v;
+}
+}  // namespace
+
+CalendarTime timeFromCount(ByteView bytes, uint32_t digits) {
+  // Units of 10^-digits seconds, offset by half the range so that negative
+  // times sort first.
+  constexpr int64_t kMaxHours = 838 * 3600LL + 59 * 60 + 59;
+  const int64_t offset = (kMaxHours + 1) * int64_t(kPowers[digits]);
+  int64_t units = int64_t(countOf(bytes)) - offset;
+  CalendarTime t;
+  t.negative = units < 0;
+  if (units < 0) units = -units;
+  const int64_t seconds = units / kPowers[digits];
+  t.microsecond = uint32_t(units % kPowers[digits]) * kPowers[6 - digits];
+  t.hour = uint32_t(seconds / 3600);
+  t.minute = uint32_t(seconds / 60 % 60);
+  t.second = uint32_t(seconds % 60);
+  return t;
+}
+
+CalendarTime dateTimeFromCount(ByteView bytes, uint32_t digits) {
+  // Units of 10^-digits seconds of the number YYYYMMDDhhmmss read as
+  // ((year*13+month)*32+day)*24... : see the packing below.
+  const uint64_t units = countOf(bytes);
+  const uint64_t packed = units / kPowers[digits];
+  CalendarTime t;
+  t.microsecond = uint32_t(units % kPowers[digits]) * kPowers[6 - digits];
+  uint64_t rest = packed;
+  t.second = uint32_t(rest % 60);
+  rest /= 60;
+  t.minute = uint32_t(rest % 60);
+  rest /= 60;
+  t.hour = uint32_t(rest % 24);
+  rest /= 24;
+  t.day = uint32_t(rest % 32);
+  rest /= 32;
+  t.month = uint32_t(rest % 13);
+  t.year = uint32_t(rest / 13);
+  return t;
+}
+
+void appendTimestamp(std::string& out, int64_t seconds, uint32_t microsecond, uint32_t digits) {
+  CalendarTime t;
+  if (seconds != 0) {
+    std::time_t when = std::time_t(seconds);
+    std::tm local{};
+    if (localtime_r(&when, &local)) {
+      t.year = uint32_t(local.tm_year + 1900);
+      t.month = uint32_t(local.tm_mon + 1);
+      t.day = uint32_t(local.tm_mday);
+      t.hour = uint32_t(local.tm_hour);
+      t.minute = uint32_t(local.tm_min);
+      t.second = uint32_t(local.tm_sec);
+      t.microsecond = microsecond;
+    }
+  }
+  appendDateTime(out, t, digits);
+}
+
+uint32_t timestampMicroseconds(ByteView fraction, uint32_t digits) {
+  return uint32_t(binaryFraction(fraction, 0, digits, false));
+}
+
+void appendYear(std::string& out, uint8_t stored, bool twoDigits) {
+  if (twoDigits) {
+    appendPadded(out, stored == 0 ? 0 : (1900u + stored) % 100, 2);
+  } else {
+    appendPadded(out, stored == 0 ? 0 : 1900u + stored, 4);
+  }
+}
+
+}  // namespace tavrin

@@ -1,0 +1,37 @@
+#pragma once
+// The rows of one table of a scanned folder, a page at a time, whatever its
+// storage engine.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "base/result.h"
+#include "myisam/myisam_table.h"
+#include "tabledef/collation_catalogue.h"
+#include "tabledef/table_definition.h"
+
+namespace tavrin {
+
+inline constexpr size_t kRowsPerPage = 1000;
+
+class TableRows {
+ public:
+  // The table `name` of the database folder: its definition, then the data
+  // files of its engine (found whatever the case of their extensions).
+  static Result<std::unique_ptr<TableRows>> open(const std::string& databaseFolder, const std::string& name,
+                                                 const CollationCatalogue& catalogue);
+
+  const TableDefinition& definition() const { return *definition_; }
+  // BLOB/TEXT values of at least this many bytes show a marker in the display form.
+  size_t largeValueLimit() const;
+
+  // Up to `maxRows` rows from `start` (the start of the first page is 0).
+  WalkEnd read(uint64_t start, size_t maxRows, const RowSink& sink);
+
+ private:
+  std::unique_ptr<TableDefinition> definition_;
+  std::unique_ptr<MyisamTable> myisam_;
+};
+
+}  // namespace tavrin

@@ -1,0 +1,101 @@
+#include "tabledef/field_layout.h"
+
+namespace tavrin {
+
+namespace {
+constexpr uint32_t kDigitsPerGroup = 9;
+constexpr uint32_t kGroupBytes[kDigitsPerGroup + 1] = {0, 1, 1, 2, 2, 3, 3, 4, 4, 4};
+constexpr uint32_t kBlobPointerBytes = 8;
+constexpr uint32_t kTimeWidth = 10, kDateTimeWidth = 19;
+}  // namespace
+
+int32_t declaredScale(const ColumnDefinition& c) {
+  return (c.packFlags >> PackFlag::DecimalsShift) & PackFlag::DecimalsMask;
+}
+
+uint32_t decimalBinarySize(int32_t precision, int32_t scale) {
+  if (precision < scale || scale < 0) return 0;
+  const uint32_t intg = uint32_t(precision - scale), frac = uint32_t(scale);
+  return (intg / kDigitsPerGroup) * 4 + kGroupBytes[intg % kDigitsPerGroup] + (frac / kDigitsPerGroup) * 4 +
+         kGroupBytes[frac % kDigitsPerGroup];
+}
+
+uint32_t fractionalDigits(const ColumnDefinition& c) {
+  uint32_t width = 0;
+  switch (c.fieldType) {
+    case FieldType::Time:
+    case FieldType::Time2: width = kTimeWidth; break;
+    case FieldType::DateTime:
+    case FieldType::DateTime2:
+    case FieldType::Timestamp:
+    case FieldType::Timestamp2: width = kDateTimeWidth; break;
+    default: return 0;
+  }
+  return c.fieldLength > width + 1 ? c.fieldLength - width - 1 : 0;
+}
+
+bool isHighResolutionTemporal(const ColumnDefinition& c) {
+  return (c.fieldType == FieldType::Time || c.fieldType == FieldType::DateTime ||
+          c.fieldType == FieldType::Timestamp) &&
+         fractionalDigits(c) > 0;
+}
+
+uint32_t blobLengthBytes(const ColumnDefinition& c) {
+  switch (c.fieldType) {
+    case FieldType::TinyBlob: return 1;
+    case FieldType::Blob: return 2;
+    case FieldType::MediumBlob: return 3;
+    default: return 4;  // LONGBLOB, GEOMETRY
+  }
+}
+
+uint32_t varcharLengthBytes(const ColumnDefinition& c) { return c.fieldLength < 256 ? 1 : 2; }
+
+uint32_t enumPackLength(size_t names) { return names < 256 ? 1 : 2; }
+
+uint32_t setPackLength(size_t names) {
+  uint32_t bytes = uint32_t((names + 7) / 8);
+  return bytes > 4 ? 8 : bytes;
+}
+
+uint32_t packLength(const ColumnDefinition& c) {
+  if (c.dataTypeName == "inet4") return 4;
+  if (c.dataTypeName == "inet6" || c.dataTypeName == "uuid") return 16;
+  const uint32_t fraction = (fractionalDigits(c) + 1) / 2;
+  switch (c.fieldType) {
+    case FieldType::Tiny: return 1;
+    case FieldType::Short: return 2;
+    case FieldType::Int24: return 3;
+    case FieldType::Long: return 4;
+    case FieldType::LongLong: return 8;
+    case FieldType::Float: return 4;
+    case FieldType::Double: return 8;
+    case FieldType::NewDecimal: return decimalBinarySize(c.precision, c.decimals);
+    case FieldType::Decimal: return c.fieldLength;
+    case FieldType::Year: return 1;
+    case FieldType::NewDate: return 3;
+    case FieldType::Date: return 4;
+    // The MariaDB 5.3 layouts: a count of time units, wider with more digits.
+    case FieldType::Time: return isHighResolutionTemporal(c) ? 3 + (fractionalDigits(c) + 1) / 2 : 3;
+    case FieldType::DateTime: return isHighResolutionTemporal(c) ? 5 + (fractionalDigits(c) + 1) / 2 : 8;
+    case FieldType::Timestamp: return 4 + fraction;
+    case FieldType::Time2: return 3 + fraction;
+    case FieldType::DateTime2: return 5 + fraction;
+    case FieldType::Timestamp2: return 4 + fraction;
+    case FieldType::Bit:
+      return (c.packFlags & PackFlag::BitAsChar) ? (c.fieldLength + 7) / 8 : c.fieldLength / 8;
+    case FieldType::Enum: return enumPackLength(c.intervalValues.size());
+    case FieldType::Set: return setPackLength(c.intervalValues.size());
+    case FieldType::String:
+    case FieldType::VarString: return c.fieldLength;
+    case FieldType::Varchar: return c.fieldLength + varcharLengthBytes(c);
+    case FieldType::TinyBlob:
+    case FieldType::Blob:
+    case FieldType::MediumBlob:
+    case FieldType::LongBlob:
+    case FieldType::Geometry: return blobLengthBytes(c) + kBlobPointerBytes;
+    default: return 0;
+  }
+}
+
+}  // namespace tavrin

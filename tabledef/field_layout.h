@@ -1,0 +1,39 @@
+#pragma once
+// How many bytes each column takes in the server's row image, and the facts
+// of the stored layouts that decide it.
+
+#include <cstdint>
+
+#include "tabledef/table_definition.h"
+
+namespace tavrin {
+
+// The declared scale of a FLOAT or DOUBLE, or 31 when none was declared.
+int32_t declaredScale(const ColumnDefinition& column);
+
+// Bytes of a binary DECIMAL of this precision and scale.
+uint32_t decimalBinarySize(int32_t precision, int32_t scale);
+
+// Fractional-second digits of a TIME, DATETIME or TIMESTAMP column, from its
+// display length.
+uint32_t fractionalDigits(const ColumnDefinition& column);
+
+// TIME, DATETIME and TIMESTAMP with fractional seconds written by MariaDB 5.3
+// to 10.0, which keep the old type codes with a longer display length.
+bool isHighResolutionTemporal(const ColumnDefinition& column);
+
+// Bytes of the length prefix of a BLOB/TEXT/GEOMETRY value.
+uint32_t blobLengthBytes(const ColumnDefinition& column);
+
+// Bytes of the length prefix of a VARCHAR in the row image.
+uint32_t varcharLengthBytes(const ColumnDefinition& column);
+
+// Bytes of an ENUM or SET value, from the number of names.
+uint32_t enumPackLength(size_t names);
+uint32_t setPackLength(size_t names);
+
+// Bytes of the column at its position in the row image (a BLOB keeps its
+// length and a pointer there; a BIT keeps its odd bits among the NULL bits).
+uint32_t packLength(const ColumnDefinition& column);
+
+}  // namespace tavrin
