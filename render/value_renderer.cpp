@@ -247,11 +247,17 @@ void ValueRenderer::appendText(size_t index, const FieldValue& value, std::strin
       break;
     }
     case Kind::Uuid: {
+      // UUIDs of versions 0 to 5 with the RFC variant are stored with their
+      // five groups in reverse order, so that time-based ones sort by time.
       static constexpr char kDigits[] = "0123456789abcdef";
-      for (size_t i = 0; i < 16 && i < b.size(); ++i) {
+      static constexpr uint8_t kSwapped[16] = {12, 13, 14, 15, 10, 11, 8, 9, 6, 7, 0, 1, 2, 3, 4, 5};
+      if (b.size() < 16) break;
+      const bool swapped = (b[6] & 0x80) && b[8] > 0 && b[8] < 0x60;
+      for (size_t i = 0; i < 16; ++i) {
         if (i == 4 || i == 6 || i == 8 || i == 10) out.push_back('-');
-        out.push_back(kDigits[b[i] >> 4]);
-        out.push_back(kDigits[b[i] & 15]);
+        const uint8_t byte = b[swapped ? kSwapped[i] : i];
+        out.push_back(kDigits[byte >> 4]);
+        out.push_back(kDigits[byte & 15]);
       }
       break;
     }

@@ -3,7 +3,7 @@
 # installed are left alone, so running it again changes nothing.
 set -euo pipefail
 
-packages=(cmake g++ make python3 libgtest-dev mariadb-server mariadb-client)
+packages=(cmake g++ make python3 tzdata libgtest-dev mariadb-server mariadb-client)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -1,9 +1,12 @@
 #include "tabledef/charset.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
 #include <iconv.h>
+
+#include "tabledef/charset_tables.h"
 
 namespace tavrin {
 
@@ -11,17 +14,6 @@ namespace {
 
 // What the server shows for bytes that are not a character of their set.
 constexpr uint32_t kReplacement = uint32_t('?');
-
-// The server's latin1 is Windows-1252, with the five code points that 1252
-// leaves undefined mapped to the C1 controls of the same value.
-constexpr uint16_t kLatin1High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-uint32_t latin1CodePoint(uint8_t b) {
-  return (b >= 0x80 && b < 0xA0) ? kLatin1High[b - 0x80] : b;
-}
 
 // Length of the valid UTF-8 sequence at `p`, or 0 when it is not one.
 size_t utf8SequenceLength(const uint8_t* p, size_t left) {
@@ -43,25 +35,28 @@ size_t utf8SequenceLength(const uint8_t* p, size_t left) {
   return n;
 }
 
-const char* systemCharsetName(std::string_view name) {
-  struct Pair { const char* server; const char* system; };
-  static constexpr Pair kNames[] = {
-      {"big5", "BIG5"},          {"dec8", "DEC-MCS"},         {"cp850", "CP850"},
-      {"hp8", "HP-ROMAN8"},      {"koi8r", "KOI8-R"},         {"latin2", "ISO-8859-2"},
-      {"swe7", "ISO646-SE"},     {"ujis", "EUC-JP"},          {"sjis", "SHIFT_JIS"},
-      {"hebrew", "ISO-8859-8"},  {"tis620", "TIS-620"},       {"euckr", "EUC-KR"},
-      {"koi8u", "KOI8-U"},       {"gb2312", "EUC-CN"},        {"greek", "ISO-8859-7"},
-      {"cp1250", "CP1250"},      {"gbk", "GBK"},              {"latin5", "ISO-8859-9"},
-      {"armscii8", "ARMSCII-8"}, {"cp866", "CP866"},          {"macce", "MAC-CENTRALEUROPE"},
-      {"macroman", "MACINTOSH"}, {"cp852", "CP852"},          {"latin7", "ISO-8859-13"},
-      {"cp1251", "CP1251"},      {"cp1256", "CP1256"},        {"cp1257", "CP1257"},
-      {"geostd8", "GEORGIAN-PS"}, {"cp932", "CP932"},         {"eucjpms", "EUC-JP-MS"},
-      {"gb18030", "GB18030"},
-  };
-  for (const Pair& p : kNames) {
-    if (name == p.server) return p.system;
+const charset_tables::SingleByteSet* singleByteSet(std::string_view name) {
+  for (size_t i = 0; i < charset_tables::kSingleByteSetCount; ++i) {
+    if (name == charset_tables::kSingleByteSets[i].name) return &charset_tables::kSingleByteSets[i];
   }
   return nullptr;
+}
+
+const charset_tables::MultiByteSet* multiByteSet(std::string_view name) {
+  for (size_t i = 0; i < charset_tables::kMultiByteSetCount; ++i) {
+    if (name == charset_tables::kMultiByteSets[i].name) return &charset_tables::kMultiByteSets[i];
+  }
+  return nullptr;
+}
+
+// Bytes of the character that starts with `lead`, in the server's multi-byte sets.
+size_t characterLength(std::string_view set, uint8_t lead) {
+  if (set == "sjis" || set == "cp932") return (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC) ? 2 : 1;
+  if (set == "big5") return lead >= 0xA1 && lead <= 0xF9 ? 2 : 1;
+  if (set == "gb2312") return lead >= 0xA1 && lead <= 0xF7 ? 2 : 1;
+  if (set == "gbk" || set == "euckr") return lead >= 0x81 && lead <= 0xFE ? 2 : 1;
+  if (set == "ujis" || set == "eucjpms") return lead == 0x8F ? 3 : (lead == 0x8E || lead >= 0xA1) && lead != 0xFF ? 2 : 1;
+  return 1;
 }
 
 }  // namespace
@@ -95,10 +90,6 @@ struct TextDecoder::SystemConverter {
 TextDecoder::TextDecoder(std::string_view charsetName) : name_(charsetName) {
   if (charsetName == "utf8mb4" || charsetName == "utf8mb3" || charsetName == "utf8") {
     kind_ = Kind::Utf8;
-  } else if (charsetName == "latin1") {
-    kind_ = Kind::Latin1;
-  } else if (charsetName == "ascii") {
-    kind_ = Kind::Ascii;
   } else if (charsetName == "ucs2") {
     kind_ = Kind::Ucs2;
   } else if (charsetName == "utf16") {
@@ -109,14 +100,17 @@ TextDecoder::TextDecoder(std::string_view charsetName) : name_(charsetName) {
     kind_ = Kind::Utf32;
   } else if (charsetName == "binary") {
     kind_ = Kind::Binary;
-  } else if (const char* system = systemCharsetName(charsetName)) {
+  } else if ((singleByte_ = singleByteSet(charsetName))) {
+    kind_ = Kind::SingleByte;
+  } else if ((multiByte_ = multiByteSet(charsetName))) {
     auto converter = std::make_unique<SystemConverter>();
-    converter->cd = iconv_open("UTF-8", system);
+    converter->cd = iconv_open("UTF-8", multiByte_->systemName);
     if (converter->cd != iconv_t(-1)) {
-      kind_ = Kind::System;
+      kind_ = Kind::MultiByte;
       system_ = std::move(converter);
     }
   }
+  if (kind_ == Kind::Fallback) singleByte_ = singleByteSet("latin1");
 }
 
 TextDecoder::~TextDecoder() = default;
@@ -132,18 +126,15 @@ std::string TextDecoder::decode(ByteView bytes) const {
     case Kind::Binary:
       out.assign(bytes.chars());
       return out;
-    case Kind::Latin1:
-      for (size_t i = 0; i < n; ++i) appendUtf8(out, latin1CodePoint(p[i]));
-      return out;
-    case Kind::Ascii:
-      for (size_t i = 0; i < n; ++i) appendUtf8(out, p[i] < 0x80 ? p[i] : kReplacement);
+    case Kind::SingleByte:
+      for (size_t i = 0; i < n; ++i) appendUtf8(out, singleByte_->codePoints[p[i]]);
       return out;
     case Kind::Utf8:
     case Kind::Fallback:
       for (size_t i = 0; i < n;) {
         size_t len = utf8SequenceLength(p + i, n - i);
         if (len == 0) {
-          appendUtf8(out, kind_ == Kind::Utf8 ? kReplacement : latin1CodePoint(p[i]));
+          appendUtf8(out, kind_ == Kind::Utf8 ? kReplacement : singleByte_->codePoints[p[i]]);
           ++i;
         } else {
           out.append(reinterpret_cast<const char*>(p + i), len);
@@ -185,28 +176,58 @@ std::string TextDecoder::decode(ByteView bytes) const {
       }
       if (n % 4) appendUtf8(out, kReplacement);
       return out;
-    case Kind::System: {
-      iconv(system_->cd, nullptr, nullptr, nullptr, nullptr);
-      std::vector<char> buffer(n * 4 + 16);
-      char* in = const_cast<char*>(reinterpret_cast<const char*>(p));
-      size_t inLeft = n;
-      while (inLeft > 0) {
-        char* outPtr = buffer.data();
-        size_t outLeft = buffer.size();
-        size_t r = iconv(system_->cd, &in, &inLeft, &outPtr, &outLeft);
-        out.append(buffer.data(), buffer.size() - outLeft);
-        if (r == size_t(-1) && errno != E2BIG) {
-          // Not a character of the set (or cut short): one replacement, go on.
-          appendUtf8(out, kReplacement);
-          ++in;
-          --inLeft;
-          iconv(system_->cd, nullptr, nullptr, nullptr, nullptr);
+    case Kind::MultiByte: {
+      // The system converter decodes the runs between the characters on
+      // which the server maps differently.
+      size_t run = 0;
+      for (size_t i = 0; i < n;) {
+        const size_t length = characterLength(name_, p[i]);
+        if (length > 1 && i + length <= n) {
+          uint32_t code = 0;
+          for (size_t k = 0; k < length; ++k) code = code << 8 | p[i + k];
+          if (const uint32_t* mapped = overrideOf(code)) {
+            convertRun(ByteView(p + run, i - run), out);
+            appendUtf8(out, *mapped);
+            i += length;
+            run = i;
+            continue;
+          }
         }
+        i += std::min(length, n - i);
       }
+      convertRun(ByteView(p + run, n - run), out);
       return out;
     }
   }
   return out;
+}
+
+const uint32_t* TextDecoder::overrideOf(uint32_t code) const {
+  const charset_tables::CodeOverride* first = multiByte_->overrides;
+  const charset_tables::CodeOverride* last = first + multiByte_->overrideCount;
+  auto it = std::lower_bound(first, last, code, [](const auto& o, uint32_t c) { return o.code < c; });
+  return it != last && it->code == code ? &it->codePoint : nullptr;
+}
+
+void TextDecoder::convertRun(ByteView bytes, std::string& out) const {
+  if (bytes.empty()) return;
+  iconv(system_->cd, nullptr, nullptr, nullptr, nullptr);
+  char buffer[4096];
+  char* in = const_cast<char*>(reinterpret_cast<const char*>(bytes.data()));
+  size_t inLeft = bytes.size();
+  while (inLeft > 0) {
+    char* outPtr = buffer;
+    size_t outLeft = sizeof buffer;
+    size_t r = iconv(system_->cd, &in, &inLeft, &outPtr, &outLeft);
+    out.append(buffer, sizeof buffer - outLeft);
+    if (r == size_t(-1) && errno != E2BIG) {
+      // Not a character of the set (or cut short): one '?', go on.
+      appendUtf8(out, kReplacement);
+      ++in;
+      --inLeft;
+      iconv(system_->cd, nullptr, nullptr, nullptr, nullptr);
+    }
+  }
 }
 
 std::string decodeIdentifier(ByteView bytes) { return TextDecoder("").decode(bytes); }

@@ -8,13 +8,18 @@
 
 #include "base/bytes.h"
 
+namespace tavrin::charset_tables {
+struct SingleByteSet;
+struct MultiByteSet;
+}  // namespace tavrin::charset_tables
+
 namespace tavrin {
 
 class TextDecoder {
  public:
   // A decoder for the server's character set name (latin1, utf8mb4, ucs2,
-  // sjis, ...). An unknown or empty name decodes UTF-8 where the bytes are
-  // valid UTF-8 and latin1 elsewhere.
+  // sjis, ...), mapping as the server maps. An unknown or empty name decodes
+  // UTF-8 where the bytes are valid UTF-8 and latin1 elsewhere.
   explicit TextDecoder(std::string_view charsetName);
   ~TextDecoder();
   TextDecoder(TextDecoder&&) noexcept;
@@ -27,10 +32,15 @@ class TextDecoder {
   const std::string& charsetName() const { return name_; }
 
  private:
-  enum class Kind { Utf8, Latin1, Ascii, Ucs2, Utf16, Utf16Le, Utf32, Binary, System, Fallback };
+  enum class Kind { Utf8, Ucs2, Utf16, Utf16Le, Utf32, Binary, SingleByte, MultiByte, Fallback };
   struct SystemConverter;
+  const uint32_t* overrideOf(uint32_t code) const;
+  void convertRun(ByteView bytes, std::string& out) const;
+
   std::string name_;
   Kind kind_ = Kind::Fallback;
+  const charset_tables::SingleByteSet* singleByte_ = nullptr;
+  const charset_tables::MultiByteSet* multiByte_ = nullptr;
   std::unique_ptr<SystemConverter> system_;
 };
 

@@ -1,0 +1,283 @@
+// MyISAM rows: pages, the display form, the tables of another server, and
+// damaged files (a reason, and no crash, hang or read outside the bytes).
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+
+#include "myisam/dynamic_row.h"
+#include "render/value_renderer.h"
+#include "session/table_rows.h"
+#include "test_support.h"
+
+namespace tavrin {
+namespace {
+
+const std::string kRows = "myisam_rows";
+
+std::string rowsFolder() { return test::fixtureData(kRows) + "/rows"; }
+
+std::unique_ptr<TableRows> openTable(const std::string& folder, const std::string& name) {
+  auto rows = TableRows::open(folder, name, test::shippedCatalogue());
+  EXPECT_TRUE(rows) << rows.reason();
+  return rows ? std::move(*rows) : nullptr;
+}
+
+std::string hexOf(const std::string& bytes) {
+  std::string hex = "0x";
+  for (unsigned char c : bytes) {
+    hex.push_back("0123456789ABCDEF"[c >> 4]);
+    hex.push_back("0123456789ABCDEF"[c & 15]);
+  }
+  return hex;
+}
+
+struct Page {
+  std::vector<std::vector<std::string>> rows;
+  WalkEnd end;
+};
+
+Page readPage(TableRows& table, uint64_t start, bool exportForm = true) {
+  ValueRenderer renderer(table.definition(), test::shippedCatalogue(),
+                         {exportForm, exportForm ? 0 : table.largeValueLimit()});
+  Page page;
+  std::vector<std::string> cells;
+  page.end = table.read(start, kRowsPerPage, [&](const RowValues& row) {
+    renderer.render(row, cells);
+    page.rows.push_back(cells);
+  });
+  return page;
+}
+
+TEST(MyisamPages, NextAndPreviousStartsGiveTheSamePages) {
+  for (const char* name : {"pages_dynamic", "pages_fixed"}) {
+    SCOPED_TRACE(name);
+    auto table = openTable(rowsFolder(), name);
+    ASSERT_TRUE(table);
+    std::vector<uint64_t> starts = {0};
+    std::vector<Page> pages;
+    while (true) {
+      pages.push_back(readPage(*table, starts.back()));
+      ASSERT_TRUE(pages.back().end.damage.empty()) << pages.back().end.damage;
+      if (pages.back().end.atEnd) break;
+      starts.push_back(pages.back().end.next);
+      ASSERT_LT(pages.size(), 10u);
+    }
+    const bool dynamic = std::string(name) == "pages_dynamic";
+    ASSERT_EQ(pages.size(), 3u);
+    EXPECT_EQ(pages[0].rows.size(), 1000u);
+    EXPECT_EQ(pages[1].rows.size(), 1000u);
+    EXPECT_EQ(pages[2].rows.size(), dynamic ? 595u : 500u);
+    // Deleted rows 5, 999, 1000, 1001 and 2000 are not rows.
+    EXPECT_EQ(pages[0].rows[4][0], dynamic ? "6" : "5");
+    EXPECT_EQ(pages[1].rows[0][0], dynamic ? "1005" : "1001");
+    // Going back reads a page again from its remembered start.
+    for (size_t i : {1u, 0u}) EXPECT_EQ(readPage(*table, starts[i]).rows, pages[i].rows);
+  }
+}
+
+TEST(MyisamPages, ExactlyOnePageAndNothingAfterIt) {
+  auto table = openTable(rowsFolder(), "exactly_1000");
+  ASSERT_TRUE(table);
+  Page first = readPage(*table, 0);
+  EXPECT_EQ(first.rows.size(), 1000u);
+  Page second = readPage(*table, first.end.next);
+  EXPECT_TRUE(second.rows.empty());
+  EXPECT_TRUE(second.end.atEnd);
+  EXPECT_TRUE(second.end.damage.empty());
+}
+
+TEST(MyisamDisplayForm, LargeValuesShowMarkers) {
+  auto binaries = openTable(rowsFolder(), "binaries");
+  ASSERT_TRUE(binaries);
+  Page page = readPage(*binaries, 0, false);
+  ASSERT_EQ(page.rows.size(), 3u);
+  EXPECT_EQ(page.rows[0][1], hexOf(std::string(99, 'x')));
+  EXPECT_EQ(page.rows[1][1], kBinaryMarker);  // 100 bytes
+  EXPECT_EQ(page.rows[1][2], kNullText);
+  EXPECT_EQ(page.rows[2][1], "");             // an empty binary string
+  EXPECT_EQ(page.rows[0][3], kSpatialMarker);
+  EXPECT_EQ(page.rows[1][3], kNullText);
+
+  auto large = openTable(rowsFolder(), "large_values");
+  ASSERT_TRUE(large);
+  Page values = readPage(*large, 0, false);
+  ASSERT_EQ(values.rows.size(), 5u);
+  EXPECT_EQ(values.rows[2][3], hexOf(std::string(999, 'm')));  // 999 bytes are shown
+  EXPECT_EQ(values.rows[3][3], kLargeBlobMarker);       // 1000 are not
+  EXPECT_EQ(values.rows[3][1], kLargeBlobMarker);
+  EXPECT_EQ(values.rows[4][2], kLargeBlobMarker);
+  Page full = readPage(*large, 0, true);
+  EXPECT_EQ(full.rows[4][2].size(), std::string("Grüße ").size() * 400000);
+  EXPECT_EQ(full.rows[4][1].size(), 2 + 3000000 * 2u);
+}
+
+TEST(MyisamOtherServer, EveryRowOfTheMariaDb101SystemTables) {
+  const std::string folder = test::realFixtures() + "/mariadb-10.1.9-datadir/mysql";
+  size_t tables = 0, rows = 0;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) {
+    if (e.path().extension() != ".MYI") continue;
+    const std::string name = e.path().stem().string();
+    SCOPED_TRACE(name);
+    auto table = openTable(folder, name);
+    ASSERT_TRUE(table);
+    uint64_t start = 0;
+    size_t count = 0;
+    while (true) {
+      Page page = readPage(*table, start);
+      EXPECT_TRUE(page.end.damage.empty()) << page.end.damage;
+      count += page.rows.size();
+      if (page.end.atEnd) break;
+      start = page.end.next;
+    }
+    auto state = readMyiState(e.path().string());
+    ASSERT_TRUE(state);
+    EXPECT_EQ(count, state->rows);
+    ++tables;
+    rows += count;
+  }
+  EXPECT_EQ(tables, 25u);
+  EXPECT_EQ(rows, 39u + 464 + 1028 + 508 + 2 + 3);
+}
+
+// A copy of a table's files in a scratch folder, to damage.
+struct TableCopy {
+  test::ScratchFolder folder;
+  std::vector<uint8_t> frm, myi, myd;
+  explicit TableCopy(const std::string& name) {
+    const std::string from = rowsFolder() + "/" + name;
+    frm = test::readBytes(from + ".frm");
+    myi = test::readBytes(from + ".MYI");
+    myd = test::readBytes(from + ".MYD");
+  }
+  std::unique_ptr<TableRows> open() {
+    auto write = [&](const char* ext, const std::vector<uint8_t>& b) {
+      folder.write(std::string("t") + ext, std::string(b.begin(), b.end()));
+    };
+    write(".frm", frm);
+    write(".MYI", myi);
+    write(".MYD", myd);
+    auto rows = TableRows::open(folder.path(), "t", test::shippedCatalogue());
+    if (!rows) {
+      reason = rows.reason();
+      return nullptr;
+    }
+    return std::move(*rows);
+  }
+  std::string reason;
+};
+
+// Walks every page; every walk must end, moving forward, with the rows so far.
+std::string walkAll(TableRows& table, size_t& rows) {
+  uint64_t start = 0;
+  std::string damage;
+  for (size_t pages = 0; pages < 100000; ++pages) {
+    Page page = readPage(table, start);
+    rows += page.rows.size();
+    if (!page.end.damage.empty() && damage.empty()) damage = page.end.damage;
+    if (page.end.atEnd) return damage;
+    EXPECT_GT(page.end.next, start);
+    if (page.end.next <= start) return "no progress";
+    start = page.end.next;
+  }
+  return "too many pages";
+}
+
+// The position of the first block of `type` in a dynamic data file.
+size_t findBlock(const std::vector<uint8_t>& myd, uint8_t wanted) {
+  size_t p = 0;
+  while (p < myd.size()) {
+    BlockInfo block;
+    uint32_t flags = decodeBlockHeader(ByteView(myd).sub(p, kBlockHeaderBytes), block);
+    if (block.type == wanted) return p;
+    p += (flags & BlockFlag::Deleted) ? block.blockLength : block.headerLength + block.blockLength;
+  }
+  return SIZE_MAX;
+}
+
+TEST(MyisamDamage, WalksEndWithAReason) {
+  {
+    TableCopy copy("reuse");
+    const size_t split = findBlock(copy.myd, 5);
+    ASSERT_NE(split, SIZE_MAX);
+    // The row's next block is the block itself: a loop.
+    for (int i = 0; i < 8; ++i) copy.myd[split + 5 + i] = uint8_t(uint64_t(split) >> (8 * (7 - i)));
+    auto table = copy.open();
+    ASSERT_TRUE(table);
+    size_t rows = 0;
+    EXPECT_NE(walkAll(*table, rows).find("breaks off or loops"), std::string::npos);
+  }
+  {
+    TableCopy copy("reuse");
+    copy.myd[0] = 14;
+    auto table = copy.open();
+    size_t rows = 0;
+    EXPECT_EQ(walkAll(*table, rows), "a block of unknown type 14 at byte 0 of the data file");
+    EXPECT_EQ(rows, 0u);
+  }
+  {
+    TableCopy copy("reuse");
+    const size_t start = findBlock(copy.myd, 5);
+    copy.myd[start + 1] = 0xFF;  // a row of 65 kB, longer than the table allows
+    copy.myd[start + 2] = 0xFF;
+    auto table = copy.open();
+    size_t rows = 0;
+    EXPECT_NE(walkAll(*table, rows).find("longer than the table allows"), std::string::npos);
+  }
+  {
+    TableCopy copy("pages_fixed");
+    copy.myd.resize(copy.myd.size() - 3);
+    auto table = copy.open();
+    size_t rows = 0;
+    EXPECT_NE(walkAll(*table, rows).find("the data file ends inside a row"), std::string::npos);
+    EXPECT_EQ(rows, 2499u);
+  }
+}
+
+TEST(MyisamDamage, RandomlyChangedDataFiles) {
+  std::mt19937 random(3);
+  for (const char* name : {"reuse", "every_type", "every_type_fixed", "binaries", "lists"}) {
+    TableCopy original(name);
+    for (int round = 0; round < 150; ++round) {
+      TableCopy copy(name);
+      int changes = 1 + int(random() % 16);
+      for (int i = 0; i < changes; ++i) copy.myd[random() % copy.myd.size()] = uint8_t(random());
+      auto table = copy.open();
+      ASSERT_TRUE(table);
+      size_t rows = 0;
+      EXPECT_NE(walkAll(*table, rows), "no progress");
+    }
+  }
+}
+
+TEST(MyisamDamage, IndexFiles) {
+  {
+    TableCopy copy("reuse");
+    copy.myi.resize(24);
+    EXPECT_FALSE(copy.open());
+    EXPECT_EQ(copy.reason, copy.folder.path() + "/t.MYI: the index file is too short for its header (24 bytes)");
+  }
+  {
+    TableCopy copy("reuse");
+    copy.myi[5] |= 0x04;  // compressed rows
+    EXPECT_FALSE(copy.open());
+    EXPECT_EQ(copy.reason, "compressed MyISAM tables are not supported");
+  }
+  std::mt19937 random(4);
+  for (int round = 0; round < 500; ++round) {
+    TableCopy copy("every_type");
+    copy.myi.resize(std::min<size_t>(copy.myi.size(), 2048));
+    for (int i = 0; i < 4; ++i) copy.myi[random() % copy.myi.size()] = uint8_t(random());
+    if (auto table = copy.open()) {
+      size_t rows = 0;
+      walkAll(*table, rows);
+    } else {
+      EXPECT_FALSE(copy.reason.empty());
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tavrin
