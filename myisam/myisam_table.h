@@ -49,7 +49,22 @@ class MyisamTable {
   // The values of one row image.
   const RowValues& valuesOf(ByteView image, const std::vector<std::pair<uint32_t, ByteView>>& blobs);
 
+  // How each column's value is taken from the row image.
+  enum class Take { Skip, Fixed, Varchar, Blob, Bits };
+  struct ColumnPlan {
+    Take take = Take::Skip;
+    uint32_t offset = 0;
+    uint32_t width = 0;   // Fixed: bytes; Varchar: length bytes; Bits: whole bytes
+    uint32_t limit = 0;   // Varchar: the longest value
+    uint32_t nullByte = 0;
+    uint8_t nullMask = 0;  // 0 when the column cannot be NULL
+    uint32_t bitsByte = 0;
+    uint8_t bitsShift = 0;
+    uint32_t oddBits = 0;
+  };
+
   const TableDefinition& table_;
+  std::vector<ColumnPlan> plan_;
   MyisamState state_;
   ReadOnlyFile data_;
   FileWindow window_;

@@ -219,7 +219,7 @@ void ValueRenderer::appendText(size_t index, const FieldValue& value, std::strin
         if (display && b.size() >= kBinaryDisplayLimit) out += kBinaryMarker;
         else appendHex(out, b);
       } else {
-        out += c.decoder.decode(b);
+        c.decoder.decodeAppend(b, out);
         // CHAR comes back without the spaces that pad it.
         if (c.kind == Kind::Char) {
           while (out.size() > start && out.back() == ' ') out.pop_back();
@@ -230,7 +230,7 @@ void ValueRenderer::appendText(size_t index, const FieldValue& value, std::strin
       if (display && value.external) out += kExternalBlobMarker;
       else if (display && options_.largeValueLimit && b.size() >= options_.largeValueLimit) out += kLargeBlobMarker;
       else if (c.binary) appendHex(out, b);
-      else out += c.decoder.decode(b);
+      else c.decoder.decodeAppend(b, out);
       break;
     case Kind::Geometry:
       if (display) out += kSpatialMarker;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <vector>
 
 #include <iconv.h>
@@ -118,20 +119,37 @@ TextDecoder::TextDecoder(TextDecoder&&) noexcept = default;
 TextDecoder& TextDecoder::operator=(TextDecoder&&) noexcept = default;
 
 std::string TextDecoder::decode(ByteView bytes) const {
+  std::string out;
+  out.reserve(bytes.size());
+  decodeAppend(bytes, out);
+  return out;
+}
+
+void TextDecoder::decodeAppend(ByteView bytes, std::string& out) const {
   const uint8_t* p = bytes.data();
   const size_t n = bytes.size();
-  std::string out;
-  out.reserve(n);
   switch (kind_) {
     case Kind::Binary:
-      out.assign(bytes.chars());
-      return out;
+      out.append(bytes.chars());
+      return;
     case Kind::SingleByte:
       for (size_t i = 0; i < n; ++i) appendUtf8(out, singleByte_->codePoints[p[i]]);
-      return out;
+      return;
     case Kind::Utf8:
     case Kind::Fallback:
       for (size_t i = 0; i < n;) {
+        // Plain ASCII runs are copied whole.
+        size_t ascii = i;
+        for (uint64_t word; ascii + 8 <= n; ascii += 8) {
+          std::memcpy(&word, p + ascii, 8);
+          if (word & 0x8080808080808080ULL) break;
+        }
+        while (ascii < n && p[ascii] < 0x80) ++ascii;
+        if (ascii > i) {
+          out.append(reinterpret_cast<const char*>(p + i), ascii - i);
+          i = ascii;
+          continue;
+        }
         size_t len = utf8SequenceLength(p + i, n - i);
         if (len == 0) {
           appendUtf8(out, kind_ == Kind::Utf8 ? kReplacement : singleByte_->codePoints[p[i]]);
@@ -141,11 +159,11 @@ std::string TextDecoder::decode(ByteView bytes) const {
           i += len;
         }
       }
-      return out;
+      return;
     case Kind::Ucs2:
       for (size_t i = 0; i + 1 < n; i += 2) appendUtf8(out, uint32_t(p[i]) << 8 | p[i + 1]);
       if (n % 2) appendUtf8(out, kReplacement);
-      return out;
+      return;
     case Kind::Utf16:
     case Kind::Utf16Le: {
       const bool little = kind_ == Kind::Utf16Le;
@@ -167,7 +185,7 @@ std::string TextDecoder::decode(ByteView bytes) const {
         appendUtf8(out, u);
       }
       if (i < n) appendUtf8(out, kReplacement);
-      return out;
+      return;
     }
     case Kind::Utf32:
       for (size_t i = 0; i + 3 < n; i += 4) {
@@ -175,7 +193,7 @@ std::string TextDecoder::decode(ByteView bytes) const {
                             uint32_t(p[i + 2]) << 8 | p[i + 3]);
       }
       if (n % 4) appendUtf8(out, kReplacement);
-      return out;
+      return;
     case Kind::MultiByte: {
       // The system converter decodes the runs between the characters on
       // which the server maps differently.
@@ -196,10 +214,9 @@ std::string TextDecoder::decode(ByteView bytes) const {
         i += std::min(length, n - i);
       }
       convertRun(ByteView(p + run, n - run), out);
-      return out;
+      return;
     }
   }
-  return out;
 }
 
 const uint32_t* TextDecoder::overrideOf(uint32_t code) const {

@@ -28,6 +28,7 @@ class TextDecoder {
   // The bytes as UTF-8. Bytes that are not a character of the set become
   // '?', as the server shows them; nothing is cut at a zero byte.
   std::string decode(ByteView bytes) const;
+  void decodeAppend(ByteView bytes, std::string& out) const;
 
   const std::string& charsetName() const { return name_; }
 

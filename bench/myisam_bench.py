@@ -1,0 +1,86 @@
+#!/usr/bin/env python3
+"""MyISAM full-read benchmark.
+
+Builds (once, cached) a MyISAM table of 2 million rows of mixed types with a
+real server, then measures in one run:
+  (a) tavrin-recover rows --all --full --format tsv > /dev/null
+  (b) the server's own full read: mariadb --batch -e 'SELECT * FROM mixed' > /dev/null
+  (c) cat of the .MYD to /dev/null
+and prints (a)/(b), (a)/(c), the peak memory of (a) and the time of the first
+page (tavrin-recover rows ... --page 1 on the database folder).
+
+    bench/myisam_bench.py [path/to/tavrin-recover]
+"""
+
+import os
+import resource
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "fixture"))
+import fixture  # noqa: E402
+
+RUNS = 3
+
+
+def timed(cmd, env=None):
+    """Best wall time of RUNS runs, and the peak resident memory (KiB) of the child."""
+    best = None
+    for _ in range(RUNS):
+        before = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
+        start = time.perf_counter()
+        with open(os.devnull, "wb") as null:
+            subprocess.run(cmd, stdout=null, stderr=subprocess.PIPE, check=True, env=env)
+        elapsed = time.perf_counter() - start
+        best = elapsed if best is None else min(best, elapsed)
+    peak = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
+    return best, peak, before
+
+
+def peak_memory_kib(cmd):
+    """Peak resident memory of one run, measured by a fresh helper process."""
+    probe = ("import resource, subprocess, sys, os\n"
+             "with open(os.devnull, 'wb') as null: subprocess.run(sys.argv[1:], stdout=null, check=True)\n"
+             "print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)")
+    out = subprocess.run([sys.executable, "-c", probe, *cmd], capture_output=True, text=True, check=True)
+    return int(out.stdout.strip())
+
+
+def main():
+    recover = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, "..", "build", "tavrin-recover"))
+    folder = fixture.build(os.path.join(HERE, "myisam_table.sql"))
+    data = os.path.join(folder, "data")
+    myd = os.path.join(data, "bench", "mixed.MYD")
+    size = os.path.getsize(myd)
+    print(f"table: 2,000,000 rows, data file {size / 1e6:.0f} MB")
+
+    full = [recover, "rows", data, "bench", "mixed", "--all", "--full", "--format", "tsv"]
+    a, _, _ = timed(full)
+    c, _, _ = timed(["cat", myd])
+    first, _, _ = timed([recover, "rows", os.path.join(data, "bench"), "bench", "mixed", "--page", "1"])
+    peak = peak_memory_kib(full)
+
+    with tempfile.TemporaryDirectory(prefix="tavrin-bench-") as work:
+        copy = os.path.join(work, "data")
+        shutil.copytree(data, copy)
+        fixture.make_writable(copy)
+        with fixture.running_server(copy, workdir=work) as server:
+            client = ["mariadb", "--no-defaults", f"--socket={server.socket}", "-uroot", "--batch", "bench",
+                      "-e", "SELECT * FROM mixed"]
+            b, _, _ = timed(client)
+
+    print(f"(a) tavrin-recover rows --all --full: {a:.2f} s")
+    print(f"(b) server SELECT * via mariadb --batch: {b:.2f} s")
+    print(f"(c) cat of the data file: {c:.3f} s")
+    print(f"(a)/(b) = {a / b:.2f}   (target at most 0.5)")
+    print(f"(a)/(c) = {a / c:.1f}   (target at most 4)")
+    print(f"peak memory of (a): {peak / 1024:.1f} MB   (target under 64 MB)")
+    print(f"first page (whole command): {first * 1000:.1f} ms   (target under 20 ms)")
+
+
+if __name__ == "__main__":
+    main()
