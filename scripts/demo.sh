@@ -20,3 +20,6 @@ echo "== tavrin-recover view $sample shop order_totals"
 echo
 echo "== tavrin-recover trigger $sample shop orders"
 "$recover" trigger "$sample" shop orders
+echo
+echo "== tavrin-recover rows $sample shop customers"
+"$recover" rows "$sample" shop customers
