@@ -12,7 +12,6 @@ set name and the collation name (integers little-endian, names length-prefixed).
 import os
 import struct
 import sys
-import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "fixture"))
 import fixture  # noqa: E402
@@ -31,16 +30,8 @@ ORDER BY a.ID;
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     output = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "collation (2)")
-    with tempfile.TemporaryDirectory(prefix="tavrin-collations-") as work:
-        datadir = os.path.join(work, "data")
-        os.makedirs(datadir)
-        server = fixture.Server(datadir, workdir=work)
-        server.install()
-        server.start()
-        try:
-            answer = server.client(QUERY).stdout.decode()
-        finally:
-            server.stop()
+    with fixture.fresh_server() as server:
+        answer = server.client(QUERY).stdout.decode()
     records = bytearray()
     count = 0
     for line in answer.splitlines()[1:]:
