@@ -252,6 +252,7 @@ Status rowsCommand(const Invocation& a, const std::string& exeFolder, std::ostre
   size_t page = 1;
   uint64_t start = 0;
   const bool every = options.page == 0;
+  std::string damage;  // the first damaged row passed over
   while (true) {
     const bool wanted = every || page == options.page;
     const WalkEnd end = table.read(start, kRowsPerPage, [&](const RowValues& row) {
@@ -261,15 +262,17 @@ Status rowsCommand(const Invocation& a, const std::string& exeFolder, std::ostre
       appendLine(line, cells, options.format);
       out << line;
     });
-    if (!end.damage.empty()) {
+    if (end.stoppedEarly) {
       // Rows before the damage are written; the damage is the command's result.
       out.flush();
       return fail(end.damage);
     }
+    if (damage.empty()) damage = end.damage;
     if (end.atEnd || (!every && page == options.page)) break;
     start = end.next;
     ++page;
   }
+  if (!damage.empty()) return fail(damage);
   return Ok{};
 }
 
