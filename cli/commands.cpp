@@ -5,6 +5,8 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
+#include <set>
 
 #include "base/path.h"
 #include "export/delimited.h"
@@ -40,15 +42,23 @@ Usage:
   tavrin-recover trigger FOLDER DATABASE TABLE
       The triggers of a table (its .TRG file), as a script for a MySQL client.
   tavrin-recover rows FOLDER DATABASE TABLE [--page N | --all] [--full]
-                 [--format tsv|csv]
-      The rows of a MyISAM table: a line with the column names, then one line
-      per row. Rows come in pages of 1000, in the order of the data file:
-      --page N gives the N-th page (the first by default), --all every row.
+                 [--deleted] [--format tsv|csv] [--ibdata FILE]
+      The rows of a MyISAM or InnoDB table: a line with the column names, then
+      one line per row. Rows come in pages of 1000, in the order of the data
+      file (MyISAM) or of the primary key (InnoDB): --page N gives the N-th
+      page (the first by default), --all every row. --deleted gives instead
+      the rows of an InnoDB table that were deleted but are still on its
+      pages (not yet purged). An InnoDB table is read with the dictionary of
+      the system tablespace ibdata1, looked for beside the databases or, when
+      FOLDER is one database folder, in the folder above it; --ibdata names
+      it. Without it, a table with its own .ibd file is read by its
+      definition alone.
       Values are shown as the server's client shows them; binary strings and
       BLOBs as 0x and hexadecimal, BIT values as their bits. Without --full,
       large values show a marker ("0x<Binarydata>" for binary strings of 100
       bytes or more, "Large Blob Data" for BLOB/TEXT values of 1000 bytes or
-      more, "Spatial Data" for GEOMETRY); --full gives every value in full.
+      more, "Large Size Blob Data" for InnoDB values kept apart from their
+      row, "Spatial Data" for GEOMETRY); --full gives every value in full.
       --format tsv (the default) separates values by tabs and escapes them as
       the client's batch mode does (\0 \t \n \\); --format csv writes
       RFC 4180. NULL is written NULL. When a damaged data file stops the walk,
@@ -200,7 +210,9 @@ Status triggerCommand(const std::vector<std::string>& a, std::ostream& out) {
 struct RowsOptions {
   size_t page = 1;  // 0: every page
   bool full = false;
+  bool deleted = false;
   Format format = Format::Tsv;
+  std::string ibdata;
 };
 
 RowsOptions rowsOptions(const Invocation& a) {
@@ -208,9 +220,35 @@ RowsOptions rowsOptions(const Invocation& a) {
   if (a.has("--all")) o.page = 0;
   if (a.has("--page")) o.page = std::stoul(a.options.at("--page"));
   o.full = a.has("--full");
+  o.deleted = a.has("--deleted");
   if (a.has("--format") && a.options.at("--format") == "csv") o.format = Format::Csv;
+  if (a.has("--ibdata")) o.ibdata = a.options.at("--ibdata");
   return o;
 }
+
+// The system tablespace of a scanned folder: the one named on the command
+// line, else ibdata1 beside the databases, else, for one database folder,
+// in the folder above it, where the server keeps it.
+std::string findSystemTablespace(const RecoverySession& s, const std::string& named) {
+  if (!named.empty()) return named;
+  const std::string beside = joinPath(s.dataPath, "ibdata1");
+  if (isRegularFile(beside)) return beside;
+  if (s.databaseFolders.size() == 1 && s.databaseFolders[0] == s.dataPath) {
+    const size_t slash = s.dataPath.rfind(kSeparator);
+    if (slash != std::string::npos) {
+      const std::string above = joinPath(s.dataPath.substr(0, slash == 0 ? 1 : slash), "ibdata1");
+      if (isRegularFile(above)) return above;
+    }
+  }
+  return {};
+}
+
+// The system tablespace and its dictionary, read when an InnoDB table first needs them.
+struct SystemTablespace {
+  std::optional<Tablespace> space;
+  DictionaryCache dictionary;
+  std::string problem;
+};
 
 std::string rowsOptionProblem(const Invocation& a) {
   if (a.has("--all") && a.has("--page")) return "--page and --all exclude each other";
@@ -236,8 +274,24 @@ Status rowsCommand(const Invocation& a, const std::string& exeFolder, std::ostre
   const RecoverySession& s = (*scanned)->session;
   const TableEntry& entry = s.tables[target->index];
   const CollationCatalogue catalogue = loadCatalogue(exeFolder, err);
-  auto rows = TableRows::open(s.databaseFolders[size_t(entry.databaseIndex)], entry.name, catalogue);
-  if (!rows) return fail(rows.reason());
+  SystemTablespace system;
+  auto innodbSystem = [&]() -> InnodbSystem {
+    const std::string path = findSystemTablespace(s, options.ibdata);
+    if (path.empty()) return {};
+    auto space = Tablespace::open(path);
+    if (!space) {
+      system.problem = space.reason();
+      return {};
+    }
+    system.space.emplace(std::move(*space));
+    system.dictionary = loadDictionary(*system.space, catalogue);
+    if (!system.dictionary.damage.empty()) {
+      err << kProgram << ": warning: the InnoDB dictionary in " << path << " is damaged: " << system.dictionary.damage << '\n';
+    }
+    return {&*system.space, &system.dictionary};
+  };
+  auto rows = TableRows::open(s.databaseFolders[size_t(entry.databaseIndex)], entry.name, catalogue, innodbSystem);
+  if (!rows) return fail(system.problem.empty() ? rows.reason() : rows.reason() + " (" + system.problem + ")");
   TableRows& table = **rows;
   const ValueRenderer renderer(table.definition(), catalogue,
                                RenderOptions{options.full, options.full ? 0 : table.largeValueLimit()});
@@ -250,10 +304,13 @@ Status rowsCommand(const Invocation& a, const std::string& exeFolder, std::ostre
 
   std::vector<std::string> cells;
   size_t page = 1;
-  uint64_t start = 0;
+  PageStart start = table.firstPage();
   const bool every = options.page == 0;
+  const ReadOptions read{options.full, options.deleted};
   std::string damage;  // the first damaged row passed over
+  std::set<std::pair<int64_t, int64_t>> starts;  // a chain of pages that loops comes back to one
   while (true) {
+    if (!starts.insert({start.page, start.position}).second) return fail("the pages of the table loop");
     const bool wanted = every || page == options.page;
     const WalkEnd end = table.read(start, kRowsPerPage, [&](const RowValues& row) {
       if (!wanted) return;
@@ -261,7 +318,7 @@ Status rowsCommand(const Invocation& a, const std::string& exeFolder, std::ostre
       line.clear();
       appendLine(line, cells, options.format);
       out << line;
-    });
+    }, read);
     if (end.stoppedEarly) {
       // Rows before the damage are written; the damage is the command's result.
       out.flush();
@@ -304,8 +361,9 @@ int run(const std::vector<std::string>& args, const std::string& executableFolde
       {"view", {3, "view FOLDER DATABASE VIEW", {}, {}, [&](auto& a) { return viewCommand(a.arguments, out); }}},
       {"trigger", {3, "trigger FOLDER DATABASE TABLE", {}, {},
                    [&](auto& a) { return triggerCommand(a.arguments, out); }}},
-      {"rows", {3, "rows FOLDER DATABASE TABLE [--page N | --all] [--full] [--format tsv|csv]",
-                {"--all", "--full"}, {"--page", "--format"},
+      {"rows", {3, "rows FOLDER DATABASE TABLE [--page N | --all] [--full] [--deleted] [--format tsv|csv] "
+                   "[--ibdata FILE]",
+                {"--all", "--full", "--deleted"}, {"--page", "--format", "--ibdata"},
                 [&](auto& a) { return rowsCommand(a, executableFolder, out, err); }, rowsOptionProblem}},
   };
   auto it = commands.find(command);

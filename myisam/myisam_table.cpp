@@ -125,7 +125,7 @@ WalkEnd MyisamTable::walkFixed(uint64_t start, size_t maxRows, const RowSink& si
     sink(valuesOf(row.sub(0, state_.recordLength), kNoBlobs));
     ++end.rows;
   }
-  end.next = p;
+  end.next = {0, int64_t(p)};
   end.atEnd = p >= size || end.stoppedEarly;
   return end;
 }
@@ -214,7 +214,7 @@ WalkEnd MyisamTable::walkDynamic(uint64_t start, size_t maxRows, const RowSink& 
     sink(valuesOf(ByteView(image_.bytes), image_.blobs));
     ++end.rows;
   }
-  end.next = p;
+  end.next = {0, int64_t(p)};
   end.atEnd = p >= size || end.stoppedEarly;
   return end;
 }

@@ -18,17 +18,6 @@
 
 namespace tavrin {
 
-// Where a walk over rows ended.
-struct WalkEnd {
-  uint64_t next = 0;      // where the next page starts
-  bool atEnd = false;     // no rows after `next`
-  size_t rows = 0;        // rows handed on
-  std::string damage;     // why the walk stopped early, or a damaged row it passed over
-  bool stoppedEarly = false;
-};
-
-using RowSink = std::function<void(const RowValues&)>;
-
 class MyisamTable {
  public:
   // Opens the data file of a table whose definition and index file were read.

@@ -142,6 +142,11 @@ void ValueRenderer::appendText(size_t index, const FieldValue& value, std::strin
   const ByteView b = value.bytes;
   const size_t start = out.size();
   const bool display = !options_.exportForm;
+  if (value.external) {
+    // Kept apart from its row and not read: only its marker can be shown.
+    out += kExternalBlobMarker;
+    return;
+  }
   switch (c.kind) {
     case Kind::SignedInteger: {
       const uint64_t raw = littleEndian(b, c.width);
@@ -227,8 +232,7 @@ void ValueRenderer::appendText(size_t index, const FieldValue& value, std::strin
       }
       break;
     case Kind::Blob:
-      if (display && value.external) out += kExternalBlobMarker;
-      else if (display && options_.largeValueLimit && b.size() >= options_.largeValueLimit) out += kLargeBlobMarker;
+      if (display && options_.largeValueLimit && b.size() >= options_.largeValueLimit) out += kLargeBlobMarker;
       else if (c.binary) appendHex(out, b);
       else c.decoder.decodeAppend(b, out);
       break;

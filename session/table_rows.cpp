@@ -11,7 +11,8 @@ constexpr size_t kMyisamDisplayLimit = 1000;
 }  // namespace
 
 Result<std::unique_ptr<TableRows>> TableRows::open(const std::string& folder, const std::string& name,
-                                                   const CollationCatalogue& catalogue) {
+                                                   const CollationCatalogue& catalogue,
+                                                   const std::function<InnodbSystem()>& innodbSystem) {
   auto frmPath = findTableFile(folder, name, ".frm");
   if (!frmPath) return fail("the definition file of table " + name + " is gone from " + folder);
   auto definition = readFrm(*frmPath, catalogue);
@@ -32,8 +33,14 @@ Result<std::unique_ptr<TableRows>> TableRows::open(const std::string& folder, co
       rows->myisam_ = std::move(*table);
       return rows;
     }
-    case kEngineInnodb:
-      return fail("InnoDB tables are not supported yet");
+    case kEngineInnodb: {
+      auto ibdPath = findTableFile(folder, name, ".ibd");
+      const InnodbSystem system = innodbSystem ? innodbSystem() : InnodbSystem{};
+      auto table = InnodbTable::open(def, lastComponent(folder) + "/" + name, ibdPath, system, catalogue);
+      if (!table) return fail(table.reason());
+      rows->innodb_ = std::move(*table);
+      return rows;
+    }
     default:
       return fail("the table's storage engine (code " + std::to_string(def.engineCode) +
                   ") is neither MyISAM nor InnoDB");
@@ -42,8 +49,12 @@ Result<std::unique_ptr<TableRows>> TableRows::open(const std::string& folder, co
 
 size_t TableRows::largeValueLimit() const { return myisam_ ? kMyisamDisplayLimit : 0; }
 
-WalkEnd TableRows::read(uint64_t start, size_t maxRows, const RowSink& sink) {
-  return myisam_->readRows(start, maxRows, sink);
+PageStart TableRows::firstPage() const { return innodb_ ? innodb_->firstPage() : PageStart{}; }
+
+WalkEnd TableRows::read(PageStart start, size_t maxRows, const RowSink& sink, const ReadOptions& options) {
+  if (innodb_) return innodb_->readRows(start, maxRows, sink, options);
+  if (options.deletedOnly) return WalkEnd{start, true, 0, "deleted rows are shown for InnoDB tables only", true};
+  return myisam_->readRows(uint64_t(start.position), maxRows, sink);
 }
 
 }  // namespace tavrin

@@ -3,10 +3,12 @@
 // storage engine.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "base/result.h"
+#include "innodb/innodb_table.h"
 #include "myisam/myisam_table.h"
 #include "tabledef/collation_catalogue.h"
 #include "tabledef/table_definition.h"
@@ -18,20 +20,26 @@ inline constexpr size_t kRowsPerPage = 1000;
 class TableRows {
  public:
   // The table `name` of the database folder: its definition, then the data
-  // files of its engine (found whatever the case of their extensions).
+  // files of its engine (found whatever the case of their extensions). An
+  // InnoDB table is read with the system tablespace's dictionary when there
+  // is one.
   static Result<std::unique_ptr<TableRows>> open(const std::string& databaseFolder, const std::string& name,
-                                                 const CollationCatalogue& catalogue);
+                                                 const CollationCatalogue& catalogue,
+                                                 const std::function<InnodbSystem()>& innodbSystem = {});
 
   const TableDefinition& definition() const { return *definition_; }
   // BLOB/TEXT values of at least this many bytes show a marker in the display form.
   size_t largeValueLimit() const;
+  // Where the first page of rows starts.
+  PageStart firstPage() const;
 
-  // Up to `maxRows` rows from `start` (the start of the first page is 0).
-  WalkEnd read(uint64_t start, size_t maxRows, const RowSink& sink);
+  // Up to `maxRows` rows from `start`.
+  WalkEnd read(PageStart start, size_t maxRows, const RowSink& sink, const ReadOptions& options = {});
 
  private:
   std::unique_ptr<TableDefinition> definition_;
   std::unique_ptr<MyisamTable> myisam_;
+  std::unique_ptr<InnodbTable> innodb_;
 };
 
 }  // namespace tavrin

@@ -39,7 +39,7 @@ struct Page {
   WalkEnd end;
 };
 
-Page readPage(TableRows& table, uint64_t start, bool exportForm = true) {
+Page readPage(TableRows& table, PageStart start, bool exportForm = true) {
   ValueRenderer renderer(table.definition(), test::shippedCatalogue(),
                          {exportForm, exportForm ? 0 : table.largeValueLimit()});
   Page page;
@@ -56,7 +56,7 @@ TEST(MyisamPages, NextAndPreviousStartsGiveTheSamePages) {
     SCOPED_TRACE(name);
     auto table = openTable(rowsFolder(), name);
     ASSERT_TRUE(table);
-    std::vector<uint64_t> starts = {0};
+    std::vector<PageStart> starts = {table->firstPage()};
     std::vector<Page> pages;
     while (true) {
       pages.push_back(readPage(*table, starts.back()));
@@ -81,7 +81,7 @@ TEST(MyisamPages, NextAndPreviousStartsGiveTheSamePages) {
 TEST(MyisamPages, ExactlyOnePageAndNothingAfterIt) {
   auto table = openTable(rowsFolder(), "exactly_1000");
   ASSERT_TRUE(table);
-  Page first = readPage(*table, 0);
+  Page first = readPage(*table, {});
   EXPECT_EQ(first.rows.size(), 1000u);
   Page second = readPage(*table, first.end.next);
   EXPECT_TRUE(second.rows.empty());
@@ -92,7 +92,7 @@ TEST(MyisamPages, ExactlyOnePageAndNothingAfterIt) {
 TEST(MyisamDisplayForm, LargeValuesShowMarkers) {
   auto binaries = openTable(rowsFolder(), "binaries");
   ASSERT_TRUE(binaries);
-  Page page = readPage(*binaries, 0, false);
+  Page page = readPage(*binaries, {}, false);
   ASSERT_EQ(page.rows.size(), 3u);
   EXPECT_EQ(page.rows[0][1], hexOf(std::string(99, 'x')));
   EXPECT_EQ(page.rows[1][1], kBinaryMarker);  // 100 bytes
@@ -103,13 +103,13 @@ TEST(MyisamDisplayForm, LargeValuesShowMarkers) {
 
   auto large = openTable(rowsFolder(), "large_values");
   ASSERT_TRUE(large);
-  Page values = readPage(*large, 0, false);
+  Page values = readPage(*large, {}, false);
   ASSERT_EQ(values.rows.size(), 5u);
   EXPECT_EQ(values.rows[2][3], hexOf(std::string(999, 'm')));  // 999 bytes are shown
   EXPECT_EQ(values.rows[3][3], kLargeBlobMarker);       // 1000 are not
   EXPECT_EQ(values.rows[3][1], kLargeBlobMarker);
   EXPECT_EQ(values.rows[4][2], kLargeBlobMarker);
-  Page full = readPage(*large, 0, true);
+  Page full = readPage(*large, {}, true);
   EXPECT_EQ(full.rows[4][2].size(), std::string("Grüße ").size() * 400000);
   EXPECT_EQ(full.rows[4][1].size(), 2 + 3000000 * 2u);
 }
@@ -123,7 +123,7 @@ TEST(MyisamOtherServer, EveryRowOfTheMariaDb101SystemTables) {
     SCOPED_TRACE(name);
     auto table = openTable(folder, name);
     ASSERT_TRUE(table);
-    uint64_t start = 0;
+    PageStart start;
     size_t count = 0;
     while (true) {
       Page page = readPage(*table, start);
@@ -171,15 +171,15 @@ struct TableCopy {
 
 // Walks every page; every walk must end, moving forward, with the rows so far.
 std::string walkAll(TableRows& table, size_t& rows) {
-  uint64_t start = 0;
+  PageStart start;
   std::string damage;
   for (size_t pages = 0; pages < 100000; ++pages) {
     Page page = readPage(table, start);
     rows += page.rows.size();
     if (!page.end.damage.empty() && damage.empty()) damage = page.end.damage;
     if (page.end.atEnd) return damage;
-    EXPECT_GT(page.end.next, start);
-    if (page.end.next <= start) return "no progress";
+    EXPECT_GT(page.end.next.position, start.position);
+    if (page.end.next.position <= start.position) return "no progress";
     start = page.end.next;
   }
   return "too many pages";

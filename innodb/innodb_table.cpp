@@ -1,0 +1,228 @@
+#include "innodb/innodb_table.h"
+
+#include <unordered_set>
+
+#include "innodb/records.h"
+
+namespace tavrin {
+
+namespace {
+
+constexpr int kMaxTreeDepth = 64;
+constexpr size_t kExternalReferenceSize = 20;
+constexpr uint32_t kBlobPartHeader = 8;  // part length and next page
+// The record status of an ordinary leaf record, in the low bits of the byte 3 below its origin.
+constexpr uint8_t kOrdinaryRecord = 0;
+
+std::string pageNote(uint64_t page, const std::string& what) {
+  return "page " + std::to_string(page) + ": " + what;
+}
+
+}  // namespace
+
+Result<std::unique_ptr<InnodbTable>> InnodbTable::open(const TableDefinition& table, const std::string& name,
+                                                       const std::optional<std::string>& ibdPath,
+                                                       InnodbSystem system, const CollationCatalogue& catalogue) {
+  std::unique_ptr<InnodbTable> t(new InnodbTable(table));
+  if (ibdPath) {
+    auto own = Tablespace::open(*ibdPath);
+    if (!own) return fail(own.reason());
+    if (own->isCompressed()) return fail("the table uses the COMPRESSED row format, which is not supported");
+    t->own_.emplace(std::move(*own));
+  }
+  const SysTablesRecord* known = system.dictionary ? system.dictionary->findTable(name) : nullptr;
+  uint32_t root = 0;
+  if (known) {
+    if (!known->compact) return fail("the table uses the REDUNDANT row format, which is not supported");
+    if ((known->tableType >> 1) & 0xF) return fail("the table uses the COMPRESSED row format, which is not supported");
+    auto layout = layoutFromDictionary(table, *system.dictionary, known->tableId);
+    if (!layout) return fail(layout.reason());
+    t->layout_ = std::move(*layout);
+    t->fromDictionary_ = true;
+    root = system.dictionary->clusteredRoot(known->tableId);
+    if (root == 0) return fail("the InnoDB dictionary names no clustered index for " + name);
+    if (known->spaceId == 0) {
+      t->source_ = system.space;
+    } else if (t->own_) {
+      t->source_ = &*t->own_;
+    } else {
+      return fail("the tablespace file of " + name + " (.ibd) is missing");
+    }
+  } else if (t->own_) {
+    // Without the dictionary, the definition gives the layout, and the
+    // clustered index of a table's own tablespace has its root on page 3.
+    t->layout_ = layoutFromDefinition(table, catalogue);
+    t->source_ = &*t->own_;
+    root = 3;
+  } else if (system.dictionary) {
+    return fail("the table " + name + " is not in the InnoDB dictionary and has no .ibd file");
+  } else {
+    return fail("neither the tablespace file of " + name + " (.ibd) nor the system tablespace (ibdata1) was found");
+  }
+  auto leaf = t->leftmostLeaf(root);
+  if (!leaf) return fail(leaf.reason());
+  t->firstLeaf_ = *leaf;
+  t->values_.resize(table.columns.size());
+  t->integers_.resize(table.columns.size() * 8);
+  t->externals_.resize(table.columns.size());
+  return t;
+}
+
+Result<uint32_t> InnodbTable::leftmostLeaf(uint32_t root) {
+  uint64_t page = root;
+  for (int depth = 0; depth <= kMaxTreeDepth; ++depth) {
+    if (Status read = source_->readPage(page, page_); !read) return fail(read.reason());
+    const ByteView p(page_);
+    if (decodeFilHeader(p).pageType != kIndexPageType) return fail(pageNote(page, "not an index page"));
+    if (!hasCompactInfimum(p)) {
+      if (hasRedundantInfimum(p)) return fail("the table uses the REDUNDANT row format, which is not supported");
+      return fail(pageNote(page, "no records of the compact format"));
+    }
+    if (decodeIndexPageHeader(p).level == 0) return uint32_t(page);
+    RecordChain chain = compactRecords(p);
+    if (chain.origins.empty()) return fail(pageNote(page, "a node page without node pointers"));
+    const uint32_t origin = chain.origins.front();
+    if (Status f = compactFields(p, origin, layout_.shapes, layout_.keyFields, fields_); !f) {
+      return fail(pageNote(page, f.reason()));
+    }
+    const uint32_t childAt = fields_.empty() ? origin : fields_.back().start + fields_.back().length;
+    const uint32_t child = be32(p, childAt);
+    if (!p.has(childAt, 4) || child >= source_->pageCount()) return fail(pageNote(page, "a node pointer leads outside the file"));
+    page = child;
+  }
+  return fail("the index tree is deeper than any tree can be");
+}
+
+Status InnodbTable::readExternal(ByteView local, std::vector<uint8_t>& value) {
+  const ByteView prefix = local.sub(0, local.size() - kExternalReferenceSize);
+  const ByteView reference = local.sub(local.size() - kExternalReferenceSize);
+  value.assign(prefix.data(), prefix.data() + prefix.size());
+  uint64_t page = be32(reference, 4);
+  uint32_t offset = be32(reference, 8);
+  const uint64_t length = uint64_t(be32(reference, 12)) << 32 | be32(reference, 16);
+  std::unordered_set<uint64_t> visited;
+  uint64_t copied = 0;
+  while (copied < length) {
+    if (page == kNoPage) return fail("a value kept apart ends before its length");
+    if (!visited.insert(page).second) return fail("the pages of a value kept apart loop");
+    if (Status read = source_->readPage(page, blobPage_); !read) return read;
+    const ByteView p(blobPage_);
+    if (offset + kBlobPartHeader > p.size()) return fail(pageNote(page, "a part of a value lies outside the page"));
+    const uint32_t part = be32(p, offset);
+    const uint64_t next = be32(p, offset + 4);
+    const ByteView bytes = p.sub(offset + kBlobPartHeader, part);
+    if (bytes.size() != part || part > length - copied) return fail(pageNote(page, "a part of a value is longer than its page or value"));
+    value.insert(value.end(), bytes.data(), bytes.data() + bytes.size());
+    copied += part;
+    page = next;
+    offset = kFilHeaderSize;
+  }
+  return Ok{};
+}
+
+Status InnodbTable::valuesOf(uint32_t origin, const ReadOptions& options, std::string& note) {
+  const ByteView p(page_);
+  if (Status f = compactFields(p, origin, layout_.shapes, layout_.shapes.size(), fields_); !f) return f;
+  for (FieldValue& v : values_) v = FieldValue{};
+  for (size_t i = 0; i < layout_.fields.size(); ++i) {
+    const InnoDbField& field = layout_.fields[i];
+    if (field.column < 0 || field.keyPrefix) continue;
+    const RecordField& r = fields_[i];
+    FieldValue& v = values_[size_t(field.column)];
+    if (r.isNull) continue;
+    v.isNull = false;
+    v.bytes = p.sub(r.start, r.length);
+    if (field.mainType == MainType::Int) {
+      // Stored big-endian with the sign bit inverted, so that bytes sort as numbers.
+      uint8_t* bytes = integers_.data() + size_t(field.column) * 8;
+      const size_t n = std::min<size_t>(r.length, 8);
+      for (size_t k = 0; k < n; ++k) bytes[k] = v.bytes[n - 1 - k];
+      if (n > 0 && !field.isUnsigned()) bytes[n - 1] ^= 0x80;
+      v.bytes = ByteView(bytes, n);
+    } else if (r.external) {
+      if (r.length < kExternalReferenceSize) return fail("a value kept apart has no reference");
+      v.external = true;
+      if (options.fullValues) {
+        std::vector<uint8_t>& whole = externals_[size_t(field.column)];
+        if (Status read = readExternal(v.bytes, whole); !read && note.empty()) note = read.reason();
+        v.bytes = ByteView(whole);
+        v.external = false;
+      }
+    }
+  }
+  return Ok{};
+}
+
+WalkEnd InnodbTable::readRows(PageStart start, size_t maxRows, const RowSink& sink, const ReadOptions& options) {
+  WalkEnd end;
+  auto note = [&](const std::string& why) {
+    if (end.damage.empty()) end.damage = why;
+  };
+  uint64_t page = uint64_t(start.page);
+  uint32_t position = uint32_t(start.position);
+  std::unordered_set<uint64_t> visited;
+  uint64_t previous = kNoPage;
+  while (end.rows < maxRows) {
+    if (page == kNoPage || page >= source_->pageCount()) {
+      if (page != kNoPage) note(pageNote(page, "the leaf pages lead outside the file"));
+      end.atEnd = true;
+      end.next = {int64_t(kNoPage), 0};
+      return end;
+    }
+    if (!visited.insert(page).second) {
+      note(pageNote(page, "the leaf pages loop"));
+      end.stoppedEarly = end.atEnd = true;
+      return end;
+    }
+    if (Status read = source_->readPage(page, page_); !read) {
+      note(read.reason());
+      end.stoppedEarly = end.atEnd = true;
+      return end;
+    }
+    const ByteView p(page_);
+    const FilHeader header = decodeFilHeader(p);
+    if (previous != kNoPage && header.previousPage != previous) {
+      note(pageNote(page, "the leaf pages are not linked both ways"));
+      end.stoppedEarly = end.atEnd = true;
+      return end;
+    }
+    if (header.pageType == kIndexPageType && hasCompactInfimum(p)) {
+      RecordChain chain = compactRecords(p, position == 0 ? 0 : position);
+      if (!chain.damage.empty()) note(pageNote(page, chain.damage));
+      for (size_t i = 0; i < chain.origins.size(); ++i) {
+        const uint32_t origin = chain.origins[i];
+        const uint8_t info = compactInfoBits(p, origin);
+        const bool deleted = info & kDeletedFlag;
+        // The first record of a table altered in place holds its metadata.
+        if ((info & kMinRecordFlag) || deleted != options.deletedOnly) continue;
+        if ((p[origin - 3] & 7) != kOrdinaryRecord) {
+          note(pageNote(page, "a record of a kind that is not supported (columns added in place)"));
+          continue;
+        }
+        std::string valueNote;
+        if (Status values = valuesOf(origin, options, valueNote); !values) {
+          note(pageNote(page, "a damaged record was passed over (" + values.reason() + ")"));
+          continue;
+        }
+        if (!valueNote.empty()) note(pageNote(page, valueNote));
+        sink(values_);
+        if (++end.rows == maxRows) {
+          end.next = {int64_t(page), i + 1 < chain.origins.size() ? int64_t(chain.origins[i + 1]) : int64_t(kCompactSupremum)};
+          end.atEnd = false;
+          return end;
+        }
+      }
+    } else if (header.pageType == kIndexPageType && hasRedundantInfimum(p)) {
+      note("the table uses the REDUNDANT row format, which is not supported");
+      end.stoppedEarly = end.atEnd = true;
+      return end;
+    }
+    previous = page;
+    page = header.nextPage;
+    position = 0;
+  }
+  end.next = {int64_t(page), 0};
+  return end;
+}
+
+}  // namespace tavrin

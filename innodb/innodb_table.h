@@ -1,0 +1,66 @@
+#pragma once
+// The rows of an InnoDB table: the leaf pages of its clustered index walked
+// in key order from a page start, a page of rows at a time, each record
+// handed on as the values of its columns.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/result.h"
+#include "innodb/dictionary.h"
+#include "innodb/layout.h"
+#include "innodb/page.h"
+#include "render/row_values.h"
+#include "tabledef/collation_catalogue.h"
+#include "tabledef/table_definition.h"
+
+namespace tavrin {
+
+// The system tablespace and the dictionary read from it, when ibdata1 was found.
+struct InnodbSystem {
+  const Tablespace* space = nullptr;
+  const DictionaryCache* dictionary = nullptr;
+};
+
+class InnodbTable {
+ public:
+  // `name` is database/table as the files are named; `ibdPath` the table's
+  // own tablespace file when it has one.
+  static Result<std::unique_ptr<InnodbTable>> open(const TableDefinition& table, const std::string& name,
+                                                   const std::optional<std::string>& ibdPath, InnodbSystem system,
+                                                   const CollationCatalogue& catalogue);
+
+  PageStart firstPage() const { return {int64_t(firstLeaf_), 0}; }
+  const ClusteredLayout& layout() const { return layout_; }
+  // True when the layout came from the dictionary, false when from the definition alone.
+  bool usesDictionary() const { return fromDictionary_; }
+
+  WalkEnd readRows(PageStart start, size_t maxRows, const RowSink& sink, const ReadOptions& options);
+
+ private:
+  InnodbTable(const TableDefinition& table) : table_(table) {}
+  Result<uint32_t> leftmostLeaf(uint32_t root);
+  // The values of the record at `origin` of the page in `page_`.
+  Status valuesOf(uint32_t origin, const ReadOptions& options, std::string& note);
+  // The whole of a value kept apart: its local prefix and its BLOB pages.
+  Status readExternal(ByteView local, std::vector<uint8_t>& value);
+
+  const TableDefinition& table_;
+  std::optional<Tablespace> own_;
+  const Tablespace* source_ = nullptr;
+  ClusteredLayout layout_;
+  bool fromDictionary_ = false;
+  uint32_t firstLeaf_ = kNoPage;
+
+  std::vector<uint8_t> page_;
+  std::vector<uint8_t> blobPage_;
+  std::vector<RecordField> fields_;
+  RowValues values_;
+  std::vector<uint8_t> integers_;                  // integers turned back into the row image's order
+  std::vector<std::vector<uint8_t>> externals_;    // values read from BLOB pages, per column
+};
+
+}  // namespace tavrin

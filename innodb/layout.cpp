@@ -1,0 +1,216 @@
+#include "innodb/layout.h"
+
+#include "tabledef/field_layout.h"
+
+namespace tavrin {
+
+namespace {
+
+constexpr int32_t kLatin1SwedishCi = 8;
+
+InnoDbField systemField(const char* name, uint32_t length) {
+  InnoDbField f;
+  f.mainType = MainType::System;
+  f.preciseType = PreciseType::NotNull;
+  f.length = length;
+  f.fixedLength = length;
+  f.systemName = name;
+  return f;
+}
+
+ClusteredLayout orderFields(const TableDefinition& table, std::vector<InnoDbField> byColumn) {
+  ClusteredLayout layout;
+  const ClusteringKey key = clusteringKey(table);
+  std::vector<bool> placed(byColumn.size(), false);
+  if (key.columns.empty()) {
+    layout.fields.push_back(systemField("DB_ROW_ID", 6));
+  }
+  for (size_t k = 0; k < key.columns.size(); ++k) {
+    InnoDbField f = byColumn[key.columns[k]];
+    if (const uint32_t prefix = key.prefixLengths[k]; prefix != 0) {
+      // A prefix stands in the key; the whole column follows with the others.
+      f.keyPrefix = true;
+      f.length = prefix;
+      if (f.fixedLength > prefix) f.fixedLength = prefix;
+    } else {
+      placed[key.columns[k]] = true;
+    }
+    layout.fields.push_back(f);
+  }
+  layout.keyFields = layout.fields.size();
+  layout.fields.push_back(systemField("DB_TRX_ID", 6));
+  layout.fields.push_back(systemField("DB_ROLL_PTR", 7));
+  for (size_t i = 0; i < byColumn.size(); ++i) {
+    if (!placed[i] && byColumn[i].column >= 0) layout.fields.push_back(byColumn[i]);
+  }
+  for (const InnoDbField& f : layout.fields) layout.shapes.push_back({f.fixedLength, f.nullable(), f.big()});
+  return layout;
+}
+
+}  // namespace
+
+uint32_t innodbFixedLength(int32_t mainType, uint32_t preciseType, uint32_t length, int32_t mbMinLength,
+                           int32_t mbMaxLength) {
+  bool fixed = false;
+  switch (mainType) {
+    case MainType::Char:
+    case MainType::FixBinary:
+    case MainType::Int:
+    case MainType::System:
+    case MainType::Float:
+    case MainType::Double: fixed = true; break;
+    // A CHAR whose characters differ in width is stored with its length.
+    case MainType::Mysql: fixed = (preciseType & PreciseType::Binary) || mbMinLength == mbMaxLength; break;
+    default: fixed = false;
+  }
+  return fixed && length <= kMaxFixedLength ? length : 0;
+}
+
+InnoDbField innodbFieldOf(const ColumnDefinition& c, const CollationCatalogue& catalogue) {
+  InnoDbField f;
+  f.length = packLength(c);
+  bool isUnsigned = false;
+  const bool binary = c.charsetId == kBinaryCollation;
+  if (!c.dataTypeName.empty()) {
+    f.mainType = MainType::FixBinary;
+  } else {
+    switch (c.fieldType) {
+      case FieldType::Tiny:
+      case FieldType::Short:
+      case FieldType::Int24:
+      case FieldType::Long:
+      case FieldType::LongLong:
+        f.mainType = MainType::Int;
+        isUnsigned = c.isUnsigned;
+        break;
+      case FieldType::Timestamp:
+        if (isHighResolutionTemporal(c)) {
+          f.mainType = MainType::FixBinary;
+          break;
+        }
+        [[fallthrough]];
+      case FieldType::Year:
+      case FieldType::Enum:
+      case FieldType::Set:
+        f.mainType = MainType::Int;
+        isUnsigned = true;
+        break;
+      case FieldType::NewDate:
+      case FieldType::Date: f.mainType = MainType::Int; break;
+      // With fractional seconds (MariaDB 5.3 to 10.0) these are byte strings.
+      case FieldType::Time:
+      case FieldType::DateTime: f.mainType = isHighResolutionTemporal(c) ? MainType::FixBinary : MainType::Int; break;
+      case FieldType::Float: f.mainType = MainType::Float; break;
+      case FieldType::Double: f.mainType = MainType::Double; break;
+      case FieldType::Decimal: f.mainType = MainType::Decimal; break;
+      case FieldType::String:
+        f.mainType = binary ? MainType::FixBinary : c.charsetId == kLatin1SwedishCi ? MainType::Char : MainType::Mysql;
+        break;
+      case FieldType::Varchar:
+      case FieldType::VarString:
+        f.mainType = binary ? MainType::Binary : c.charsetId == kLatin1SwedishCi ? MainType::Varchar : MainType::VarMysql;
+        f.length = c.fieldLength;
+        break;
+      case FieldType::TinyBlob:
+      case FieldType::Blob:
+      case FieldType::MediumBlob:
+      case FieldType::LongBlob: f.mainType = MainType::Blob; break;
+      case FieldType::Geometry: f.mainType = MainType::Geometry; break;
+      default: f.mainType = MainType::FixBinary;  // DECIMAL, BIT and the 5.6 temporal types
+    }
+  }
+  f.preciseType = (c.nullable ? 0 : PreciseType::NotNull) | (isUnsigned ? PreciseType::Unsigned : 0) |
+                  (binary ? PreciseType::Binary : 0) | (uint32_t(c.charsetId & 0x7FFF) << 16);
+  if (MainType::isString(f.mainType)) {
+    f.mbMinLength = catalogue.minBytesPerChar(c.charsetId);
+    f.mbMaxLength = catalogue.maxBytesPerChar(c.charsetId);
+  }
+  f.position = c.fieldIndex;
+  f.column = c.fieldIndex;
+  f.fixedLength = innodbFixedLength(f.mainType, f.preciseType, f.length, f.mbMinLength, f.mbMaxLength);
+  return f;
+}
+
+namespace {
+
+// True when a key part holds only the first bytes of its column.
+bool isPrefixPart(const ColumnDefinition& c, const KeyPartDefinition& part) {
+  switch (c.fieldType) {
+    case FieldType::Varchar:
+    case FieldType::VarString:
+    case FieldType::String: return part.length < c.fieldLength;
+    case FieldType::TinyBlob:
+    case FieldType::Blob:
+    case FieldType::MediumBlob:
+    case FieldType::LongBlob:
+    case FieldType::Geometry: return true;
+    default: return part.length < packLength(c);
+  }
+}
+
+}  // namespace
+
+ClusteringKey clusteringKey(const TableDefinition& table) {
+  // `wholeNotNull`: only keys of NOT NULL whole columns qualify.
+  auto keyOf = [&](const KeyDefinition& key, bool wholeNotNull) {
+    ClusteringKey k;
+    for (const KeyPartDefinition& part : key.parts) {
+      if (part.fieldNumber == 0 || part.fieldNumber > table.columns.size()) return ClusteringKey{};
+      const ColumnDefinition& c = table.columns[part.fieldNumber - 1];
+      const bool prefix = isPrefixPart(c, part);
+      if (wholeNotNull && (c.nullable || prefix)) return ClusteringKey{};
+      k.columns.push_back(part.fieldNumber - 1);
+      k.prefixLengths.push_back(prefix ? part.length : 0);
+    }
+    return k;
+  };
+  for (const KeyDefinition& key : table.keys) {
+    if (key.isPrimary()) return keyOf(key, false);
+  }
+  for (const KeyDefinition& key : table.keys) {
+    if (!key.isUnique() || key.parts.empty()) continue;
+    ClusteringKey k = keyOf(key, true);
+    if (!k.columns.empty()) return k;
+  }
+  return {};
+}
+
+Result<ClusteredLayout> layoutFromDictionary(const TableDefinition& table, const DictionaryCache& dictionary,
+                                             uint64_t tableId) {
+  // Stored columns are numbered among themselves; virtual ones apart.
+  std::vector<const SysColumnsRecord*> stored;
+  for (const SysColumnsRecord& r : dictionary.sysColumns) {
+    if (r.tableId != tableId || r.deleted || (r.preciseType & PreciseType::Virtual)) continue;
+    if (r.position >= stored.size()) stored.resize(r.position + 1, nullptr);
+    stored[r.position] = &r;
+  }
+  std::vector<InnoDbField> byColumn(table.columns.size());
+  uint32_t position = 0;
+  for (size_t i = 0; i < table.columns.size(); ++i) {
+    const ColumnDefinition& c = table.columns[i];
+    if (c.isVirtual) continue;
+    const SysColumnsRecord* r = position < stored.size() ? stored[position] : nullptr;
+    if (!r) return fail("the InnoDB dictionary has no record of column " + c.name);
+    InnoDbField& f = byColumn[i];
+    f.mainType = r->mainType;
+    f.preciseType = r->preciseType;
+    f.length = r->length;
+    f.position = int32_t(r->position);
+    f.mbMinLength = r->mbMinLength;
+    f.mbMaxLength = r->mbMaxLength;
+    f.fixedLength = innodbFixedLength(f.mainType, f.preciseType, f.length, f.mbMinLength, f.mbMaxLength);
+    f.column = int32_t(i);
+    ++position;
+  }
+  return orderFields(table, std::move(byColumn));
+}
+
+ClusteredLayout layoutFromDefinition(const TableDefinition& table, const CollationCatalogue& catalogue) {
+  std::vector<InnoDbField> byColumn(table.columns.size());
+  for (size_t i = 0; i < table.columns.size(); ++i) {
+    if (!table.columns[i].isVirtual) byColumn[i] = innodbFieldOf(table.columns[i], catalogue);
+  }
+  return orderFields(table, std::move(byColumn));
+}
+
+}  // namespace tavrin

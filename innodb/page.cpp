@@ -1,0 +1,74 @@
+#include "innodb/page.h"
+
+namespace tavrin {
+
+namespace {
+constexpr size_t kSpaceFlagsOffset = kFilHeaderSize + 16;
+constexpr uint32_t kMinPageSize = 4096;
+}  // namespace
+
+FilHeader decodeFilHeader(ByteView p) {
+  FilHeader h;
+  h.checksum = be32(p, 0);
+  h.pageNumber = be32(p, 4);
+  h.previousPage = be32(p, 8);
+  h.nextPage = be32(p, 12);
+  h.lsn = be64(p, 16);
+  h.pageType = be16(p, 24);
+  h.flushLsn = be64(p, 26);
+  h.spaceId = be32(p, 34);
+  return h;
+}
+
+IndexPageHeader decodeIndexPageHeader(ByteView p) {
+  IndexPageHeader h;
+  h.directorySlots = be16(p, 38);
+  h.heapTop = be16(p, 40);
+  const uint16_t heap = be16(p, 42);
+  h.heapRecords = heap & 0x7FFF;
+  h.compact = heap & 0x8000;
+  h.recordCount = be16(p, 54);
+  h.level = be16(p, 64);
+  h.indexId = be64(p, 66);
+  return h;
+}
+
+SpaceFlags decodeSpaceFlags(uint32_t flags) {
+  SpaceFlags f;
+  uint32_t shift = 0;
+  if (flags & 0x10) {
+    // full_crc32: the page size in bits 0-3; no compressed pages.
+    shift = flags & 0xF;
+  } else {
+    shift = (flags >> 6) & 0xF;  // 0 means the default 16 KiB
+    f.compressed = ((flags >> 1) & 0xF) != 0;
+  }
+  if (shift >= 3 && shift <= 7) f.pageSize = 512u << shift;
+  return f;
+}
+
+Result<Tablespace> Tablespace::open(const std::string& path) {
+  auto file = ReadOnlyFile::open(path);
+  if (!file) return fail(file.reason());
+  Tablespace space(std::move(*file));
+  std::vector<uint8_t> first = space.file_.readAt(0, kMinPageSize);
+  if (first.size() < kMinPageSize) return fail(path + " is too short for a tablespace");
+  const SpaceFlags flags = decodeSpaceFlags(be32(ByteView(first), kSpaceFlagsOffset));
+  space.pageSize_ = flags.pageSize;
+  space.compressed_ = flags.compressed;
+  space.spaceId_ = be32(ByteView(first), 34);
+  return space;
+}
+
+Status Tablespace::readPage(uint64_t number, std::vector<uint8_t>& buffer) const {
+  if (number >= pageCount()) {
+    return fail("page " + std::to_string(number) + " is past the end of " + file_.path());
+  }
+  buffer.resize(pageSize_);
+  if (file_.readAt(number * pageSize_, buffer.data(), pageSize_) != pageSize_) {
+    return fail("cannot read page " + std::to_string(number) + " of " + file_.path());
+  }
+  return Ok{};
+}
+
+}  // namespace tavrin

@@ -1,0 +1,78 @@
+#pragma once
+// InnoDB tablespace files: the page grid, the file page header every page
+// starts with, and the header of index pages.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "base/bytes.h"
+#include "base/file.h"
+#include "base/result.h"
+
+namespace tavrin {
+
+inline constexpr uint32_t kNoPage = 0xFFFFFFFF;
+inline constexpr uint16_t kIndexPageType = 17855;  // 0x45BF
+inline constexpr uint16_t kBlobPageType = 10;
+inline constexpr size_t kFilHeaderSize = 38;
+inline constexpr size_t kFilTrailerSize = 8;
+
+struct FilHeader {
+  uint32_t checksum = 0;
+  uint32_t pageNumber = 0;
+  uint32_t previousPage = kNoPage;
+  uint32_t nextPage = kNoPage;
+  uint64_t lsn = 0;
+  uint16_t pageType = 0;
+  uint64_t flushLsn = 0;
+  uint32_t spaceId = 0;
+};
+
+FilHeader decodeFilHeader(ByteView page);
+
+struct IndexPageHeader {
+  uint16_t directorySlots = 0;
+  uint16_t heapTop = 0;
+  uint16_t heapRecords = 0;  // without the compact-format bit
+  bool compact = false;      // the page holds records in the compact format
+  uint16_t recordCount = 0;
+  uint16_t level = 0;        // 0 for a leaf
+  uint64_t indexId = 0;
+};
+
+IndexPageHeader decodeIndexPageHeader(ByteView page);
+
+// An open tablespace file (read-only) and its page size, taken from the
+// flags of its first page.
+class Tablespace {
+ public:
+  static Result<Tablespace> open(const std::string& path);
+
+  const std::string& path() const { return file_.path(); }
+  uint32_t pageSize() const { return pageSize_; }
+  uint64_t pageCount() const { return file_.size() / pageSize_; }
+  uint32_t spaceId() const { return spaceId_; }
+  // Compressed pages (KEY_BLOCK_SIZE) are smaller than the logical page.
+  bool isCompressed() const { return compressed_; }
+
+  // Page `number` into `buffer`; fails past the last page or on a short read.
+  Status readPage(uint64_t number, std::vector<uint8_t>& buffer) const;
+
+ private:
+  explicit Tablespace(ReadOnlyFile file) : file_(std::move(file)) {}
+  ReadOnlyFile file_;
+  uint32_t pageSize_ = 16384;
+  uint32_t spaceId_ = 0;
+  bool compressed_ = false;
+};
+
+// The page size and compression that the flags of a tablespace's first page
+// give, for both the classic and MariaDB's full_crc32 layout of the flags.
+struct SpaceFlags {
+  uint32_t pageSize = 16384;
+  bool compressed = false;
+};
+SpaceFlags decodeSpaceFlags(uint32_t flags);
+
+}  // namespace tavrin

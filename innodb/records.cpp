@@ -1,0 +1,160 @@
+#include "innodb/records.h"
+
+#include <algorithm>
+
+#include "innodb/page.h"
+
+namespace tavrin {
+
+namespace {
+
+bool textAt(ByteView page, uint32_t offset, std::string_view text) {
+  if (!page.has(offset, text.size() + 1)) return false;
+  return page.sub(offset, text.size()).chars() == text && page[offset + text.size()] == 0;
+}
+
+// A page of n bytes holds at most this many records (5 header bytes each at the least).
+size_t recordLimit(ByteView page) { return page.size() / 5; }
+
+uint32_t userRecordEnd(ByteView page) { return uint32_t(page.size() - kFilTrailerSize); }
+
+}  // namespace
+
+bool hasCompactInfimum(ByteView page) { return textAt(page, kCompactInfimum, "infimum"); }
+bool hasRedundantInfimum(ByteView page) { return textAt(page, kRedundantInfimum, "infimum"); }
+
+uint8_t compactInfoBits(ByteView page, uint32_t origin) { return origin >= 5 ? page[origin - 5] & 0xF0 : 0; }
+uint8_t redundantInfoBits(ByteView page, uint32_t origin) { return origin >= 6 ? page[origin - 6] & 0xF0 : 0; }
+
+RecordChain redundantRecords(ByteView page) {
+  RecordChain chain;
+  if (!hasRedundantInfimum(page)) {
+    chain.damage = "the page holds no records of the redundant format";
+    return chain;
+  }
+  const uint32_t end = userRecordEnd(page);
+  std::vector<bool> seen(page.size(), false);
+  for (uint32_t x = be16(page, kRedundantInfimum - 2); x != 0;) {
+    if (x >= end || x < kRedundantInfimum) {
+      chain.damage = "a record offset " + std::to_string(x) + " lies outside the page";
+      break;
+    }
+    if (textAt(page, x, "supremum")) break;
+    if (seen[x] || chain.origins.size() >= recordLimit(page)) {
+      chain.damage = "the record chain of the page loops";
+      break;
+    }
+    seen[x] = true;
+    chain.origins.push_back(x);
+    x = be16(page, x - 2);
+  }
+  return chain;
+}
+
+RecordChain compactRecords(ByteView page, uint32_t start) {
+  RecordChain chain;
+  if (!hasCompactInfimum(page)) {
+    chain.damage = "the page holds no records of the compact format";
+    return chain;
+  }
+  const uint32_t end = userRecordEnd(page);
+  auto next = [&](uint32_t x) { return uint32_t((x + be16(page, x - 2)) & 0xFFFF); };
+  std::vector<bool> seen(page.size(), false);
+  for (uint32_t x = start ? start : next(kCompactInfimum); x != kCompactSupremum;) {
+    if (x < kCompactFirstUserRecord || x >= end) {
+      chain.damage = "a record offset " + std::to_string(x) + " lies outside the page";
+      break;
+    }
+    if (seen[x] || chain.origins.size() >= recordLimit(page)) {
+      chain.damage = "the record chain of the page loops";
+      break;
+    }
+    seen[x] = true;
+    chain.origins.push_back(x);
+    x = next(x);
+  }
+  return chain;
+}
+
+Result<std::vector<RecordField>> redundantFields(ByteView page, uint32_t x) {
+  if (x < 6 || x >= page.size()) return fail("a record lies outside the page");
+  const uint32_t count = ((page[x - 4] & 7u) << 7) | (page[x - 3] >> 1);
+  const uint32_t width = (page[x - 3] & 1) ? 1 : 2;
+  if (x < 6 + count * width) return fail("a record's field offsets lie outside the page");
+  std::vector<RecordField> fields;
+  uint32_t previous = 0;
+  for (uint32_t k = 0; k < count; ++k) {
+    const uint32_t at = x - 6 - (k + 1) * width;
+    RecordField f;
+    uint32_t endOffset;
+    if (width == 1) {
+      endOffset = page[at] & 0x7F;
+      f.isNull = page[at] & 0x80;
+    } else {
+      const uint16_t entry = be16(page, at);
+      endOffset = entry & 0x3FFF;
+      f.isNull = entry & 0x8000;
+      f.external = entry & 0x4000;
+    }
+    if (endOffset < previous || x + endOffset > page.size()) return fail("a record's field lies outside the page");
+    f.start = x + previous;
+    f.length = endOffset - previous;
+    previous = endOffset;
+    fields.push_back(f);
+  }
+  return fields;
+}
+
+Status compactFields(ByteView page, uint32_t x, const std::vector<CompactFieldShape>& layout, size_t count,
+                     std::vector<RecordField>& fields) {
+  size_t nullable = 0;
+  for (const CompactFieldShape& f : layout) nullable += f.nullable;
+  const uint32_t bitmapBytes = uint32_t((nullable + 7) / 8);
+  // The header bytes lie below the record, above the page's own headers.
+  constexpr uint32_t kHeaderFloor = 94;
+  if (x < kHeaderFloor + 5 + bitmapBytes || x >= page.size()) return fail("a record lies outside the page");
+  uint32_t nullByte = x - 6;
+  uint32_t nullMask = 1;
+  uint32_t lengthByte = x - 6 - bitmapBytes;  // moves down
+  uint32_t data = x;
+  const uint32_t end = userRecordEnd(page);
+  fields.clear();
+  for (size_t i = 0; i < count && i < layout.size(); ++i) {
+    const CompactFieldShape& shape = layout[i];
+    RecordField f;
+    if (shape.nullable) {
+      if (nullMask == 0x100) {
+        --nullByte;
+        nullMask = 1;
+      }
+      f.isNull = page[nullByte] & nullMask;
+      nullMask <<= 1;
+      if (f.isNull) {
+        f.start = data;
+        fields.push_back(f);
+        continue;
+      }
+    }
+    uint32_t length = shape.fixedLength;
+    if (length == 0) {
+      if (lengthByte <= kHeaderFloor) return fail("a record's lengths run into the page header");
+      const uint8_t b1 = page[lengthByte--];
+      if (shape.big && (b1 & 0x80)) {
+        if (lengthByte <= kHeaderFloor) return fail("a record's lengths run into the page header");
+        const uint8_t b2 = page[lengthByte--];
+        length = (uint32_t(b1 & 0x3F) << 8) | b2;
+        f.external = b1 & 0x40;
+      } else {
+        length = b1;
+      }
+    }
+    if (data + length > end) return fail("a record's field runs past the end of the page");
+    f.start = data;
+    f.length = length;
+    data += length;
+    fields.push_back(f);
+  }
+  return Ok{};
+}
+
+}  // namespace tavrin

@@ -1,0 +1,67 @@
+#pragma once
+// The records of InnoDB index pages in both formats: the redundant format of
+// the system tablespace's dictionary and the compact format (COMPACT and
+// DYNAMIC rows) of user tables. Every walk stays inside its page.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "base/bytes.h"
+#include "base/result.h"
+
+namespace tavrin {
+
+inline constexpr uint32_t kRedundantInfimum = 101;
+inline constexpr uint32_t kCompactInfimum = 99;
+inline constexpr uint32_t kCompactSupremum = 112;
+inline constexpr uint32_t kCompactFirstUserRecord = 120;
+
+struct RecordField {
+  uint32_t start = 0;  // offset in the page
+  uint32_t length = 0;
+  bool isNull = false;
+  bool external = false;  // a local prefix and a 20-byte reference to BLOB pages
+};
+
+// Info bits of a record header.
+inline constexpr uint8_t kDeletedFlag = 0x20;
+inline constexpr uint8_t kMinRecordFlag = 0x10;
+
+// The origins of the user records of an index page, in chain order. A chain
+// that leaves the page, loops or is longer than the page can hold ends the
+// walk with a reason.
+struct RecordChain {
+  std::vector<uint32_t> origins;
+  std::string damage;
+};
+
+RecordChain redundantRecords(ByteView page);
+// From `start` (0: the first record after the infimum).
+RecordChain compactRecords(ByteView page, uint32_t start = 0);
+
+// True when the page carries the infimum record of the format.
+bool hasCompactInfimum(ByteView page);
+bool hasRedundantInfimum(ByteView page);
+
+// The info bits (kDeletedFlag, kMinRecordFlag) of a record.
+uint8_t compactInfoBits(ByteView page, uint32_t origin);
+uint8_t redundantInfoBits(ByteView page, uint32_t origin);
+
+// The fields of a redundant record, from its end-offset array.
+Result<std::vector<RecordField>> redundantFields(ByteView page, uint32_t origin);
+
+// What the compact record walk needs to know of a field.
+struct CompactFieldShape {
+  uint32_t fixedLength = 0;  // 0: the length is in the record header
+  bool nullable = false;
+  bool big = false;  // lengths above 127 take two bytes
+};
+
+// The fields of a compact record, for the first `count` shapes of the layout
+// (a node pointer holds only the key fields); the null bitmap is sized by the
+// nullable fields of the whole layout.
+Status compactFields(ByteView page, uint32_t origin, const std::vector<CompactFieldShape>& layout, size_t count,
+                     std::vector<RecordField>& fields);
+
+}  // namespace tavrin
