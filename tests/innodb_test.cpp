@@ -1,0 +1,287 @@
+// InnoDB: layouts from the dictionary and from the definition alone agree;
+// pages of rows; the dictionary of another server; damaged tablespaces give a
+// reason, and no crash, hang or read outside a page.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <set>
+
+#include "base/path.h"
+#include "innodb/innodb_table.h"
+#include "render/value_renderer.h"
+#include "session/table_rows.h"
+#include "tabledef/frm_reader.h"
+#include "test_support.h"
+
+namespace tavrin {
+namespace {
+
+struct System {
+  std::optional<Tablespace> space;
+  DictionaryCache dictionary;
+  explicit System(const std::string& dataFolder) {
+    auto s = Tablespace::open(dataFolder + "/ibdata1");
+    EXPECT_TRUE(s) << s.reason();
+    if (!s) return;
+    space.emplace(std::move(*s));
+    dictionary = loadDictionary(*space, test::shippedCatalogue());
+  }
+  InnodbSystem view() const { return {&*space, &dictionary}; }
+};
+
+std::string describe(const InnoDbField& f, const TableDefinition& def) {
+  return (f.column >= 0 ? def.columns[size_t(f.column)].name : f.systemName) + " type " + std::to_string(f.mainType) +
+         (f.mainType == MainType::Int && f.isUnsigned() ? " unsigned" : "") + (f.nullable() ? " null" : "") + " fixed " +
+         std::to_string(f.fixedLength) + (f.big() ? " big" : "") + (f.keyPrefix ? " prefix" : "");
+}
+
+TEST(InnodbLayout, TheDefinitionAloneGivesTheDictionarysLayout) {
+  size_t tables = 0;
+  for (const auto& [script, database] : std::vector<std::pair<std::string, std::string>>{
+           {"innodb_rows", "inno"}, {"innodb_system", "shared"}, {"structure", "shapes"}, {"innodb_deleted", "gone"}}) {
+    System system(test::fixtureData(script));
+    const std::string folder = test::fixtureData(script) + "/" + database;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) {
+      if (e.path().extension() != ".frm") continue;
+      auto def = readFrm(e.path().string(), test::shippedCatalogue());
+      if (!def || def->engineCode != kEngineInnodb) continue;
+      const std::string name = database + "/" + e.path().stem().string();
+      const SysTablesRecord* known = system.dictionary.findTable(name);
+      ASSERT_TRUE(known) << name;
+      if (!known->compact) continue;
+      auto fromDictionary = layoutFromDictionary(*def, system.dictionary, known->tableId);
+      ASSERT_TRUE(fromDictionary) << fromDictionary.reason();
+      const ClusteredLayout fromDefinition = layoutFromDefinition(*def, test::shippedCatalogue());
+      ASSERT_EQ(fromDictionary->fields.size(), fromDefinition.fields.size()) << name;
+      EXPECT_EQ(fromDictionary->keyFields, fromDefinition.keyFields) << name;
+      for (size_t i = 0; i < fromDefinition.fields.size(); ++i) {
+        EXPECT_EQ(describe(fromDictionary->fields[i], *def), describe(fromDefinition.fields[i], *def)) << name;
+      }
+      ++tables;
+    }
+  }
+  EXPECT_GT(tables, 30u);
+}
+
+TEST(InnodbLayout, ClusteringKeysInTheKeysOrder) {
+  System system(test::fixtureData("innodb_rows"));
+  auto order = [&](const std::string& table) {
+    auto def = readFrm(test::fixtureData("innodb_rows") + "/inno/" + table + ".frm", test::shippedCatalogue());
+    EXPECT_TRUE(def);
+    std::string names;
+    for (const InnoDbField& f : layoutFromDefinition(*def, test::shippedCatalogue()).fields) {
+      names += (names.empty() ? "" : " ") + (f.column >= 0 ? def->columns[size_t(f.column)].name : f.systemName);
+    }
+    return names;
+  };
+  EXPECT_EQ(order("reversed_key"), "d b a DB_TRX_ID DB_ROLL_PTR c");
+  EXPECT_EQ(order("no_key"), "DB_ROW_ID DB_TRX_ID DB_ROLL_PTR a b c");
+  EXPECT_EQ(order("unique_key"), "c b DB_TRX_ID DB_ROLL_PTR a");
+  EXPECT_EQ(order("computed"), "a DB_TRX_ID DB_ROLL_PTR c w h");
+}
+
+TEST(InnodbLayout, FixedLengths) {
+  struct Case {
+    int32_t mainType;
+    uint32_t preciseType, length;
+    int32_t mbMin, mbMax;
+    uint32_t fixed;
+  } cases[] = {
+      {MainType::Mysql, 0x210000, 30, 1, 3, 0},    // CHAR(10) in utf8mb3
+      {MainType::Mysql, 0x080000, 10, 1, 1, 10},   // a single-byte set
+      {MainType::Mysql, 0x230000, 20, 2, 2, 20},   // ucs2: every character two bytes
+      {MainType::FixBinary, 0, 1000, 0, 0, 0},     // longer than a fixed field can be
+      {MainType::FixBinary, 0, 768, 0, 0, 768},
+      {MainType::VarMysql, 0, 10, 1, 4, 0},
+      {MainType::Blob, 0, 10, 0, 0, 0},
+      {MainType::Int, 0, 4, 0, 0, 4},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(innodbFixedLength(c.mainType, c.preciseType, c.length, c.mbMin, c.mbMax), c.fixed) << c.mainType;
+  }
+}
+
+struct Page {
+  std::vector<std::vector<std::string>> rows;
+  WalkEnd end;
+};
+
+Page readPage(TableRows& table, PageStart start, ReadOptions options = {true, false}) {
+  ValueRenderer renderer(table.definition(), test::shippedCatalogue(), {options.fullValues, 0});
+  Page page;
+  std::vector<std::string> cells;
+  page.end = table.read(start, kRowsPerPage, [&](const RowValues& row) {
+    renderer.render(row, cells);
+    page.rows.push_back(cells);
+  }, options);
+  return page;
+}
+
+TEST(InnodbPages, NextAndPreviousStartsGiveTheSamePages) {
+  System system(test::fixtureData("innodb_rows"));
+  auto opened = TableRows::open(test::fixtureData("innodb_rows") + "/inno", "big", test::shippedCatalogue(),
+                                [&] { return system.view(); });
+  ASSERT_TRUE(opened) << opened.reason();
+  TableRows& table = **opened;
+  std::vector<PageStart> starts = {table.firstPage()};
+  std::vector<std::string> firstIds;
+  while (true) {
+    Page page = readPage(table, starts.back());
+    ASSERT_TRUE(page.end.damage.empty()) << page.end.damage;
+    if (page.rows.empty()) break;
+    firstIds.push_back(page.rows.front()[0]);
+    ASSERT_EQ(page.rows.size(), 1000u);
+    ASSERT_EQ(page.rows.back()[0], std::to_string(1000 * starts.size()));
+    if (page.end.atEnd) break;
+    starts.push_back(page.end.next);
+  }
+  EXPECT_EQ(firstIds.size(), 120u);
+  for (size_t i : {57u, 3u, 0u}) EXPECT_EQ(readPage(table, starts[i]).rows.front()[0], firstIds[i]);
+}
+
+TEST(InnodbPages, DeletedRowsInsteadOfLiveOnes) {
+  System system(test::fixtureData("innodb_deleted"));
+  auto opened = TableRows::open(test::fixtureData("innodb_deleted") + "/gone", "compact_kept",
+                                test::shippedCatalogue(), [&] { return system.view(); });
+  ASSERT_TRUE(opened);
+  Page live = readPage(**opened, (*opened)->firstPage());
+  Page deleted = readPage(**opened, (*opened)->firstPage(), {true, true});
+  ASSERT_EQ(live.rows.size(), 2u);
+  ASSERT_EQ(deleted.rows.size(), 1u);
+  EXPECT_EQ(deleted.rows[0][0], "2");
+  EXPECT_EQ(deleted.rows[0][1], "b");
+}
+
+TEST(InnodbOtherServer, TheMariaDb101Dictionary) {
+  System system(test::realFixtures() + "/mariadb-10.1.9-datadir");
+  EXPECT_TRUE(system.dictionary.damage.empty()) << system.dictionary.damage;
+  for (const char* name : {"mysql/gtid_slave_pos", "mysql/innodb_index_stats", "mysql/innodb_table_stats"}) {
+    const SysTablesRecord* t = system.dictionary.findTable(name);
+    ASSERT_TRUE(t) << name;
+    EXPECT_TRUE(t->compact);
+    EXPECT_NE(system.dictionary.clusteredRoot(t->tableId), 0u) << name;
+  }
+  DictionaryCache again = loadDictionary(*system.space, test::shippedCatalogue());
+  EXPECT_EQ(again.sysTables.size(), system.dictionary.sysTables.size());
+  EXPECT_EQ(again.sysColumns.size(), system.dictionary.sysColumns.size());
+}
+
+// A copy of a table's definition and tablespace, without the system
+// tablespace, to damage.
+struct TablespaceCopy {
+  test::ScratchFolder folder;
+  std::vector<uint8_t> frm, ibd;
+  TablespaceCopy(const std::string& script, const std::string& database, const std::string& name) {
+    const std::string from = test::fixtureData(script) + "/" + database + "/" + name;
+    frm = test::readBytes(from + ".frm");
+    ibd = test::readBytes(from + ".ibd");
+  }
+  Result<std::unique_ptr<TableRows>> open() {
+    folder.write("db/t.frm", std::string(frm.begin(), frm.end()));
+    folder.write("db/t.ibd", std::string(ibd.begin(), ibd.end()));
+    return TableRows::open(folder.path() + "/db", "t", test::shippedCatalogue());
+  }
+  size_t pageSize() const { return 16384; }
+  void setBe32(size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) ibd[at + i] = uint8_t(v >> (8 * (3 - i)));
+  }
+};
+
+// Reads every page; every walk must end.
+std::string walkAll(TableRows& table, size_t& rows) {
+  PageStart start = table.firstPage();
+  std::set<std::pair<int64_t, int64_t>> seen;
+  std::string damage;
+  while (seen.insert({start.page, start.position}).second) {
+    Page page = readPage(table, start);
+    rows += page.rows.size();
+    if (damage.empty()) damage = page.end.damage;
+    if (page.end.atEnd) return damage;
+    start = page.end.next;
+  }
+  return damage.empty() ? "the pages loop" : damage;
+}
+
+TEST(InnodbDamage, WalksEndWithAReason) {
+  {
+    TablespaceCopy copy("innodb_rows", "inno", "big");
+    auto table = copy.open();
+    ASSERT_TRUE(table) << table.reason();
+    const int64_t leaf = (*table)->firstPage().page;
+    // The first leaf's next page is the leaf itself.
+    copy.setBe32(size_t(leaf) * copy.pageSize() + 12, uint32_t(leaf));
+    auto damaged = copy.open();
+    ASSERT_TRUE(damaged);
+    size_t rows = 0;
+    EXPECT_NE(walkAll(**damaged, rows).find("loop"), std::string::npos);
+  }
+  {
+    TablespaceCopy copy("innodb_rows", "inno", "big");
+    // The root's first node pointer leads past the end of the file.
+    auto table = copy.open();
+    ASSERT_TRUE(table);
+    const size_t root = 3 * copy.pageSize();
+    const uint32_t first = (be16(ByteView(copy.ibd), root + 97) + 99) & 0xFFFF;
+    copy.setBe32(root + first + 4, 0x7FFFFFFF);  // the key is a 4-byte INT
+    auto damaged = copy.open();
+    EXPECT_FALSE(damaged);
+    EXPECT_NE(damaged.reason().find("outside the file"), std::string::npos) << damaged.reason();
+  }
+  {
+    TablespaceCopy copy("innodb_rows", "inno", "apart_dynamic");
+    // Every BLOB page's next page is itself.
+    for (size_t p = 0; p < copy.ibd.size() / copy.pageSize(); ++p) {
+      if (be16(ByteView(copy.ibd), p * copy.pageSize() + 24) == kBlobPageType) {
+        copy.setBe32(p * copy.pageSize() + 38 + 4, uint32_t(p));
+      }
+    }
+    auto table = copy.open();
+    ASSERT_TRUE(table);
+    size_t rows = 0;
+    EXPECT_NE(walkAll(**table, rows).find("loop"), std::string::npos);
+    EXPECT_EQ(rows, 4u);  // the values apart are cut short, the rows are there
+  }
+}
+
+TEST(InnodbDamage, RandomlyChangedTablespaces) {
+  std::mt19937 random(5);
+  for (const char* name : {"every_dynamic", "many_nulls", "apart_compact", "reversed_key"}) {
+    TablespaceCopy original("innodb_rows", "inno", name);
+    for (int round = 0; round < 120; ++round) {
+      TablespaceCopy copy("innodb_rows", "inno", name);
+      const size_t pages = copy.ibd.size() / copy.pageSize();
+      for (int i = 0, n = 1 + int(random() % 24); i < n; ++i) {
+        // Mostly the index pages, where the records are.
+        const size_t page = random() % 2 ? 3 : random() % pages;
+        copy.ibd[page * copy.pageSize() + random() % copy.pageSize()] = uint8_t(random());
+      }
+      auto table = copy.open();
+      if (!table) {
+        EXPECT_FALSE(table.reason().empty());
+        continue;
+      }
+      size_t rows = 0;
+      walkAll(**table, rows);
+    }
+  }
+}
+
+TEST(InnodbDamage, RandomlyChangedDictionary) {
+  const std::vector<uint8_t> original = test::readBytes(test::realFixtures() + "/mariadb-10.1.9-datadir/ibdata1");
+  std::mt19937 random(6);
+  test::ScratchFolder folder;
+  for (int round = 0; round < 60; ++round) {
+    std::vector<uint8_t> damaged(original.begin(), original.begin() + 16 * 16384);
+    for (int i = 0; i < 16; ++i) damaged[(8 + random() % 4) * 16384 + random() % 16384] = uint8_t(random());
+    const std::string path = folder.write("ibdata1", std::string(damaged.begin(), damaged.end()));
+    auto space = Tablespace::open(path);
+    ASSERT_TRUE(space);
+    DictionaryCache d = loadDictionary(*space, test::shippedCatalogue());
+    EXPECT_LE(d.sysTables.size(), 100u);
+  }
+}
+
+}  // namespace
+}  // namespace tavrin
