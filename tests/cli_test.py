@@ -306,6 +306,16 @@ class InnodbRows(unittest.TestCase):
         status, out, err = self.rows(data("innodb_system"), "shared", "redundant")
         self.assertEqual(status, 1)
         self.assertIn("REDUNDANT row format, which is not supported", err)
+        status, out, err = self.rows(data("innodb_rows"), "inno", "zipped")
+        self.assertEqual(status, 1)
+        self.assertIn("COMPRESSED row format, which is not supported", err)
+
+    def test_tables_of_mariadb_101_found_through_its_dictionary(self):
+        folder = os.path.join(REAL, "mariadb-10.1.9-datadir")
+        for table, rows in (("gtid_slave_pos", 0), ("innodb_index_stats", 4), ("innodb_table_stats", 1)):
+            status, out, err = recover_env({}, "rows", folder, "mysql", table, "--all")
+            self.assertEqual((status, err), (0, ""))
+            self.assertEqual(len(out.splitlines()) - 1, rows, table)
 
     def test_sakila_of_mysql_55_without_the_system_tablespace(self):
         folder = os.path.join(REAL, "mysql-5.5.35-sakila")
