@@ -23,3 +23,6 @@ echo "== tavrin-recover trigger $sample shop orders"
 echo
 echo "== tavrin-recover rows $sample shop customers"
 "$recover" rows "$sample" shop customers
+echo
+echo "== tavrin-recover rows $sample shop orders (InnoDB)"
+"$recover" rows "$sample" shop orders
