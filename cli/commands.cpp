@@ -8,11 +8,16 @@
 #include <optional>
 #include <set>
 
+#include <stdlib.h>
+
 #include "base/path.h"
 #include "export/delimited.h"
 #include "render/value_renderer.h"
 #include "session/table_rows.h"
+#include "session/headless_ui.h"
 #include "session/scan.h"
+#include "session/session_controller.h"
+#include "session/texts.h"
 #include "session/structure_view.h"
 #include "tabledef/collation_catalogue.h"
 #include "tabledef/frm_reader.h"
@@ -64,6 +69,16 @@ Usage:
       RFC 4180. NULL is written NULL. When a damaged data file stops the walk,
       the rows before the damage are written and the reason is printed on
       stderr.
+  tavrin-recover scan FOLDER [--log-folder DIR]
+      Runs an Open and its scan as the window does and prints the lines of
+      its output pane. The scan log (TavrinMySQLDBRec_log_....txt) is written
+      to DIR, by default the desktop folder (or the home folder). FOLDER must
+      directly hold a .frm file, as the window's Open asks.
+  tavrin-recover export-csv FOLDER DATABASE TABLE OUT.csv [--page N]
+      Writes the N-th page of rows (the first by default), as the window
+      shows it, to OUT.csv exactly as the window's export does: UTF-16
+      little-endian, CR LF line ends, the column names first, values quoted
+      as RFC 4180 says where needed. FOLDER is a database folder, as for scan.
   tavrin-recover --help
       This text.
 
@@ -250,8 +265,7 @@ struct SystemTablespace {
   std::string problem;
 };
 
-std::string rowsOptionProblem(const Invocation& a) {
-  if (a.has("--all") && a.has("--page")) return "--page and --all exclude each other";
+std::string pageOptionProblem(const Invocation& a) {
   if (a.has("--page")) {
     const std::string& page = a.options.at("--page");
     if (page.empty() || page.size() > 15 || page.find_first_not_of("0123456789") != std::string::npos ||
@@ -259,6 +273,12 @@ std::string rowsOptionProblem(const Invocation& a) {
       return "--page needs a page number from 1";
     }
   }
+  return {};
+}
+
+std::string rowsOptionProblem(const Invocation& a) {
+  if (a.has("--all") && a.has("--page")) return "--page and --all exclude each other";
+  if (std::string problem = pageOptionProblem(a); !problem.empty()) return problem;
   if (a.has("--format") && a.options.at("--format") != "tsv" && a.options.at("--format") != "csv") {
     return "--format is tsv or csv";
   }
@@ -333,6 +353,76 @@ Status rowsCommand(const Invocation& a, const std::string& exeFolder, std::ostre
   return Ok{};
 }
 
+// An Open of `folder` in a session without a window.
+struct HeadlessSession {
+  HeadlessUi ui;
+  CollationCatalogue catalogue;
+  std::unique_ptr<SessionController> controller;
+};
+
+Status openHeadless(HeadlessSession& h, const std::string& folder, const std::string& logFolder) {
+  h.controller = std::make_unique<SessionController>(h.ui, h.catalogue);
+  h.controller->start();
+  ScanSettings settings = initialScanSettings();
+  settings.databasePath = folder;
+  if (!logFolder.empty()) settings.logFolder = logFolder;
+  h.ui.answerSettings(settings);  // then the dialog is cancelled: a refusal ends the Open
+  h.controller->onOpen();
+  h.controller->waitForScan();
+  if (h.controller->session().dataPath.empty()) {
+    const auto messages = h.ui.messages();
+    return fail(messages.empty() ? "the folder was not scanned" : messages.back());
+  }
+  return Ok{};
+}
+
+Status scanCommand(const Invocation& a, const std::string& exeFolder, std::ostream& out, std::ostream& err) {
+  HeadlessSession h;
+  h.catalogue = loadCatalogue(exeFolder, err);
+  if (Status opened = openHeadless(h, a.arguments[0], a.has("--log-folder") ? a.options.at("--log-folder") : "");
+      !opened) {
+    return opened;
+  }
+  for (const std::string& line : h.ui.outputLines()) out << line << '\n';
+  return Ok{};
+}
+
+Status exportCsvCommand(const Invocation& a, const std::string& exeFolder, std::ostream& err) {
+  HeadlessSession h;
+  h.catalogue = loadCatalogue(exeFolder, err);
+  // The scan log of this run is of no use afterwards.
+  std::string logs = (std::filesystem::temp_directory_path() / "tavrin-export-XXXXXX").string();
+  if (!::mkdtemp(logs.data())) return fail("cannot make a temporary folder for the scan log");
+  struct Cleanup {
+    std::string folder;
+    ~Cleanup() {
+      std::error_code ec;
+      std::filesystem::remove_all(folder, ec);
+    }
+  } cleanup{logs};
+  if (Status opened = openHeadless(h, a.arguments[0], logs); !opened) return opened;
+  const RecoverySession& s = h.controller->session();
+  const ObjectTree& tree = s.tree;
+  const NodeId dataFolder = tree.node(tree.roots().front()).children.front();
+  const NodeId db = tree.findChild(dataFolder, a.arguments[1]);
+  if (db == kNoNode) return fail("no database " + a.arguments[1] + " in " + s.dataPath);
+  const NodeId tables = tree.findChild(db, "Tables");
+  const NodeId table = tables == kNoNode ? kNoNode : tree.findChild(tables, a.arguments[2]);
+  if (table == kNoNode) return fail("no table " + a.arguments[2] + " in database " + a.arguments[1]);
+  h.ui.select(table);
+  h.controller->onNodeClicked(table);
+  const size_t page = a.has("--page") ? std::stoul(a.options.at("--page")) : 1;
+  for (size_t p = 1; p < page; ++p) h.controller->onNextPage();
+  h.ui.clearCalls();
+  h.ui.answerSaveFile(a.arguments[3]);
+  h.controller->onExportCsv();
+  const auto messages = h.ui.messages();
+  if (messages.empty() || messages.back() != texts::kFileSaved) {
+    return fail(messages.empty() ? "nothing was exported" : messages.back());
+  }
+  return Ok{};
+}
+
 }  // namespace
 
 int run(const std::vector<std::string>& args, const std::string& executableFolder, std::ostream& out,
@@ -361,6 +451,10 @@ int run(const std::vector<std::string>& args, const std::string& executableFolde
       {"view", {3, "view FOLDER DATABASE VIEW", {}, {}, [&](auto& a) { return viewCommand(a.arguments, out); }}},
       {"trigger", {3, "trigger FOLDER DATABASE TABLE", {}, {},
                    [&](auto& a) { return triggerCommand(a.arguments, out); }}},
+      {"scan", {1, "scan FOLDER [--log-folder DIR]", {}, {"--log-folder"},
+                [&](auto& a) { return scanCommand(a, executableFolder, out, err); }}},
+      {"export-csv", {4, "export-csv FOLDER DATABASE TABLE OUT.csv [--page N]", {}, {"--page"},
+                      [&](auto& a) { return exportCsvCommand(a, executableFolder, err); }, pageOptionProblem}},
       {"rows", {3, "rows FOLDER DATABASE TABLE [--page N | --all] [--full] [--deleted] [--format tsv|csv] "
                    "[--ibdata FILE]",
                 {"--all", "--full", "--deleted"}, {"--page", "--format", "--ibdata"},

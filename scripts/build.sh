@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
-# Builds tavrin-recover and the tests: into build/, or with --sanitize into
-# build-sanitize/ with AddressSanitizer and UndefinedBehaviorSanitizer.
+# Builds tavrin-recover and the tests: into build/; with --sanitize into
+# build-sanitize/ with AddressSanitizer and UndefinedBehaviorSanitizer; with
+# --thread-sanitize into build-tsan/ with ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 folder=build
 options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
-if [ "${1:-}" = "--sanitize" ]; then
-  folder=build-sanitize
-  options+=(-DTAVRIN_SANITIZE=ON)
-fi
+case "${1:-}" in
+  --sanitize) folder=build-sanitize; options+=(-DTAVRIN_SANITIZE=ON) ;;
+  --thread-sanitize) folder=build-tsan; options+=(-DTAVRIN_THREAD_SANITIZE=ON) ;;
+  "") ;;
+  *) echo "usage: $0 [--sanitize | --thread-sanitize]" >&2; exit 2 ;;
+esac
 cmake -S . -B "$folder" "${options[@]}" >/dev/null
 cmake --build "$folder" -j "$(nproc)"
 echo "$folder"

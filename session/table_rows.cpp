@@ -10,15 +10,26 @@ namespace {
 constexpr size_t kMyisamDisplayLimit = 1000;
 }  // namespace
 
+Result<TableDefinition> TableRows::readDefinition(const std::string& folder, const std::string& name,
+                                                  const CollationCatalogue& catalogue) {
+  auto frmPath = findTableFile(folder, name, ".frm");
+  if (!frmPath) return fail("the definition file of table " + name + " is gone from " + folder);
+  return readFrm(*frmPath, catalogue);
+}
+
 Result<std::unique_ptr<TableRows>> TableRows::open(const std::string& folder, const std::string& name,
                                                    const CollationCatalogue& catalogue,
                                                    const std::function<InnodbSystem()>& innodbSystem) {
-  auto frmPath = findTableFile(folder, name, ".frm");
-  if (!frmPath) return fail("the definition file of table " + name + " is gone from " + folder);
-  auto definition = readFrm(*frmPath, catalogue);
+  auto definition = readDefinition(folder, name, catalogue);
   if (!definition) return fail(definition.reason());
+  return open(folder, name, std::move(*definition), catalogue, innodbSystem);
+}
+
+Result<std::unique_ptr<TableRows>> TableRows::open(const std::string& folder, const std::string& name,
+                                                   TableDefinition definition, const CollationCatalogue& catalogue,
+                                                   const std::function<InnodbSystem()>& innodbSystem) {
   auto rows = std::unique_ptr<TableRows>(new TableRows());
-  rows->definition_ = std::make_unique<TableDefinition>(std::move(*definition));
+  rows->definition_ = std::make_unique<TableDefinition>(std::move(definition));
   const TableDefinition& def = *rows->definition_;
   switch (def.engineCode) {
     case kEngineMyisam: {

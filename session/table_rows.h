@@ -26,6 +26,14 @@ class TableRows {
   static Result<std::unique_ptr<TableRows>> open(const std::string& databaseFolder, const std::string& name,
                                                  const CollationCatalogue& catalogue,
                                                  const std::function<InnodbSystem()>& innodbSystem = {});
+  // The same for a table whose definition was read already.
+  static Result<std::unique_ptr<TableRows>> open(const std::string& databaseFolder, const std::string& name,
+                                                 TableDefinition definition, const CollationCatalogue& catalogue,
+                                                 const std::function<InnodbSystem()>& innodbSystem = {});
+
+  // The definition file of a table of a database folder.
+  static Result<TableDefinition> readDefinition(const std::string& databaseFolder, const std::string& name,
+                                                const CollationCatalogue& catalogue);
 
   const TableDefinition& definition() const { return *definition_; }
   // BLOB/TEXT values of at least this many bytes show a marker in the display form.

@@ -391,6 +391,48 @@ def parse_dump(path):
     return tables
 
 
+class SessionCommands(unittest.TestCase):
+    """`scan` and `export-csv` run the session as the window does."""
+
+    def test_scan_prints_the_output_pane_and_writes_the_log(self):
+        with tempfile.TemporaryDirectory() as logs:
+            status, out, err = recover("scan", os.path.join(data("definitions"), "defs"), "--log-folder", logs)
+            self.assertEqual(status, 0, err)
+            self.assertEqual(out.splitlines(), ["Finding Database and tables", "Processing ibdata1 File",
+                                                "scanning completed."])
+            [log] = os.listdir(logs)
+            self.assertTrue(re.fullmatch(r"TavrinMySQLDBRec_log_\d+-\d+-\d{4}-\d+-\d+-\d+\.txt", log), log)
+            with open(os.path.join(logs, log), "rb") as f:
+                text = f.read()
+            self.assertTrue(text.startswith(b"\xff\xfe\r\0\n\0" + "*".encode("utf-16-le") * 80))
+            self.assertTrue(text.decode("utf-16-le").endswith("Scanning completed for selected database file(s).\r\n"))
+        status, out, err = recover("scan", data("definitions"))
+        self.assertEqual((status, err), (1, "tavrin-recover: Please select valid MySQL database folder\n"))
+
+    def check_csv_against_rows(self, database_folder, database, table, page):
+        with tempfile.TemporaryDirectory() as top:
+            target = os.path.join(top, "page.csv")
+            status, out, err = recover("export-csv", database_folder, database, table, target, "--page", str(page))
+            self.assertEqual((status, err), (0, ""))
+            with open(target, "rb") as f:
+                raw = f.read()
+            self.assertFalse(raw.startswith(b"\xff\xfe"))
+            parsed = list(csv.reader(io.StringIO(raw.decode("utf-16-le"), newline="")))
+        status, out, err = recover("rows", database_folder, database, table, "--page", str(page))
+        self.assertEqual(status, 0, err)
+        self.assertEqual(parsed, [tsv_cells(line) for line in out.split("\n")[:-1]])
+        return parsed
+
+    def test_export_of_a_page_gives_back_the_grids_cells(self):
+        parsed = self.check_csv_against_rows(os.path.join(data("myisam_rows"), "rows"), "rows", "pages_fixed", 2)
+        self.assertEqual(len(parsed), 1001)
+        self.assertEqual(parsed[1][0], "1001")
+        # Commas, quotes, tabs, line ends and backslashes survive the round trip.
+        parsed = self.check_csv_against_rows(os.path.join(data("myisam_rows"), "rows"), "rows", "every_type", 1)
+        self.assertIn("a\tb\nc\\d", [cell for row in parsed for cell in row])
+        self.check_csv_against_rows(os.path.join(data("innodb_rows"), "inno"), "inno", "text_utf8mb4", 1)
+
+
 class DefinitionsRecreateObjects(unittest.TestCase):
     """The printed texts, run on a server after the objects were dropped,
     make the same objects again."""

@@ -1,0 +1,102 @@
+#pragma once
+// A user interface without a window: it keeps what a window would show
+// (output lines, the tree, the grid, the definition text, the buttons and
+// the caption), records every call, and answers dialogs from a script. It
+// drives the session in tests and in the command line.
+
+#include <deque>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "session/session_ui.h"
+
+namespace tavrin {
+
+class HeadlessUi : public SessionUi {
+ public:
+  // Answers, taken in order; when none is left a dialog is cancelled and a
+  // question answered No.
+  void answerSettings(const ScanSettings& settings);
+  void cancelSettings();
+  void answerMessage(MessageAnswer answer);
+  void answerOpenFile(const std::string& path);
+  void answerSaveFile(const std::string& path);
+  void cancelSaveFile();
+  // The node a click selects, as the tree does.
+  void select(NodeId node);
+
+  // What was shown and asked, in order ("message: ..." and the like).
+  std::vector<std::string> calls() const;
+  std::vector<std::string> outputLines() const;
+  std::vector<std::string> messages() const;
+  std::string caption() const;
+  std::string definitionText() const;
+  bool gridShown() const;
+  bool definitionShown() const;
+  bool previousEnabled() const;
+  bool nextEnabled() const;
+  bool progressShown() const;
+  bool treeBusy() const;
+  std::vector<std::string> gridTitles() const;
+  std::vector<std::vector<std::string>> gridRows() const;
+  void clearCalls();
+
+  // SessionUi
+  void appendOutputLine(const std::string& text) override;
+  void clearOutput() override;
+  void clearTree() override;
+  void insertTreeNode(NodeId node, NodeId parent, const std::string& label, int32_t image) override;
+  void setTreeItemData(NodeId node, int32_t itemData) override;
+  void expandTreeNode(NodeId node) override;
+  void repaintTree() override;
+  void selectTreeNode(NodeId node) override;
+  NodeId selectedTreeNode() override;
+  size_t treeNodeCount() override;
+  void setTreeBusy(bool busy) override;
+  void deleteGridRows() override;
+  void deleteGridColumns(size_t count) override;
+  void insertGridColumn(size_t position, const std::string& title) override;
+  void insertGridRow(size_t row, const std::string& firstCell) override;
+  void setGridCell(size_t row, size_t column, const std::string& text) override;
+  size_t gridRowCount() override;
+  size_t gridColumnCount() override;
+  std::string gridColumnTitle(size_t column) override;
+  std::string gridCell(size_t row, size_t column) override;
+  void showGrid(bool shown) override;
+  void repaintGrid() override;
+  void showDefinition(bool shown) override;
+  void setDefinitionText(const std::string& text) override;
+  void showPagingButtons(bool shown) override;
+  void enablePrevious(bool enabled) override;
+  void enableNext(bool enabled) override;
+  void showProgress(bool shown) override;
+  void setCaption(const std::string& text) override;
+  MessageAnswer messageBox(const std::string& text, MessageButtons buttons, MessageIcon icon) override;
+  std::optional<ScanSettings> scanSettingsDialog(const ScanSettings& initial) override;
+  std::string openFileDialog() override;
+  std::optional<std::string> saveFileDialog(const std::string& defaultName, const std::string& extension) override;
+
+ private:
+  void record(const std::string& call);
+
+  mutable std::mutex mutex_;
+  std::vector<std::string> calls_;
+  std::vector<std::string> output_;
+  std::vector<std::string> messages_;
+  size_t treeNodes_ = 0;
+  NodeId selected_ = kNoNode;
+  bool treeBusy_ = false;
+  std::vector<std::string> titles_;
+  std::vector<std::vector<std::string>> rows_;
+  bool gridShown_ = false, definitionShown_ = true, pagingShown_ = false;
+  bool previousEnabled_ = false, nextEnabled_ = false, progressShown_ = false;
+  std::string definition_, caption_;
+  std::deque<std::optional<ScanSettings>> settingsAnswers_;
+  std::deque<MessageAnswer> messageAnswers_;
+  std::deque<std::string> openAnswers_;
+  std::deque<std::optional<std::string>> saveAnswers_;
+};
+
+}  // namespace tavrin

@@ -1,0 +1,33 @@
+#pragma once
+// The three folders an Open asks for, how they are checked, and the scan
+// log file they lead to.
+
+#include <ctime>
+#include <optional>
+#include <string>
+
+namespace tavrin {
+
+struct ScanSettings {
+  std::string databasePath;   // the folder to scan
+  std::string temporaryPath;  // checked and kept; read by no other part
+  std::string logFolder;      // where the scan log is created
+};
+
+// What the dialog shows first: no database folder, the system's temporary
+// folder ($TMPDIR or /tmp) with a trailing separator, and the user's desktop
+// folder (XDG), or the home folder when there is none.
+ScanSettings initialScanSettings();
+
+// The message of the first check the settings fail, or none; on success
+// the settings come back without trailing separators.
+struct SettingsCheck {
+  std::optional<std::string> problem;
+  ScanSettings settings;
+};
+SettingsCheck checkScanSettings(const ScanSettings& proposed);
+
+// TavrinMySQLDBRec_log_ + day-month-year-hour-minute-second + .txt, in local time.
+std::string logFileName(std::time_t when);
+
+}  // namespace tavrin

@@ -1,0 +1,474 @@
+#include "session/session_controller.h"
+
+#include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "base/path.h"
+#include "export/grid_csv.h"
+#include "render/value_renderer.h"
+#include "session/structure_view.h"
+#include "session/texts.h"
+#include "tabledef/trigger_definition.h"
+#include "tabledef/view_definition.h"
+
+namespace tavrin {
+
+namespace {
+
+constexpr const char* kCrLf = "\r\n";
+constexpr size_t kLogStars = 80;
+
+std::string caption(const std::string& label, long long count) { return label + "[" + std::to_string(count) + "]"; }
+
+std::string rangeCaption(int64_t from, int64_t to) {
+  return std::to_string(from) + " rows to " + std::to_string(to);
+}
+
+}  // namespace
+
+SessionController::SessionController(SessionUi& ui, const CollationCatalogue& catalogue)
+    : ui_(ui), catalogue_(catalogue) {}
+
+SessionController::~SessionController() {
+  session_.stopRequested = true;
+  waitForScan();
+}
+
+void SessionController::start() {
+  ui_.appendOutputLine(texts::kInitialOutputLine);
+  ui_.setCaption(texts::kInitialCaption);
+  log_.close();
+}
+
+void SessionController::waitForScan() {
+  if (worker_.joinable()) worker_.join();
+}
+
+void SessionController::joinFinishedWorker() {
+  // Called while not busy: the worker has completed the session lists, or
+  // was stopped and ends at its next file.
+  waitForScan();
+}
+
+void SessionController::report(const std::string& line) {
+  ui_.appendOutputLine(line);
+  log_.write(line + kCrLf);
+}
+
+void SessionController::refuseWhileBusy() {
+  ui_.messageBox(texts::kWaitForRunningProcess, MessageButtons::Ok, MessageIcon::Information);
+}
+
+// ---- Open and the scan ----
+
+int SessionController::onOpen() {
+  if (isBusy()) {
+    refuseWhileBusy();
+    return 0;
+  }
+  joinFinishedWorker();
+  const ScanSettings initial = initialScanSettings();
+  ScanSettings proposed = initial;
+  while (true) {
+    std::optional<ScanSettings> chosen = ui_.scanSettingsDialog(proposed);
+    if (!chosen) return 1;
+    SettingsCheck check = checkScanSettings(*chosen);
+    if (!check.problem) {
+      settings_ = check.settings;
+      break;
+    }
+    ui_.messageBox(*check.problem, MessageButtons::Ok, MessageIcon::Information);
+    proposed = *chosen;  // the dialog stays open with the user's input
+  }
+  busy_.store(1, std::memory_order_release);
+  session_.stopRequested = false;
+  ui_.clearTree();
+  ui_.setDefinitionText("");
+  ui_.enablePrevious(false);
+  ui_.enableNext(false);
+  ui_.setCaption(settings_.databasePath);
+  ui_.showProgress(true);
+
+  const std::string logPath = joinPath(settings_.logFolder, logFileName(clock_()));
+  if (Status opened = log_.open(logPath); !opened) {
+    // Without a log there is no scan; the session is free again.
+    ui_.messageBox(opened.reason(), MessageButtons::Ok, MessageIcon::Information);
+    ui_.showProgress(false);
+    busy_.store(0, std::memory_order_release);
+    return 1;
+  }
+  log_.write(std::string(kCrLf) + std::string(kLogStars, '*') + kCrLf);
+  const std::string selected = settings_.databasePath + texts::kFileSelected;
+  ui_.appendOutputLine(selected);
+  log_.write(selected + kCrLf);
+  worker_ = std::thread([this] { runScan(); });
+  return 1;
+}
+
+int SessionController::onStop() {
+  if (!isBusy()) return 0;
+  if (ui_.messageBox(texts::kConfirmStop, MessageButtons::YesNo, MessageIcon::Information) != MessageAnswer::Yes) {
+    return 1;
+  }
+  session_.stopRequested = true;
+  busy_.store(0, std::memory_order_release);
+  return 1;
+}
+
+void SessionController::clearTableStore() {
+  table_.reset();
+  pageStarts_.clear();
+}
+
+void SessionController::resetSession() {
+  ui_.clearOutput();
+  session_.tables.clear();
+  session_.databaseFolders.clear();
+  session_.triggers.clear();
+  session_.viewFiles.clear();
+  ui_.clearTree();
+  clearTableStore();
+  ui_.deleteGridRows();
+  ui_.deleteGridColumns(ui_.gridColumnCount());
+  gridColumns_ = 0;
+  ui_.setDefinitionText("");
+  systemTablespace_.reset();
+}
+
+void SessionController::mirrorTree() {
+  const ObjectTree& tree = session_.tree;
+  for (NodeId id = 0; size_t(id) < tree.size(); ++id) {
+    const TreeNode& n = tree.node(id);
+    ui_.insertTreeNode(id, n.parent, n.label, n.image);
+    ui_.setTreeItemData(id, n.itemData);
+  }
+  for (NodeId id = 0; size_t(id) < tree.size(); ++id) {
+    if (tree.node(id).expanded) ui_.expandTreeNode(id);
+  }
+}
+
+bool SessionController::loadSystemTablespace(const std::string& path) {
+  dictionary_ = DictionaryCache{};
+  auto space = Tablespace::open(path);
+  if (!space) return false;
+  systemTablespace_.emplace(std::move(*space));
+  dictionary_ = loadDictionary(*systemTablespace_, catalogue_);
+  if (!dictionary_.damage.empty()) report("The InnoDB dictionary of " + path + " is damaged: " + dictionary_.damage);
+  return true;
+}
+
+void SessionController::runScan() {
+  resetSession();
+  session_.dataPath = stripTrailingSeparators(settings_.databasePath);
+  if (!session_.dataPath.empty()) log_.write(texts::kDatabaseFilePath + session_.dataPath + kCrLf);
+  ui_.appendOutputLine(texts::kFindingDatabases);
+  BuildObjectTree(session_, session_.dataPath);
+  mirrorTree();
+  if (session_.stopRequested) return finishScan(true);
+
+  report(texts::kProcessingIbdata);
+  // ibdata1 lies beside the databases, or above a single database folder.
+  bool loaded = loadSystemTablespace(joinPath(session_.dataPath, "ibdata1"));
+  const bool oneDatabase = session_.databaseFolders.size() == 1 && session_.databaseFolders[0] == session_.dataPath;
+  if (!loaded && oneDatabase) {
+    const size_t slash = session_.dataPath.rfind(kSeparator);
+    if (slash != std::string::npos) {
+      loaded = loadSystemTablespace(joinPath(session_.dataPath.substr(0, slash == 0 ? 1 : slash), "ibdata1"));
+    }
+  }
+  if (!loaded && !session_.stopRequested) {
+    log_.write(std::string(texts::kIbdataCannotOpen) + kCrLf);
+    if (ui_.messageBox(texts::kBrowseIbdata, MessageButtons::YesNo, MessageIcon::None) == MessageAnswer::Yes) {
+      const std::string chosen = ui_.openFileDialog();
+      if (!chosen.empty() && !loadSystemTablespace(chosen)) {
+        log_.write(std::string(texts::kBrowsedIbdataCannotOpen) + kCrLf);
+      }
+    }
+  }
+  finishScan(session_.stopRequested);
+}
+
+void SessionController::finishScan(bool stopped) {
+  if (stopped) {
+    report(texts::kScanningStopped);
+    ui_.showProgress(false);
+    return;
+  }
+  busy_.store(0, std::memory_order_release);
+  ui_.repaintTree();
+  ui_.appendOutputLine(texts::kScanningCompletedLine);
+  ui_.messageBox(texts::kScanningCompleted, MessageButtons::Ok, MessageIcon::Information);
+  ui_.showProgress(false);
+  const std::string done = std::string(texts::kScanningCompleted) + ".\r\n";
+  ui_.setCaption(done);
+  log_.write(done);
+}
+
+// ---- Clicks ----
+
+int SessionController::onNodeClicked(NodeId item) {
+  if (isBusy()) {
+    ui_.selectTreeNode(lastClickedItem_);
+    refuseWhileBusy();
+    return 0;
+  }
+  joinFinishedWorker();
+  busy_.store(1, std::memory_order_release);
+  lastClickedItem_ = item;
+  ui_.setDefinitionText("");
+  const std::string label = size_t(item) < session_.tree.size() ? session_.tree.node(item).label : std::string();
+  ui_.setCaption(label);
+  report(texts::kPleaseWaitWhile + label + texts::kFolderIsScanning);
+  ui_.showProgress(true);
+  ui_.showGrid(true);
+  ui_.showDefinition(false);
+  exportForm_ = false;
+  ui_.setTreeBusy(true);
+  table_.reset();
+  pageStarts_.clear();
+  ui_.showPagingButtons(true);
+  ui_.enableNext(true);
+  ui_.enablePrevious(false);
+  lastPageStart_ = PageStart{};
+
+  ui_.deleteGridRows();
+  ui_.deleteGridColumns(gridColumns_);
+  gridColumns_ = 0;
+  ui_.setDefinitionText("");
+
+  const NodeTarget target = resolveNode(session_, item);
+  switch (target.kind) {
+    case NodeTarget::Kind::Keys: showStructure(item); break;
+    case NodeTarget::Kind::Trigger: {
+      const TriggerEntry& t = session_.triggers[target.index];
+      showDefinitionText(triggerDefinitionText(joinPath(t.folderPath, t.fileName)));
+      break;
+    }
+    case NodeTarget::Kind::View: showDefinitionText(viewDefinitionText(session_.viewFiles[target.index])); break;
+    case NodeTarget::Kind::Table: loadTable(target.index, label); break;
+    case NodeTarget::Kind::None: break;
+  }
+
+  if (ui_.gridRowCount() == 0) {
+    ui_.enablePrevious(false);
+    ui_.enableNext(false);
+  }
+  ui_.repaintGrid();
+  ui_.showProgress(false);
+  busy_.store(0, std::memory_order_release);
+  ui_.setTreeBusy(false);
+  report(texts::kScanningProcessCompleted);
+  return 1;
+}
+
+void SessionController::showStructure(NodeId keysNode) {
+  const NodeTarget target = resolveNode(session_, keysNode);
+  const TableEntry& entry = session_.tables[target.index];
+  const std::string folder = session_.databaseFolders[size_t(entry.databaseIndex)];
+  auto definition = TableRows::readDefinition(folder, entry.name, catalogue_);
+  for (size_t i = 0; i < kStructureHeadings.size(); ++i) ui_.insertGridColumn(i, kStructureHeadings[i]);
+  gridColumns_ = kStructureHeadings.size();
+  if (!definition) {
+    report(definition.reason());
+    return;
+  }
+  const std::vector<StructureRow> rows = structureRows(*definition, catalogue_);
+  for (size_t r = 0; r < rows.size(); ++r) {
+    ui_.insertGridRow(r, rows[r][0]);
+    for (size_t c = 1; c < rows[r].size(); ++c) ui_.setGridCell(r, c, rows[r][c]);
+  }
+  const std::string label = session_.tree.node(keysNode).label;
+  ui_.setCaption(rows.size() > 1 ? caption(label, long(rows.size())) : "");
+}
+
+void SessionController::showDefinitionText(const Result<std::string>& text) {
+  ui_.showGrid(false);
+  ui_.showDefinition(true);
+  if (!text) {
+    report(text.reason());
+    return;
+  }
+  ui_.setDefinitionText(*text);
+}
+
+void SessionController::loadTable(size_t index, const std::string& label) {
+  const TableEntry& entry = session_.tables[index];
+  const std::string folder = session_.databaseFolders[size_t(entry.databaseIndex)];
+  auto definition = TableRows::readDefinition(folder, entry.name, catalogue_);
+  if (!definition) {
+    report(definition.reason());
+    return;
+  }
+  const std::vector<size_t> shown = shownColumns(*definition);
+  for (size_t i = 0; i < shown.size(); ++i) ui_.insertGridColumn(i, definition->columns[shown[i]].name);
+  gridColumns_ = shown.size();
+
+  auto system = [this]() -> InnodbSystem {
+    if (!systemTablespace_) return {};
+    return {&*systemTablespace_, &dictionary_};
+  };
+  auto rows = TableRows::open(folder, entry.name, std::move(*definition), catalogue_, system);
+  size_t count = 0;
+  if (!rows) {
+    report(rows.reason());
+  } else {
+    table_ = std::move(*rows);
+    pageStarts_.push_back(table_->firstPage());
+    count = readPage(table_->firstPage(), true);
+  }
+  rangeFrom_ = 0;
+  rangeTo_ = int64_t(count);
+  ui_.setCaption(caption(label, long(count)));
+}
+
+size_t SessionController::readPage(PageStart start, bool pushNext) {
+  pageFull_ = false;
+  ui_.deleteGridRows();
+  if (!table_) return 0;
+  const ValueRenderer renderer(table_->definition(), catalogue_,
+                               {exportForm_, exportForm_ ? 0 : table_->largeValueLimit()});
+  std::vector<std::string> cells;
+  size_t row = 0;
+  const WalkEnd end = table_->read(start, kRowsPerPage, [&](const RowValues& values) {
+    renderer.render(values, cells);
+    ui_.insertGridRow(row, cells.empty() ? "" : cells[0]);
+    for (size_t c = 1; c < cells.size(); ++c) ui_.setGridCell(row, c, cells[c]);
+    ++row;
+  }, ReadOptions{exportForm_, false});
+  if (!end.damage.empty()) report(end.damage);
+  if (row == kRowsPerPage) {
+    pageFull_ = true;
+    if (pushNext) pageStarts_.push_back(end.next);
+  }
+  return row;
+}
+
+// ---- Pages ----
+
+int SessionController::onNextPage() {
+  if (isBusy()) {
+    refuseWhileBusy();
+    return 0;
+  }
+  joinFinishedWorker();
+  busy_.store(1, std::memory_order_release);
+  ui_.showProgress(true);
+  const size_t depth = pageStarts_.size();
+  if (depth < 2) {
+    ui_.enableNext(false);
+  } else if (const PageStart s = pageStarts_.back();
+             (depth == lastStackDepth_ && s == lastPageStart_) || s.page == kEndOfPages.page) {
+    pageStarts_.push_back(kEndOfPages);
+    ui_.messageBox(texts::kNoMoreRecords, MessageButtons::Ok, MessageIcon::Information);
+    ui_.enableNext(false);
+  } else {
+    ui_.enablePrevious(true);
+    lastPageStart_ = s;
+    lastStackDepth_ = depth;
+    const size_t rows = readPage(s, true);
+    if (rows < kRowsPerPage || !pageFull_) {
+      pageStarts_.push_back(kEndOfPages);
+      ui_.messageBox(texts::kNoMoreRecords, MessageButtons::Ok, MessageIcon::Information);
+      ui_.enableNext(false);
+    }
+    rangeFrom_ = rangeTo_;
+    rangeTo_ += int64_t(rows);
+    ui_.setCaption(rangeCaption(rangeFrom_, rangeTo_));
+  }
+  ui_.showProgress(false);
+  busy_.store(0, std::memory_order_release);
+  return 1;
+}
+
+int SessionController::onPreviousPage() {
+  if (isBusy()) {
+    refuseWhileBusy();
+    return 0;
+  }
+  joinFinishedWorker();
+  busy_.store(1, std::memory_order_release);
+  ui_.showProgress(true);
+  const size_t depth = pageStarts_.size();
+  if (depth <= 1) {
+    ui_.enablePrevious(false);
+  } else {
+    ui_.enableNext(true);
+    ui_.enablePrevious(true);
+    PageStart x, y;
+    if (depth > 2) {
+      pageStarts_.pop_back();
+      x = pageStarts_.back();
+      pageStarts_.pop_back();
+      y = pageStarts_.back();
+      pageStarts_.push_back(x);
+      if (pageStarts_.size() == 2) ui_.enablePrevious(false);
+    } else {
+      lastStackDepth_ = 2;
+      x = pageStarts_.back();
+      pageStarts_.pop_back();
+      y = pageStarts_.back();
+      pageStarts_.push_back(x);
+      ui_.enablePrevious(false);
+    }
+    lastPageStart_ = y;
+    const size_t rows = readPage(y, false);
+    rangeFrom_ -= int64_t(kRowsPerPage);
+    rangeTo_ = rangeFrom_ + int64_t(rows);
+    ui_.setCaption(rangeCaption(rangeFrom_, rangeTo_));
+  }
+  ui_.showProgress(false);
+  busy_.store(0, std::memory_order_release);
+  return 1;
+}
+
+// ---- CSV export ----
+
+int SessionController::onExportCsv() {
+  if (isBusy()) {
+    refuseWhileBusy();
+    return 0;
+  }
+  joinFinishedWorker();
+  if (ui_.treeNodeCount() == 0) {
+    ui_.messageBox(texts::kSelectDatabaseFirst, MessageButtons::Ok, MessageIcon::Information);
+    return 1;
+  }
+  const NodeId selected = ui_.selectedTreeNode();
+  if (selected == kNoNode || size_t(selected) >= session_.tree.size()) {
+    ui_.messageBox(texts::kSelectTableToSave, MessageButtons::Ok, MessageIcon::Information);
+    return 1;
+  }
+  const size_t columns = ui_.gridColumnCount();
+  if (columns == 0) return 1;
+  const std::string label = session_.tree.node(selected).label;
+  const std::optional<std::string> path = ui_.saveFileDialog(label + "_", "csv");
+  if (!path) return 1;
+  std::vector<std::string> titles;
+  for (size_t c = 0; c < columns; ++c) titles.push_back(ui_.gridColumnTitle(c));
+  std::vector<std::vector<std::string>> rows(ui_.gridRowCount());
+  for (size_t r = 0; r < rows.size(); ++r) {
+    for (size_t c = 0; c < columns; ++c) rows[r].push_back(ui_.gridCell(r, c));
+  }
+  const std::string bytes = gridCsv(titles, rows);
+  const int fd = ::open(path->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    ui_.messageBox(texts::kFileCannotBeCreated, MessageButtons::Ok, MessageIcon::Information);
+    return 1;
+  }
+  bool written = true;
+  for (size_t done = 0; done < bytes.size();) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n <= 0) {
+      written = false;
+      break;
+    }
+    done += size_t(n);
+  }
+  written = ::close(fd) == 0 && written;
+  ui_.messageBox(written ? texts::kFileSaved : texts::kFileCannotBeCreated, MessageButtons::Ok,
+                 MessageIcon::Information);
+  return 1;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,109 @@
+#pragma once
+// The recovery session as a person meets it: Open with its settings and log,
+// the scan on a worker thread, clicks on the object tree, pages of rows with
+// Next and Previous, Stop, and the CSV export of the grid. It reaches its
+// window only through SessionUi.
+//
+// Every command tests the busy flag first and refuses while it is set; the
+// scan worker clears it when the session lists are complete. A stopped scan
+// ends at the next file, and the next command waits for it to end.
+
+#include <atomic>
+#include <cstdint>
+#include <ctime>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "innodb/dictionary.h"
+#include "innodb/page.h"
+#include "render/row_values.h"
+#include "session/scan.h"
+#include "session/scan_log.h"
+#include "session/scan_settings.h"
+#include "session/session_ui.h"
+#include "session/table_rows.h"
+#include "tabledef/collation_catalogue.h"
+
+namespace tavrin {
+
+// A page start that means "no page after this one".
+inline constexpr PageStart kEndOfPages{0xFFFFFFFF, 0};
+
+class SessionController {
+ public:
+  SessionController(SessionUi& ui, const CollationCatalogue& catalogue);
+  ~SessionController();
+  SessionController(const SessionController&) = delete;
+  SessionController& operator=(const SessionController&) = delete;
+
+  // At the creation of the main window: the first output line and caption.
+  void start();
+
+  // The commands; each returns 1 when it ran and 0 when it refused.
+  int onOpen();
+  int onStop();
+  int onNodeClicked(NodeId item);
+  int onNextPage();
+  int onPreviousPage();
+  int onExportCsv();
+
+  // Waits until the scan worker has ended.
+  void waitForScan();
+  // The clock that names the log files (the system's by default).
+  void setClock(std::function<std::time_t()> clock) { clock_ = std::move(clock); }
+
+  bool isBusy() const { return busy_.load(std::memory_order_acquire) != 0; }
+  // The lists and the tree of the last scan; read them only while not busy.
+  const RecoverySession& session() const { return session_; }
+  const std::string& logFilePath() const { return log_.path(); }
+  const ScanSettings& settings() const { return settings_; }
+
+ private:
+  void runScan();
+  void resetSession();
+  void mirrorTree();
+  bool loadSystemTablespace(const std::string& path);
+  void finishScan(bool stopped);
+
+  void showStructure(NodeId keysNode);
+  void showDefinitionText(const Result<std::string>& text);
+  void loadTable(size_t entry, const std::string& label);
+  // Reads the page at `start` into the grid; with `pushNext`, a full page
+  // pushes the start of the next one. Returns the rows read.
+  size_t readPage(PageStart start, bool pushNext);
+  void clearTableStore();
+
+  // Output pane and log together.
+  void report(const std::string& line);
+  void refuseWhileBusy();
+  void joinFinishedWorker();
+
+  SessionUi& ui_;
+  const CollationCatalogue& catalogue_;
+  std::atomic<int> busy_{0};
+  std::thread worker_;
+  ScanSettings settings_;
+  ScanLog log_;
+  RecoverySession session_;
+  std::optional<Tablespace> systemTablespace_;
+  DictionaryCache dictionary_;
+
+  // The table clicked last and its pages.
+  std::unique_ptr<TableRows> table_;
+  size_t gridColumns_ = 0;  // columns the grid shows, deleted by the next click
+  std::deque<PageStart> pageStarts_;
+  PageStart lastPageStart_;
+  size_t lastStackDepth_ = 0;
+  bool pageFull_ = false;
+  int64_t rangeFrom_ = 0;
+  int64_t rangeTo_ = 0;
+  NodeId lastClickedItem_ = kNoNode;
+  bool exportForm_ = false;  // set by the save options
+  std::function<std::time_t()> clock_ = [] { return std::time(nullptr); };
+};
+
+}  // namespace tavrin

@@ -1,0 +1,81 @@
+#pragma once
+// What the recovery session asks of its user interface: plain operations on
+// the output pane, the object tree, the record grid, the definition text box,
+// the paging buttons, the progress indicator, the caption bar, message boxes
+// and dialogs. The session reaches its window only through this interface.
+//
+// The scan worker calls these operations from its own thread; an
+// implementation carries them out on its user interface thread. Only the
+// dialogs and message boxes need to wait for the user.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "session/object_tree.h"
+#include "session/scan_settings.h"
+
+namespace tavrin {
+
+enum class MessageButtons { Ok, YesNo };
+enum class MessageIcon { None, Information, Question };
+enum class MessageAnswer { Ok, Yes, No };
+
+class SessionUi {
+ public:
+  virtual ~SessionUi() = default;
+
+  // The output pane.
+  virtual void appendOutputLine(const std::string& text) = 0;
+  virtual void clearOutput() = 0;
+
+  // The object tree: nodes carry the ids of the session's tree model.
+  virtual void clearTree() = 0;
+  virtual void insertTreeNode(NodeId node, NodeId parent, const std::string& label, int32_t image) = 0;
+  virtual void setTreeItemData(NodeId node, int32_t itemData) = 0;
+  virtual void expandTreeNode(NodeId node) = 0;
+  virtual void repaintTree() = 0;
+  virtual void selectTreeNode(NodeId node) = 0;
+  virtual NodeId selectedTreeNode() = 0;  // kNoNode when none
+  virtual size_t treeNodeCount() = 0;
+  // Disabled with a busy look while a table loads, enabled with its own look after.
+  virtual void setTreeBusy(bool busy) = 0;
+
+  // The record grid.
+  virtual void deleteGridRows() = 0;
+  virtual void deleteGridColumns(size_t count) = 0;  // the first `count`
+  virtual void insertGridColumn(size_t position, const std::string& title) = 0;  // 200 pixels, left-aligned
+  virtual void insertGridRow(size_t row, const std::string& firstCell) = 0;
+  virtual void setGridCell(size_t row, size_t column, const std::string& text) = 0;
+  virtual size_t gridRowCount() = 0;
+  virtual size_t gridColumnCount() = 0;
+  virtual std::string gridColumnTitle(size_t column) = 0;
+  virtual std::string gridCell(size_t row, size_t column) = 0;
+  virtual void showGrid(bool shown) = 0;
+  virtual void repaintGrid() = 0;
+
+  // The definition text box of views and triggers.
+  virtual void showDefinition(bool shown) = 0;
+  virtual void setDefinitionText(const std::string& text) = 0;
+
+  // "Previous Records" and "Next Records".
+  virtual void showPagingButtons(bool shown) = 0;
+  virtual void enablePrevious(bool enabled) = 0;
+  virtual void enableNext(bool enabled) = 0;
+
+  virtual void showProgress(bool shown) = 0;  // at position 0
+  virtual void setCaption(const std::string& text) = 0;
+
+  // A message box with the application's caption.
+  virtual MessageAnswer messageBox(const std::string& text, MessageButtons buttons, MessageIcon icon) = 0;
+
+  // The scan settings dialog, starting from `initial`; none when cancelled.
+  // The session checks what the user chose and asks again with its message.
+  virtual std::optional<ScanSettings> scanSettingsDialog(const ScanSettings& initial) = 0;
+  // A file to open (empty when cancelled).
+  virtual std::string openFileDialog() = 0;
+  // A file to save as: its full path, or none when cancelled.
+  virtual std::optional<std::string> saveFileDialog(const std::string& defaultName, const std::string& extension) = 0;
+};
+
+}  // namespace tavrin

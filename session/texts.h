@@ -1,0 +1,44 @@
+#pragma once
+// The texts the session shows and logs, each in one place.
+
+namespace tavrin::texts {
+
+inline constexpr const char* kCaption = "Tavrin MySQL Database Repair";
+inline constexpr const char* kWaitForRunningProcess = "Please wait for the running process.";
+
+// The scan settings dialog.
+inline constexpr const char* kInvalidDatabasePath = "Please select valid database file path to continue the recovery process.";
+inline constexpr const char* kInvalidDatabaseFolder = "Please select valid MySQL database folder";
+inline constexpr const char* kInvalidTemporaryPath = "Please select valid temporary file path to continue the recovery process.";
+inline constexpr const char* kInvalidLogPath = "Please select valid Log file path to continue the recovery process.";
+
+// Open and the scan.
+inline constexpr const char* kFileSelected = " File is selected for recovery....";
+inline constexpr const char* kDatabaseFilePath = "MySql database File Path:\t";
+inline constexpr const char* kFindingDatabases = "Finding Database and tables";
+inline constexpr const char* kProcessingIbdata = "Processing ibdata1 File";
+inline constexpr const char* kIbdataCannotOpen = "ibdata1 File cannot be open";
+inline constexpr const char* kBrowseIbdata = "Ibdata1File Cannot be opened.Do you want to browse ibdata1 File Manually?";
+inline constexpr const char* kBrowsedIbdataCannotOpen = "Manually browse ibdata1 File cannot be open";
+inline constexpr const char* kScanningCompletedLine = "scanning completed.";
+inline constexpr const char* kScanningCompleted = "Scanning completed for selected database file(s)";
+inline constexpr const char* kScanningStopped = "Scanning stopped.";
+inline constexpr const char* kInitialOutputLine = "select database file to continue the recovery process.";
+inline constexpr const char* kInitialCaption = "Select MySQL database file to continue the recovery process.";
+inline constexpr const char* kConfirmStop = "Are you sure to stop the running process?";
+
+// Clicks and pages.
+inline constexpr const char* kPleaseWaitWhile = "Please wait while ";
+inline constexpr const char* kFolderIsScanning = " folder is scanning.";
+inline constexpr const char* kScanningProcessCompleted = "Scanning process completed.";
+inline constexpr const char* kNoMoreRecords = "No more records in table";
+
+// The CSV export.
+inline constexpr const char* kSelectDatabaseFirst = "Please select database file to scan records.";
+inline constexpr const char* kSelectTableToSave = "Please select the table from tree which you want to save";
+inline constexpr const char* kFileCannotBeCreated = "File cannot be created.";
+inline constexpr const char* kFileSaved = "File saved successfully.";
+
+inline constexpr const char* kLogNamePrefix = "TavrinMySQLDBRec_log_";
+
+}  // namespace tavrin::texts
