@@ -56,18 +56,19 @@ void SessionController::report(const std::string& line) {
   log_.write(line + kCrLf);
 }
 
-void SessionController::refuseWhileBusy() {
+bool SessionController::refusedWhileBusy() {
+  if (!isBusy()) {
+    joinFinishedWorker();
+    return false;
+  }
   ui_.messageBox(texts::kWaitForRunningProcess, MessageButtons::Ok, MessageIcon::Information);
+  return true;
 }
 
 // ---- Open and the scan ----
 
 int SessionController::onOpen() {
-  if (isBusy()) {
-    refuseWhileBusy();
-    return 0;
-  }
-  joinFinishedWorker();
+  if (refusedWhileBusy()) return 0;
   const ScanSettings initial = initialScanSettings();
   ScanSettings proposed = initial;
   while (true) {
@@ -208,12 +209,8 @@ void SessionController::finishScan(bool stopped) {
 // ---- Clicks ----
 
 int SessionController::onNodeClicked(NodeId item) {
-  if (isBusy()) {
-    ui_.selectTreeNode(lastClickedItem_);
-    refuseWhileBusy();
-    return 0;
-  }
-  joinFinishedWorker();
+  if (isBusy()) ui_.selectTreeNode(lastClickedItem_);  // the selection goes back to the loaded node
+  if (refusedWhileBusy()) return 0;
   busy_.store(1, std::memory_order_release);
   lastClickedItem_ = item;
   ui_.setDefinitionText("");
@@ -347,11 +344,7 @@ size_t SessionController::readPage(PageStart start, bool pushNext) {
 // ---- Pages ----
 
 int SessionController::onNextPage() {
-  if (isBusy()) {
-    refuseWhileBusy();
-    return 0;
-  }
-  joinFinishedWorker();
+  if (refusedWhileBusy()) return 0;
   busy_.store(1, std::memory_order_release);
   ui_.showProgress(true);
   const size_t depth = pageStarts_.size();
@@ -382,11 +375,7 @@ int SessionController::onNextPage() {
 }
 
 int SessionController::onPreviousPage() {
-  if (isBusy()) {
-    refuseWhileBusy();
-    return 0;
-  }
-  joinFinishedWorker();
+  if (refusedWhileBusy()) return 0;
   busy_.store(1, std::memory_order_release);
   ui_.showProgress(true);
   const size_t depth = pageStarts_.size();
@@ -395,22 +384,16 @@ int SessionController::onPreviousPage() {
   } else {
     ui_.enableNext(true);
     ui_.enablePrevious(true);
-    PageStart x, y;
-    if (depth > 2) {
-      pageStarts_.pop_back();
-      x = pageStarts_.back();
-      pageStarts_.pop_back();
-      y = pageStarts_.back();
-      pageStarts_.push_back(x);
-      if (pageStarts_.size() == 2) ui_.enablePrevious(false);
-    } else {
-      lastStackDepth_ = 2;
-      x = pageStarts_.back();
-      pageStarts_.pop_back();
-      y = pageStarts_.back();
-      pageStarts_.push_back(x);
-      ui_.enablePrevious(false);
-    }
+    // The top is the start of the page after the one shown (or the end
+    // marker); below it the shown page's start, and below that the start of
+    // the page to show.
+    if (depth > 2) pageStarts_.pop_back();
+    else lastStackDepth_ = 2;
+    const PageStart x = pageStarts_.back();
+    pageStarts_.pop_back();
+    const PageStart y = pageStarts_.back();
+    pageStarts_.push_back(x);
+    if (pageStarts_.size() == 2) ui_.enablePrevious(false);
     lastPageStart_ = y;
     const size_t rows = readPage(y, false);
     rangeFrom_ -= int64_t(kRowsPerPage);
@@ -425,11 +408,7 @@ int SessionController::onPreviousPage() {
 // ---- CSV export ----
 
 int SessionController::onExportCsv() {
-  if (isBusy()) {
-    refuseWhileBusy();
-    return 0;
-  }
-  joinFinishedWorker();
+  if (refusedWhileBusy()) return 0;
   if (ui_.treeNodeCount() == 0) {
     ui_.messageBox(texts::kSelectDatabaseFirst, MessageButtons::Ok, MessageIcon::Information);
     return 1;

@@ -79,7 +79,8 @@ class SessionController {
 
   // Output pane and log together.
   void report(const std::string& line);
-  void refuseWhileBusy();
+  // Shows the refusal while busy; otherwise first waits for a stopped scan.
+  bool refusedWhileBusy();
   void joinFinishedWorker();
 
   SessionUi& ui_;
