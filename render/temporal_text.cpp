@@ -143,12 +143,15 @@ CalendarTime dateTimeFromNumber(uint64_t v) {
 CalendarTime dateTimeFromBinary(ByteView bytes, uint32_t digits) {
   // year*13+month (17 bits), day (5), hour (5), minute (6), second (6),
   // offset by 2^39, then the fraction.
-  int64_t whole = int64_t(be40(bytes, 0)) - 0x8000000000LL;
-  int64_t packed = whole * (int64_t(1) << 24) + binaryFraction(bytes, 5, digits, true);
+  // Damaged bytes can make any value: the sum wraps instead of overflowing,
+  // and the magnitude is taken without negating the smallest number.
+  const int64_t whole = int64_t(be40(bytes, 0)) - 0x8000000000LL;
+  const int64_t packed =
+      int64_t(uint64_t(whole) * (uint64_t(1) << 24) + uint64_t(binaryFraction(bytes, 5, digits, true)));
+  const uint64_t magnitude = packed < 0 ? uint64_t(0) - uint64_t(packed) : uint64_t(packed);
   CalendarTime t;
-  if (packed < 0) packed = -packed;
-  t.microsecond = uint32_t(uint64_t(packed) % (1u << 24));
-  const uint64_t ymdhms = uint64_t(packed) >> 24;
+  t.microsecond = uint32_t(magnitude % (1u << 24));
+  const uint64_t ymdhms = magnitude >> 24;
   const uint64_t ymd = ymdhms >> 17, ym = ymd >> 5, hms = ymdhms % (1 << 17);
   t.day = uint32_t(ymd % 32);
   t.month = uint32_t(ym % 13);

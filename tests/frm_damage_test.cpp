@@ -55,7 +55,7 @@ TEST(FrmDamage, CutAtEveryLength) {
 }
 
 TEST(FrmDamage, RandomBytesChanged) {
-  std::mt19937 random(20261210);
+  std::mt19937 random(test::fuzzSeed(20261210));
   for (const auto& file : sampleFiles()) {
     for (int round = 0; round < 3000; ++round) {
       std::vector<uint8_t> damaged = file;
@@ -94,7 +94,7 @@ TEST(FrmDamage, CountsThatRunPastTheData) {
 }
 
 TEST(FrmDamage, ForeignFiles) {
-  std::mt19937 random(7);
+  std::mt19937 random(test::fuzzSeed(7));
   for (int round = 0; round < 2000; ++round) {
     std::vector<uint8_t> bytes(64 + random() % 2048);
     for (auto& b : bytes) b = uint8_t(random());

@@ -246,7 +246,7 @@ TEST(InnodbDamage, WalksEndWithAReason) {
 }
 
 TEST(InnodbDamage, RandomlyChangedTablespaces) {
-  std::mt19937 random(5);
+  std::mt19937 random(test::fuzzSeed(5));
   for (const char* name : {"every_dynamic", "many_nulls", "apart_compact", "reversed_key"}) {
     TablespaceCopy original("innodb_rows", "inno", name);
     for (int round = 0; round < 120; ++round) {
@@ -270,7 +270,7 @@ TEST(InnodbDamage, RandomlyChangedTablespaces) {
 
 TEST(InnodbDamage, RandomlyChangedDictionary) {
   const std::vector<uint8_t> original = test::readBytes(test::realFixtures() + "/mariadb-10.1.9-datadir/ibdata1");
-  std::mt19937 random(6);
+  std::mt19937 random(test::fuzzSeed(6));
   test::ScratchFolder folder;
   for (int round = 0; round < 60; ++round) {
     std::vector<uint8_t> damaged(original.begin(), original.begin() + 16 * 16384);

@@ -257,7 +257,7 @@ TEST(MyisamDamage, ADamagedRowIsPassedOverAndReported) {
 }
 
 TEST(MyisamDamage, RandomlyChangedDataFiles) {
-  std::mt19937 random(3);
+  std::mt19937 random(test::fuzzSeed(3));
   for (const char* name : {"reuse", "every_type", "every_type_fixed", "binaries", "lists"}) {
     TableCopy original(name);
     for (int round = 0; round < 150; ++round) {
@@ -285,7 +285,7 @@ TEST(MyisamDamage, IndexFiles) {
     EXPECT_FALSE(copy.open());
     EXPECT_EQ(copy.reason, "compressed MyISAM tables are not supported");
   }
-  std::mt19937 random(4);
+  std::mt19937 random(test::fuzzSeed(4));
   for (int round = 0; round < 500; ++round) {
     TableCopy copy("every_type");
     copy.myi.resize(std::min<size_t>(copy.myi.size(), 2048));

@@ -66,6 +66,11 @@ Answer readAnswer(const std::string& script, const std::string& name) {
   return answer;
 }
 
+uint32_t fuzzSeed(uint32_t fixed) {
+  const char* seed = std::getenv("TAVRIN_FUZZ_SEED");
+  return seed && *seed ? uint32_t(std::strtoul(seed, nullptr, 10)) + fixed : fixed;
+}
+
 std::string readText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);

@@ -26,6 +26,10 @@ struct Answer {
 Answer readAnswer(const std::string& script, const std::string& name);
 
 std::string readText(const std::string& path);
+
+// The seed of a test that damages files at random: `fixed`, or the number in
+// TAVRIN_FUZZ_SEED to try others.
+uint32_t fuzzSeed(uint32_t fixed);
 std::vector<uint8_t> readBytes(const std::string& path);
 
 // A folder under the temporary folder, removed with everything in it.
