@@ -73,7 +73,11 @@ Result<uint32_t> InnodbTable::leftmostLeaf(uint32_t root) {
   for (int depth = 0; depth <= kMaxTreeDepth; ++depth) {
     if (Status read = source_->readPage(page, page_); !read) return fail(read.reason());
     const ByteView p(page_);
-    if (decodeFilHeader(p).pageType != kIndexPageType) return fail(pageNote(page, "not an index page"));
+    const uint16_t type = decodeFilHeader(p).pageType;
+    if (type == kInstantRootPageType) {
+      return fail("the table had columns added or dropped in place (instantly), which is not supported");
+    }
+    if (type != kIndexPageType) return fail(pageNote(page, "not an index page"));
     if (!hasCompactInfimum(p)) {
       if (hasRedundantInfimum(p)) return fail("the table uses the REDUNDANT row format, which is not supported");
       return fail(pageNote(page, "no records of the compact format"));

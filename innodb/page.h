@@ -15,6 +15,8 @@ namespace tavrin {
 inline constexpr uint32_t kNoPage = 0xFFFFFFFF;
 inline constexpr uint16_t kIndexPageType = 17855;  // 0x45BF
 inline constexpr uint16_t kBlobPageType = 10;
+// The root of a clustered index after columns were added or dropped in place (MariaDB 10.3 on).
+inline constexpr uint16_t kInstantRootPageType = 18;
 inline constexpr size_t kFilHeaderSize = 38;
 inline constexpr size_t kFilTrailerSize = 8;
 

@@ -309,6 +309,9 @@ class InnodbRows(unittest.TestCase):
         status, out, err = self.rows(data("innodb_rows"), "inno", "zipped")
         self.assertEqual(status, 1)
         self.assertIn("COMPRESSED row format, which is not supported", err)
+        status, out, err = self.rows(data("innodb_system"), "shared", "added_in_place")
+        self.assertEqual(status, 1)
+        self.assertIn("columns added or dropped in place (instantly), which is not supported", err)
 
     def test_tables_of_mariadb_101_found_through_its_dictionary(self):
         folder = os.path.join(REAL, "mariadb-10.1.9-datadir")
