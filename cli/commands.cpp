@@ -20,7 +20,6 @@
 #include "session/table_rows.h"
 #include "session/texts.h"
 #include "tabledef/collation_catalogue.h"
-#include "tabledef/frm_reader.h"
 #include "tabledef/trigger_definition.h"
 #include "tabledef/view_definition.h"
 
@@ -189,10 +188,8 @@ Status structureCommand(const std::vector<std::string>& a, const std::string& ex
   const RecoverySession& s = (*scanned)->session;
   const TableEntry& entry = s.tables[target->index];
   const std::string folder = s.databaseFolders[size_t(entry.databaseIndex)];
-  auto path = findTableFile(folder, entry.name, ".frm");
-  if (!path) return fail("the definition file of table " + entry.name + " is gone from " + folder);
   const CollationCatalogue catalogue = loadCatalogue(exeFolder, err);
-  auto def = readFrm(*path, catalogue);
+  auto def = TableRows::readDefinition(folder, entry.name, catalogue);
   if (!def) return fail(def.reason());
   printTsvRow(kStructureHeadings, out);
   for (const StructureRow& row : structureRows(*def, catalogue)) printTsvRow(row, out);
@@ -242,18 +239,11 @@ RowsOptions rowsOptions(const Invocation& a) {
 }
 
 // The system tablespace of a scanned folder: the one named on the command
-// line, else ibdata1 beside the databases, else, for one database folder,
-// in the folder above it, where the server keeps it.
+// line, else the first where the server keeps it.
 std::string findSystemTablespace(const RecoverySession& s, const std::string& named) {
   if (!named.empty()) return named;
-  const std::string beside = joinPath(s.dataPath, "ibdata1");
-  if (isRegularFile(beside)) return beside;
-  if (s.databaseFolders.size() == 1 && s.databaseFolders[0] == s.dataPath) {
-    const size_t slash = s.dataPath.rfind(kSeparator);
-    if (slash != std::string::npos) {
-      const std::string above = joinPath(s.dataPath.substr(0, slash == 0 ? 1 : slash), "ibdata1");
-      if (isRegularFile(above)) return above;
-    }
+  for (const std::string& path : systemTablespaceCandidates(s)) {
+    if (isRegularFile(path)) return path;
   }
   return {};
 }

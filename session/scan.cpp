@@ -131,6 +131,16 @@ NodeTarget resolveNode(const RecoverySession& session, NodeId node) {
   }
 }
 
+std::vector<std::string> systemTablespaceCandidates(const RecoverySession& session) {
+  std::vector<std::string> candidates = {joinPath(session.dataPath, "ibdata1")};
+  const bool oneDatabase = session.databaseFolders.size() == 1 && session.databaseFolders[0] == session.dataPath;
+  const size_t slash = session.dataPath.rfind(kSeparator);
+  if (oneDatabase && slash != std::string::npos) {
+    candidates.push_back(joinPath(session.dataPath.substr(0, slash == 0 ? 1 : slash), "ibdata1"));
+  }
+  return candidates;
+}
+
 bool holdsDefinitionFile(const std::string& folder) {
   auto entries = listFolder(folder);
   if (!entries) return false;

@@ -56,6 +56,11 @@ struct NodeTarget {
 };
 NodeTarget resolveNode(const RecoverySession& session, NodeId node);
 
+// Where the scanned folder's system tablespace may be, in the order to try:
+// ibdata1 beside the databases, and, when the folder is one database folder,
+// ibdata1 in the folder above it, where the server keeps it.
+std::vector<std::string> systemTablespaceCandidates(const RecoverySession& session);
+
 // True when a folder directly holds a file with the extension .frm in any case.
 bool holdsDefinitionFile(const std::string& folder);
 

@@ -169,14 +169,9 @@ void SessionController::runScan() {
   if (session_.stopRequested) return finishScan(true);
 
   report(texts::kProcessingIbdata);
-  // ibdata1 lies beside the databases, or above a single database folder.
-  bool loaded = loadSystemTablespace(joinPath(session_.dataPath, "ibdata1"));
-  const bool oneDatabase = session_.databaseFolders.size() == 1 && session_.databaseFolders[0] == session_.dataPath;
-  if (!loaded && oneDatabase) {
-    const size_t slash = session_.dataPath.rfind(kSeparator);
-    if (slash != std::string::npos) {
-      loaded = loadSystemTablespace(joinPath(session_.dataPath.substr(0, slash == 0 ? 1 : slash), "ibdata1"));
-    }
+  bool loaded = false;
+  for (const std::string& path : systemTablespaceCandidates(session_)) {
+    if (!loaded) loaded = loadSystemTablespace(path);
   }
   if (!loaded && !session_.stopRequested) {
     log_.write(std::string(texts::kIbdataCannotOpen) + kCrLf);
