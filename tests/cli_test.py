@@ -16,7 +16,8 @@ import fixture  # noqa: E402
 
 RECOVER = os.environ["TAVRIN_RECOVER"]
 FIXTURES = os.environ["TAVRIN_FIXTURES"]
-REAL = os.environ["TAVRIN_REAL_FIXTURES"]
+# Files of older servers: the copy in the repository unless the environment names another.
+REAL = os.environ.get("TAVRIN_REAL_FIXTURES") or os.path.join(os.path.dirname(os.path.abspath(__file__)), "data", "real")
 
 
 def data(script):

@@ -54,6 +54,8 @@ TEST(FrmDamage, CutAtEveryLength) {
   }
 }
 
+// Random damage: what these rounds prove (no crash, no hang, no read outside
+// a buffer) is judged by the sanitizer build, which runs them too.
 TEST(FrmDamage, RandomBytesChanged) {
   std::mt19937 random(test::fuzzSeed(20261210));
   for (const auto& file : sampleFiles()) {
@@ -93,6 +95,8 @@ TEST(FrmDamage, CountsThatRunPastTheData) {
   }
 }
 
+// Random damage: what these rounds prove (no crash, no hang, no read outside
+// a buffer) is judged by the sanitizer build, which runs them too.
 TEST(FrmDamage, ForeignFiles) {
   std::mt19937 random(test::fuzzSeed(7));
   for (int round = 0; round < 2000; ++round) {

@@ -53,7 +53,7 @@ TEST(File, ReadsSayHowManyBytesTheyGot) {
 }
 
 TEST(File, ReadOnlyFilesOpen) {
-  // The shared fixtures are read-only files in read-only folders.
+  // A file of an older server opens for reading.
   auto file = ReadOnlyFile::open(test::realFixtures() + "/frm-versions/actor.frm");
   ASSERT_TRUE(file) << file.reason();
   EXPECT_EQ(file->size(), 8694u);
