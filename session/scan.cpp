@@ -2,6 +2,7 @@
 
 #include "base/file.h"
 #include "base/path.h"
+#include "tabledef/definition_file.h"
 #include "tabledef/frm_reader.h"
 #include "tabledef/view_definition.h"
 
@@ -15,9 +16,12 @@ std::string withoutExtension(const std::string& fileName) {
   return fileName.substr(0, fileName.size() - kExtensionLength);
 }
 
+// The name the server knows an object by, from its file name.
+std::string shownName(const std::string& fileName) { return objectNameFromFileName(withoutExtension(fileName)); }
+
 NodeId addDatabase(RecoverySession& session, NodeId dataFolderNode, const std::string& folder,
                    int32_t databaseIndex) {
-  NodeId database = session.tree.insert(dataFolderNode, lastComponent(folder), TreeImage::Folder);
+  NodeId database = session.tree.insert(dataFolderNode, objectNameFromFileName(lastComponent(folder)), TreeImage::Folder);
   session.tree.setItemData(database, ItemData::Container);
   NodeId tables = session.tree.insert(database, "Tables", TreeImage::Folder);
   session.tree.setItemData(tables, ItemData::Container);
@@ -59,7 +63,7 @@ void ScanDatabaseFolder(RecoverySession& session, const std::string& folder, int
       const std::vector<uint8_t> head = file->readAt(0, kSignatureBytes);
       if (hasTableDefinitionSignature(ByteView(head))) {
         session.tables.push_back({databaseIndex, withoutExtension(e.name)});
-        NodeId table = session.tree.insert(tablesNode, withoutExtension(e.name), TreeImage::Folder);
+        NodeId table = session.tree.insert(tablesNode, shownName(e.name), TreeImage::Folder);
         session.tree.setItemData(table, int32_t(session.tables.size()));
         NodeId keys = session.tree.insert(table, "Keys", TreeImage::Keys);
         session.tree.setItemData(keys, ItemData::Keys);
@@ -69,7 +73,7 @@ void ScanDatabaseFolder(RecoverySession& session, const std::string& folder, int
           session.tree.setItemData(viewsNode, ItemData::ViewsGroup);
         }
         session.viewFiles.push_back(path);
-        NodeId view = session.tree.insert(viewsNode, withoutExtension(e.name), TreeImage::Folder);
+        NodeId view = session.tree.insert(viewsNode, shownName(e.name), TreeImage::Folder);
         session.tree.setItemData(view, int32_t(session.viewFiles.size()));
       }
     } else if (extension == "trg") {
@@ -78,7 +82,7 @@ void ScanDatabaseFolder(RecoverySession& session, const std::string& folder, int
         session.tree.setItemData(triggersNode, ItemData::TriggersGroup);
       }
       session.triggers.push_back({e.name, folder});
-      NodeId trigger = session.tree.insert(triggersNode, withoutExtension(e.name), TreeImage::Folder);
+      NodeId trigger = session.tree.insert(triggersNode, shownName(e.name), TreeImage::Folder);
       session.tree.setItemData(trigger, int32_t(session.triggers.size()));
     }
   }

@@ -1,7 +1,11 @@
 #include "tabledef/definition_file.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "base/text.h"
 #include "tabledef/charset.h"
+#include "tabledef/filename_table.h"
 
 namespace tavrin {
 
@@ -66,24 +70,60 @@ Result<std::vector<std::string>> splitDefinitionList(std::string_view value) {
   return items;
 }
 
+namespace {
+
+// The character of a two-character form ("@0G"), or 0.
+uint32_t twoCharacterForm(char first, char second) {
+  using filename_table::kTwoCharacterForms;
+  const auto* end = kTwoCharacterForms + filename_table::kTwoCharacterFormCount;
+  const auto* found = std::lower_bound(kTwoCharacterForms, end, std::pair(first, second),
+                                       [](const filename_table::TwoCharacterForm& f, std::pair<char, char> key) {
+                                         return std::pair(f.first, f.second) < key;
+                                       });
+  return found != end && found->first == first && found->second == second ? found->codePoint : 0;
+}
+
+// The character of four hexadecimal digits, or -1.
+int64_t fourHexDigits(std::string_view digits) {
+  int64_t codePoint = 0;
+  for (char c : digits) {
+    const int digit = hexDigitValue(c);
+    if (digit < 0) return -1;
+    codePoint = codePoint << 4 | digit;
+  }
+  return codePoint;
+}
+
+}  // namespace
+
 std::string objectNameFromFileName(std::string_view stem) {
   std::string name;
   for (size_t i = 0; i < stem.size(); ++i) {
-    if (stem[i] == '@' && i + 4 < stem.size()) {
-      uint32_t codePoint = 0;
-      bool isHex = true;
-      for (size_t k = 1; k <= 4 && isHex; ++k) {
-        int digit = hexDigitValue(stem[i + k]);
-        isHex = digit >= 0;
-        codePoint = codePoint << 4 | uint32_t(digit);
+    if (stem[i] != '@') {
+      name.push_back(stem[i]);
+      continue;
+    }
+    // As the server reads them: a two-character form first, then "@@" for a
+    // zero character, then four hexadecimal digits; anything else is kept.
+    const std::string_view rest = stem.substr(i + 1);
+    if (rest.size() >= 2) {
+      if (const uint32_t c = twoCharacterForm(rest[0], rest[1])) {
+        appendUtf8(name, c);
+        i += 2;
+        continue;
       }
-      if (isHex) {
-        appendUtf8(name, codePoint);
-        i += 4;
+      if (rest[0] == '@' && rest[1] == '@') {
+        name.push_back('\0');
+        i += 2;
         continue;
       }
     }
-    name.push_back(stem[i]);
+    if (const int64_t c = rest.size() >= 4 ? fourHexDigits(rest.substr(0, 4)) : -1; c >= 0) {
+      appendUtf8(name, uint32_t(c));
+      i += 4;
+      continue;
+    }
+    name.push_back('@');
   }
   return name;
 }

@@ -110,7 +110,7 @@ class Listing(unittest.TestCase):
             "        items",
             "        plain",
             "      Views",
-            "        v@0020with@0020space",
+            "        v with space",
             "        v_lines",
             "        v_multiline",
             "        v_nested",
@@ -130,6 +130,29 @@ class Listing(unittest.TestCase):
         # The folder node shows the absolute path (the working folder as the system gives it).
         self.assertEqual(lines[1], "  " + os.path.realpath(folder))
         self.assertEqual(lines[2], "    defs")
+
+
+class Names(unittest.TestCase):
+    """Objects are shown and named as the server names them, whatever their file names."""
+
+    def test_escaped_file_names(self):
+        folder = data("objects")
+        status, out, err = recover("list", folder)
+        self.assertEqual(status, 0, err)
+        lines = out.splitlines()
+        for database in ("my-db", "Übersicht"):
+            self.assertIn("    " + database, lines)
+        for name in ("Àéß", "日本", "a$b", "t-1", "v$1"):
+            self.assertIn("        " + name, lines)
+        self.assertEqual(recover("rows", folder, "my-db", "t-1"), (0, "id\tname\n1\tone\n2\ttwo\n", ""))
+        self.assertEqual(recover("rows", folder, "my-db", "Àéß"), (0, "a\n7\n", ""))
+        self.assertEqual(recover("rows", folder, "Übersicht", "x"), (0, "a\n", ""))
+        status, out, err = recover("view", folder, "my-db", "v$1")
+        self.assertEqual(status, 0, err)
+        self.assertIn(" VIEW `v$1` AS ", out)
+        status, out, err = recover("trigger", folder, "my-db", "t-1")
+        self.assertEqual(status, 0, err)
+        self.assertIn("CREATE TRIGGER `t-1_bi`", out)
 
 
 class Structure(unittest.TestCase):
@@ -441,7 +464,7 @@ class DefinitionsRecreateObjects(unittest.TestCase):
     """The printed texts, run on a server after the objects were dropped,
     make the same objects again."""
 
-    VIEWS = {"v_lines": "v_lines", "v_multiline": "v_multiline", "v@0020with@0020space": "v_space",
+    VIEWS = {"v_lines": "v_lines", "v_multiline": "v_multiline", "v with space": "v_space",
              "v_nested": "v_nested"}
 
     def test_views_and_triggers(self):
@@ -457,7 +480,7 @@ class DefinitionsRecreateObjects(unittest.TestCase):
             self.assertEqual(out.count("DELIMITER $$\nCREATE TRIGGER "), 4 if table == "items" else 1)
             scripts.append(out)
         # Views that use others must come after them.
-        order = ["v_lines", "v_multiline", "v@0020with@0020space", "v_nested"]
+        order = ["v_lines", "v_multiline", "v with space", "v_nested"]
         self.assertEqual(list(self.VIEWS), order)
 
         with tempfile.TemporaryDirectory(prefix="tavrin-recreate-") as work:
@@ -473,16 +496,12 @@ class DefinitionsRecreateObjects(unittest.TestCase):
                 for script in scripts:
                     server.client(script, "defs")
                 for label, name in self.VIEWS.items():
-                    shown = server.client(f"SHOW CREATE VIEW `{fixture_view_name(label)}`;", "defs").stdout
+                    shown = server.client(f"SHOW CREATE VIEW `{label}`;", "defs").stdout
                     self.assertEqual(shown, answer("definitions", "view_" + name), label)
                 with open(os.path.join(os.path.dirname(__file__), "fixtures", "definitions.sql")) as f:
                     sql = f.read()
                 query = sql[sql.index("SELECT TRIGGER_NAME"):].split(";")[0] + ";"
                 self.assertEqual(server.client(query, "defs").stdout, answer("definitions", "triggers"))
-
-
-def fixture_view_name(label):
-    return label.replace("@0020", " ")
 
 
 if __name__ == "__main__":

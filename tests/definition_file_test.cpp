@@ -47,9 +47,18 @@ TEST(DefinitionFile, FirstMatchingLineWins) {
 }
 
 TEST(DefinitionFile, FileNamesOfObjects) {
-  EXPECT_EQ(objectNameFromFileName("v_orders"), "v_orders");
-  EXPECT_EQ(objectNameFromFileName("my@0020view"), "my view");
-  EXPECT_EQ(objectNameFromFileName("a@002db@"), "a-b@");
+  const std::pair<const char*, const char*> cases[] = {
+      {"v_orders", "v_orders"},
+      {"my@0020view", "my view"},
+      {"x@0024host_summary", "x$host_summary"},
+      {"@65e5@672c", "\u65e5\u672c"},
+      {"@0G@0p@1j", "\u00c0\u00e9\u00df"},  // the two-character forms
+      {"@1Obersicht", "\u00dcbersicht"},
+      {"a@002db@", "a-b@"},   // a lone @ at the end stays
+      {"a@0", "a@0"},         // cut short
+      {"a@zz12", "a@zz12"},   // neither form
+  };
+  for (const auto& [file, name] : cases) EXPECT_EQ(objectNameFromFileName(file), name) << file;
   EXPECT_EQ(quoteIdentifier("we`ird"), "`we``ird`");
 }
 
