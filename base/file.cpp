@@ -9,18 +9,25 @@
 
 namespace tavrin {
 
+Failure openFailure(const std::string& what, int error) {
+  std::string reason = what + ": " + std::strerror(error);
+  return error == ENOENT ? missing(std::move(reason)) : ioFailure(std::move(reason));
+}
+
 Result<ReadOnlyFile> ReadOnlyFile::open(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return fail("cannot open " + path + " for reading: " + std::strerror(errno));
+  // Without blocking: a FIFO or a device named like a data file must not
+  // stall the open; it is refused below as no regular file.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return openFailure("cannot open " + path + " for reading", errno);
   struct stat st;
   if (::fstat(fd, &st) != 0) {
     int error = errno;
     ::close(fd);
-    return fail("cannot read " + path + ": " + std::strerror(error));
+    return openFailure("cannot read " + path, error);
   }
   if (!S_ISREG(st.st_mode)) {
     ::close(fd);
-    return fail(path + " is not a regular file");
+    return ioFailure(path + " is not a regular file");
   }
   return ReadOnlyFile(fd, path, uint64_t(st.st_size));
 }
@@ -67,12 +74,12 @@ std::vector<uint8_t> ReadOnlyFile::readAt(uint64_t offset, size_t count) const {
 
 Result<std::vector<uint8_t>> ReadOnlyFile::readAll(uint64_t limit) const {
   if (size_ > limit) {
-    return fail(path_ + " is " + std::to_string(size_) + " bytes long, more than the " +
+    return unsupported(path_ + " is " + std::to_string(size_) + " bytes long, more than the " +
                 std::to_string(limit) + " bytes such a file can hold");
   }
   std::vector<uint8_t> bytes = readAt(0, size_t(size_));
   if (bytes.size() != size_) {
-    return fail("cannot read " + path_ + ": got " + std::to_string(bytes.size()) + " of " +
+    return ioFailure("cannot read " + path_ + ": got " + std::to_string(bytes.size()) + " of " +
                 std::to_string(size_) + " bytes");
   }
   return bytes;
@@ -80,7 +87,7 @@ Result<std::vector<uint8_t>> ReadOnlyFile::readAll(uint64_t limit) const {
 
 Result<std::vector<uint8_t>> readSmallFile(const std::string& path, uint64_t limit) {
   auto file = ReadOnlyFile::open(path);
-  if (!file) return fail(file.reason());
+  if (!file) return file.failure();
   return file->readAll(limit);
 }
 

@@ -43,6 +43,10 @@ class ReadOnlyFile {
   uint64_t size_ = 0;
 };
 
+// The failure to open or read `what`: missing when the system says there is
+// no such file, else an I/O failure, with the system's reason.
+Failure openFailure(const std::string& what, int error);
+
 // Opens and reads a whole small file (definition, view and trigger files).
 Result<std::vector<uint8_t>> readSmallFile(const std::string& path, uint64_t limit);
 

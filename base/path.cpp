@@ -7,6 +7,8 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include "base/file.h"
+
 namespace tavrin {
 
 std::string collapseSeparators(std::string_view path) {
@@ -45,7 +47,7 @@ std::string lowerExtension(std::string_view fileName) {
 
 Result<std::vector<DirEntry>> listFolder(const std::string& folder) {
   DIR* dir = ::opendir(folder.c_str());
-  if (!dir) return fail("cannot list " + folder + ": " + std::strerror(errno));
+  if (!dir) return openFailure("cannot list " + folder, errno);
   std::vector<DirEntry> entries;
   while (dirent* e = ::readdir(dir)) {
     std::string name = e->d_name;

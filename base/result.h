@@ -4,25 +4,40 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace tavrin {
 
+// Why there is no value: the bytes are not what their format says, the
+// format is one the tool does not read, a file or object is not there, or
+// the system refused a read or a write.
+enum class ErrorKind { Damaged, Unsupported, Missing, Io };
+
 struct Failure {
+  ErrorKind kind = ErrorKind::Damaged;
   std::string reason;
+
+  // The same failure, its reason put after `context` (such as "FILE: ").
+  Failure prefixed(std::string_view context) const { return {kind, std::string(context) + reason}; }
 };
 
-inline Failure fail(std::string reason) { return Failure{std::move(reason)}; }
+inline Failure damaged(std::string reason) { return {ErrorKind::Damaged, std::move(reason)}; }
+inline Failure unsupported(std::string reason) { return {ErrorKind::Unsupported, std::move(reason)}; }
+inline Failure missing(std::string reason) { return {ErrorKind::Missing, std::move(reason)}; }
+inline Failure ioFailure(std::string reason) { return {ErrorKind::Io, std::move(reason)}; }
 
 template <class T>
-class Result {
+class [[nodiscard]] Result {
  public:
   Result(T value) : value_(std::move(value)) {}
-  Result(Failure failure) : reason_(std::move(failure.reason)) {}
+  Result(Failure failure) : failure_(std::move(failure)) {}
 
   bool ok() const { return value_.has_value(); }
   explicit operator bool() const { return ok(); }
-  const std::string& reason() const { return reason_; }
+  const std::string& reason() const { return failure_.reason; }
+  ErrorKind kind() const { return failure_.kind; }
+  const Failure& failure() const { return failure_; }
 
   T& value() & { return *value_; }
   const T& value() const& { return *value_; }
@@ -34,7 +49,7 @@ class Result {
 
  private:
   std::optional<T> value_;
-  std::string reason_;
+  Failure failure_;
 };
 
 // The result of a step that gives nothing back but may fail.

@@ -134,7 +134,7 @@ struct ScannedFolder {
 };
 
 Result<std::unique_ptr<ScannedFolder>> scanFolder(const std::string& folder) {
-  if (!isDirectory(folder)) return fail(folder + " is not a folder");
+  if (!isDirectory(folder)) return damaged(folder + " is not a folder");
   std::error_code ec;
   std::string absolute = std::filesystem::absolute(folder, ec).lexically_normal().string();
   if (ec) absolute = folder;
@@ -142,12 +142,12 @@ Result<std::unique_ptr<ScannedFolder>> scanFolder(const std::string& folder) {
   bool found = holdsDefinitionFile(absolute);
   if (!found) {
     auto entries = listFolder(absolute);
-    if (!entries) return fail(entries.reason());
+    if (!entries) return entries.failure();
     for (const DirEntry& e : *entries) {
       if (e.isDirectory && holdsDefinitionFile(joinPath(absolute, e.name))) found = true;
     }
   }
-  if (!found) return fail("no MySQL database in " + folder + ": neither it nor its sub-folders hold a .frm file");
+  if (!found) return damaged("no MySQL database in " + folder + ": neither it nor its sub-folders hold a .frm file");
   auto scanned = std::make_unique<ScannedFolder>();
   scanned->dataFolderNode = BuildObjectTree(scanned->session, absolute);
   return scanned;
@@ -159,10 +159,10 @@ Result<NodeTarget> findObject(const ScannedFolder& scanned, const std::string& d
                               const std::string& name, const char* kind) {
   const ObjectTree& tree = scanned.session.tree;
   NodeId db = tree.findChild(scanned.dataFolderNode, database);
-  if (db == kNoNode) return fail("no database " + database + " in " + scanned.session.dataPath);
+  if (db == kNoNode) return damaged("no database " + database + " in " + scanned.session.dataPath);
   NodeId groupNode = tree.findChild(db, group);
   NodeId node = groupNode == kNoNode ? kNoNode : tree.findChild(groupNode, name);
-  if (node == kNoNode) return fail(std::string("no ") + kind + " " + name + " in database " + database);
+  if (node == kNoNode) return damaged(std::string("no ") + kind + " " + name + " in database " + database);
   return resolveNode(scanned.session, node);
 }
 
@@ -173,7 +173,7 @@ void printTree(const ObjectTree& tree, NodeId node, int depth, std::ostream& out
 
 Status listCommand(const std::vector<std::string>& a, std::ostream& out) {
   auto scanned = scanFolder(a[0]);
-  if (!scanned) return fail(scanned.reason());
+  if (!scanned) return scanned.failure();
   const ObjectTree& tree = (*scanned)->session.tree;
   for (NodeId root : tree.roots()) printTree(tree, root, 0, out);
   return Ok{};
@@ -182,15 +182,15 @@ Status listCommand(const std::vector<std::string>& a, std::ostream& out) {
 Status structureCommand(const std::vector<std::string>& a, const std::string& exeFolder, std::ostream& out,
                         std::ostream& err) {
   auto scanned = scanFolder(a[0]);
-  if (!scanned) return fail(scanned.reason());
+  if (!scanned) return scanned.failure();
   auto target = findObject(**scanned, a[1], "Tables", a[2], "table");
-  if (!target) return fail(target.reason());
+  if (!target) return target.failure();
   const RecoverySession& s = (*scanned)->session;
   const TableEntry& entry = s.tables[target->index];
   const std::string folder = s.databaseFolders[size_t(entry.databaseIndex)];
   const CollationCatalogue catalogue = loadCatalogue(exeFolder, err);
   auto def = TableRows::readDefinition(folder, entry.name, catalogue);
-  if (!def) return fail(def.reason());
+  if (!def) return def.failure();
   printTsvRow(kStructureHeadings, out);
   for (const StructureRow& row : structureRows(*def, catalogue)) printTsvRow(row, out);
   return Ok{};
@@ -198,23 +198,23 @@ Status structureCommand(const std::vector<std::string>& a, const std::string& ex
 
 Status viewCommand(const std::vector<std::string>& a, std::ostream& out) {
   auto scanned = scanFolder(a[0]);
-  if (!scanned) return fail(scanned.reason());
+  if (!scanned) return scanned.failure();
   auto target = findObject(**scanned, a[1], "Views", a[2], "view");
-  if (!target) return fail(target.reason());
+  if (!target) return target.failure();
   auto text = viewDefinitionText((*scanned)->session.viewFiles[target->index]);
-  if (!text) return fail(text.reason());
+  if (!text) return text.failure();
   out << *text << '\n';
   return Ok{};
 }
 
 Status triggerCommand(const std::vector<std::string>& a, std::ostream& out) {
   auto scanned = scanFolder(a[0]);
-  if (!scanned) return fail(scanned.reason());
+  if (!scanned) return scanned.failure();
   auto target = findObject(**scanned, a[1], "Trigger", a[2], "trigger file of table");
-  if (!target) return fail(target.reason());
+  if (!target) return target.failure();
   const TriggerEntry& entry = (*scanned)->session.triggers[target->index];
   auto text = triggerDefinitionText(joinPath(entry.folderPath, entry.fileName));
-  if (!text) return fail(text.reason());
+  if (!text) return text.failure();
   out << *text;
   return Ok{};
 }
@@ -278,9 +278,9 @@ std::string rowsOptionProblem(const Invocation& a) {
 Status rowsCommand(const Invocation& a, const std::string& exeFolder, std::ostream& out, std::ostream& err) {
   const RowsOptions options = rowsOptions(a);
   auto scanned = scanFolder(a.arguments[0]);
-  if (!scanned) return fail(scanned.reason());
+  if (!scanned) return scanned.failure();
   auto target = findObject(**scanned, a.arguments[1], "Tables", a.arguments[2], "table");
-  if (!target) return fail(target.reason());
+  if (!target) return target.failure();
   const RecoverySession& s = (*scanned)->session;
   const TableEntry& entry = s.tables[target->index];
   const CollationCatalogue catalogue = loadCatalogue(exeFolder, err);
@@ -301,7 +301,7 @@ Status rowsCommand(const Invocation& a, const std::string& exeFolder, std::ostre
     return {&*system.space, &system.dictionary};
   };
   auto rows = TableRows::open(s.databaseFolders[size_t(entry.databaseIndex)], entry.name, catalogue, innodbSystem);
-  if (!rows) return fail(system.problem.empty() ? rows.reason() : rows.reason() + " (" + system.problem + ")");
+  if (!rows) return damaged(system.problem.empty() ? rows.reason() : rows.reason() + " (" + system.problem + ")");
   TableRows& table = **rows;
   const ValueRenderer renderer(table.definition(), catalogue,
                                RenderOptions{options.full, options.full ? 0 : table.largeValueLimit()});
@@ -320,7 +320,7 @@ Status rowsCommand(const Invocation& a, const std::string& exeFolder, std::ostre
   std::string damage;  // the first damaged row passed over
   std::set<std::pair<int64_t, int64_t>> starts;  // a chain of pages that loops comes back to one
   while (true) {
-    if (!starts.insert({start.page, start.position}).second) return fail("the pages of the table loop");
+    if (!starts.insert({start.page, start.position}).second) return damaged("the pages of the table loop");
     const bool wanted = every || page == options.page;
     const WalkEnd end = table.read(start, kRowsPerPage, [&](const RowValues& row) {
       if (!wanted) return;
@@ -332,14 +332,14 @@ Status rowsCommand(const Invocation& a, const std::string& exeFolder, std::ostre
     if (end.stoppedEarly) {
       // Rows before the damage are written; the damage is the command's result.
       out.flush();
-      return fail(end.damage);
+      return damaged(end.damage);
     }
     if (damage.empty()) damage = end.damage;
     if (end.atEnd || (!every && page == options.page)) break;
     start = end.next;
     ++page;
   }
-  if (!damage.empty()) return fail(damage);
+  if (!damage.empty()) return damaged(damage);
   return Ok{};
 }
 
@@ -361,7 +361,7 @@ Status openHeadless(HeadlessSession& h, const std::string& folder, const std::st
   h.controller->waitForScan();
   if (h.controller->session().dataPath.empty()) {
     const auto messages = h.ui.messages();
-    return fail(messages.empty() ? "the folder was not scanned" : messages.back());
+    return damaged(messages.empty() ? "the folder was not scanned" : messages.back());
   }
   return Ok{};
 }
@@ -382,7 +382,7 @@ Status exportCsvCommand(const Invocation& a, const std::string& exeFolder, std::
   h.catalogue = loadCatalogue(exeFolder, err);
   // The scan log of this run is of no use afterwards.
   std::string logs = (std::filesystem::temp_directory_path() / "tavrin-export-XXXXXX").string();
-  if (!::mkdtemp(logs.data())) return fail("cannot make a temporary folder for the scan log");
+  if (!::mkdtemp(logs.data())) return damaged("cannot make a temporary folder for the scan log");
   struct Cleanup {
     std::string folder;
     ~Cleanup() {
@@ -395,10 +395,10 @@ Status exportCsvCommand(const Invocation& a, const std::string& exeFolder, std::
   const ObjectTree& tree = s.tree;
   const NodeId dataFolder = tree.node(tree.roots().front()).children.front();
   const NodeId db = tree.findChild(dataFolder, a.arguments[1]);
-  if (db == kNoNode) return fail("no database " + a.arguments[1] + " in " + s.dataPath);
+  if (db == kNoNode) return damaged("no database " + a.arguments[1] + " in " + s.dataPath);
   const NodeId tables = tree.findChild(db, "Tables");
   const NodeId table = tables == kNoNode ? kNoNode : tree.findChild(tables, a.arguments[2]);
-  if (table == kNoNode) return fail("no table " + a.arguments[2] + " in database " + a.arguments[1]);
+  if (table == kNoNode) return damaged("no table " + a.arguments[2] + " in database " + a.arguments[1]);
   h.ui.select(table);
   h.controller->onNodeClicked(table);
   const size_t page = a.has("--page") ? std::stoul(a.options.at("--page")) : 1;
@@ -408,7 +408,7 @@ Status exportCsvCommand(const Invocation& a, const std::string& exeFolder, std::
   h.controller->onExportCsv();
   const auto messages = h.ui.messages();
   if (messages.empty() || messages.back() != texts::kFileSaved) {
-    return fail(messages.empty() ? "nothing was exported" : messages.back());
+    return damaged(messages.empty() ? "nothing was exported" : messages.back());
   }
   return Ok{};
 }

@@ -26,27 +26,27 @@ Result<std::unique_ptr<InnodbTable>> InnodbTable::open(const TableDefinition& ta
   std::unique_ptr<InnodbTable> t(new InnodbTable(table));
   if (ibdPath) {
     auto own = Tablespace::open(*ibdPath);
-    if (!own) return fail(own.reason());
-    if (own->isCompressed()) return fail("the table uses the COMPRESSED row format, which is not supported");
+    if (!own) return own.failure();
+    if (own->isCompressed()) return unsupported("the table uses the COMPRESSED row format, which is not supported");
     t->own_.emplace(std::move(*own));
   }
   const SysTablesRecord* known = system.dictionary ? system.dictionary->findTable(name) : nullptr;
   uint32_t root = 0;
   if (known) {
-    if (!known->compact) return fail("the table uses the REDUNDANT row format, which is not supported");
-    if ((known->tableType >> 1) & 0xF) return fail("the table uses the COMPRESSED row format, which is not supported");
+    if (!known->compact) return unsupported("the table uses the REDUNDANT row format, which is not supported");
+    if ((known->tableType >> 1) & 0xF) return unsupported("the table uses the COMPRESSED row format, which is not supported");
     auto layout = layoutFromDictionary(table, *system.dictionary, known->tableId);
-    if (!layout) return fail(layout.reason());
+    if (!layout) return layout.failure();
     t->layout_ = std::move(*layout);
     t->fromDictionary_ = true;
     root = system.dictionary->clusteredRoot(known->tableId);
-    if (root == 0) return fail("the InnoDB dictionary names no clustered index for " + name);
+    if (root == 0) return damaged("the InnoDB dictionary names no clustered index for " + name);
     if (known->spaceId == 0) {
       t->source_ = system.space;
     } else if (t->own_) {
       t->source_ = &*t->own_;
     } else {
-      return fail("the tablespace file of " + name + " (.ibd) is missing");
+      return missing("the tablespace file of " + name + " (.ibd) is missing");
     }
   } else if (t->own_) {
     // Without the dictionary, the definition gives the layout, and the
@@ -55,12 +55,12 @@ Result<std::unique_ptr<InnodbTable>> InnodbTable::open(const TableDefinition& ta
     t->source_ = &*t->own_;
     root = 3;
   } else if (system.dictionary) {
-    return fail("the table " + name + " is not in the InnoDB dictionary and has no .ibd file");
+    return missing("the table " + name + " is not in the InnoDB dictionary and has no .ibd file");
   } else {
-    return fail("neither the tablespace file of " + name + " (.ibd) nor the system tablespace (ibdata1) was found");
+    return missing("neither the tablespace file of " + name + " (.ibd) nor the system tablespace (ibdata1) was found");
   }
   auto leaf = t->leftmostLeaf(root);
-  if (!leaf) return fail(leaf.reason());
+  if (!leaf) return leaf.failure();
   t->firstLeaf_ = *leaf;
   t->values_.resize(table.columns.size());
   t->integers_.resize(table.columns.size() * 8);
@@ -71,30 +71,30 @@ Result<std::unique_ptr<InnodbTable>> InnodbTable::open(const TableDefinition& ta
 Result<uint32_t> InnodbTable::leftmostLeaf(uint32_t root) {
   uint64_t page = root;
   for (int depth = 0; depth <= kMaxTreeDepth; ++depth) {
-    if (Status read = source_->readPage(page, page_); !read) return fail(read.reason());
+    if (Status read = source_->readPage(page, page_); !read) return read.failure();
     const ByteView p(page_);
     const uint16_t type = decodeFilHeader(p).pageType;
     if (type == kInstantRootPageType) {
-      return fail("the table had columns added or dropped in place (instantly), which is not supported");
+      return unsupported("the table had columns added or dropped in place (instantly), which is not supported");
     }
-    if (type != kIndexPageType) return fail(pageNote(page, "not an index page"));
+    if (type != kIndexPageType) return damaged(pageNote(page, "not an index page"));
     if (!hasCompactInfimum(p)) {
-      if (hasRedundantInfimum(p)) return fail("the table uses the REDUNDANT row format, which is not supported");
-      return fail(pageNote(page, "no records of the compact format"));
+      if (hasRedundantInfimum(p)) return unsupported("the table uses the REDUNDANT row format, which is not supported");
+      return damaged(pageNote(page, "no records of the compact format"));
     }
     if (decodeIndexPageHeader(p).level == 0) return uint32_t(page);
     RecordChain chain = compactRecords(p);
-    if (chain.origins.empty()) return fail(pageNote(page, "a node page without node pointers"));
+    if (chain.origins.empty()) return damaged(pageNote(page, "a node page without node pointers"));
     const uint32_t origin = chain.origins.front();
     if (Status f = compactFields(p, origin, layout_.shapes, layout_.keyFields, fields_); !f) {
-      return fail(pageNote(page, f.reason()));
+      return damaged(pageNote(page, f.reason()));
     }
     const uint32_t childAt = fields_.empty() ? origin : fields_.back().start + fields_.back().length;
     const uint32_t child = be32(p, childAt);
-    if (!p.has(childAt, 4) || child >= source_->pageCount()) return fail(pageNote(page, "a node pointer leads outside the file"));
+    if (!p.has(childAt, 4) || child >= source_->pageCount()) return damaged(pageNote(page, "a node pointer leads outside the file"));
     page = child;
   }
-  return fail("the index tree is deeper than any tree can be");
+  return damaged("the index tree is deeper than any tree can be");
 }
 
 Status InnodbTable::readExternal(ByteView local, std::vector<uint8_t>& value) {
@@ -107,15 +107,15 @@ Status InnodbTable::readExternal(ByteView local, std::vector<uint8_t>& value) {
   std::unordered_set<uint64_t> visited;
   uint64_t copied = 0;
   while (copied < length) {
-    if (page == kNoPage) return fail("a value kept apart ends before its length");
-    if (!visited.insert(page).second) return fail("the pages of a value kept apart loop");
+    if (page == kNoPage) return damaged("a value kept apart ends before its length");
+    if (!visited.insert(page).second) return damaged("the pages of a value kept apart loop");
     if (Status read = source_->readPage(page, blobPage_); !read) return read;
     const ByteView p(blobPage_);
-    if (offset + kBlobPartHeader > p.size()) return fail(pageNote(page, "a part of a value lies outside the page"));
+    if (offset + kBlobPartHeader > p.size()) return damaged(pageNote(page, "a part of a value lies outside the page"));
     const uint32_t part = be32(p, offset);
     const uint64_t next = be32(p, offset + 4);
     const ByteView bytes = p.sub(offset + kBlobPartHeader, part);
-    if (bytes.size() != part || part > length - copied) return fail(pageNote(page, "a part of a value is longer than its page or value"));
+    if (bytes.size() != part || part > length - copied) return damaged(pageNote(page, "a part of a value is longer than its page or value"));
     value.insert(value.end(), bytes.data(), bytes.data() + bytes.size());
     copied += part;
     page = next;
@@ -144,7 +144,7 @@ Status InnodbTable::valuesOf(uint32_t origin, const ReadOptions& options, std::s
       if (n > 0 && !field.isUnsigned()) bytes[n - 1] ^= 0x80;
       v.bytes = ByteView(bytes, n);
     } else if (r.external) {
-      if (r.length < kExternalReferenceSize) return fail("a value kept apart has no reference");
+      if (r.length < kExternalReferenceSize) return damaged("a value kept apart has no reference");
       v.external = true;
       if (options.fullValues) {
         std::vector<uint8_t>& whole = externals_[size_t(field.column)];

@@ -190,7 +190,7 @@ Result<ClusteredLayout> layoutFromDictionary(const TableDefinition& table, const
     const ColumnDefinition& c = table.columns[i];
     if (c.isVirtual) continue;
     const SysColumnsRecord* r = position < stored.size() ? stored[position] : nullptr;
-    if (!r) return fail("the InnoDB dictionary has no record of column " + c.name);
+    if (!r) return damaged("the InnoDB dictionary has no record of column " + c.name);
     InnoDbField& f = byColumn[i];
     f.mainType = r->mainType;
     f.preciseType = r->preciseType;

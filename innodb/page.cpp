@@ -49,10 +49,10 @@ SpaceFlags decodeSpaceFlags(uint32_t flags) {
 
 Result<Tablespace> Tablespace::open(const std::string& path) {
   auto file = ReadOnlyFile::open(path);
-  if (!file) return fail(file.reason());
+  if (!file) return file.failure();
   Tablespace space(std::move(*file));
   std::vector<uint8_t> first = space.file_.readAt(0, kMinPageSize);
-  if (first.size() < kMinPageSize) return fail(path + " is too short for a tablespace");
+  if (first.size() < kMinPageSize) return damaged(path + " is too short for a tablespace");
   const SpaceFlags flags = decodeSpaceFlags(be32(ByteView(first), kSpaceFlagsOffset));
   space.pageSize_ = flags.pageSize;
   space.compressed_ = flags.compressed;
@@ -62,11 +62,11 @@ Result<Tablespace> Tablespace::open(const std::string& path) {
 
 Status Tablespace::readPage(uint64_t number, std::vector<uint8_t>& buffer) const {
   if (number >= pageCount()) {
-    return fail("page " + std::to_string(number) + " is past the end of " + file_.path());
+    return damaged("page " + std::to_string(number) + " is past the end of " + file_.path());
   }
   buffer.resize(pageSize_);
   if (file_.readAt(number * pageSize_, buffer.data(), pageSize_) != pageSize_) {
-    return fail("cannot read page " + std::to_string(number) + " of " + file_.path());
+    return ioFailure("cannot read page " + std::to_string(number) + " of " + file_.path());
   }
   return Ok{};
 }

@@ -77,10 +77,10 @@ RecordChain compactRecords(ByteView page, uint32_t start) {
 }
 
 Result<std::vector<RecordField>> redundantFields(ByteView page, uint32_t x) {
-  if (x < 6 || x >= page.size()) return fail("a record lies outside the page");
+  if (x < 6 || x >= page.size()) return damaged("a record lies outside the page");
   const uint32_t count = ((page[x - 4] & 7u) << 7) | (page[x - 3] >> 1);
   const uint32_t width = (page[x - 3] & 1) ? 1 : 2;
-  if (x < 6 + count * width) return fail("a record's field offsets lie outside the page");
+  if (x < 6 + count * width) return damaged("a record's field offsets lie outside the page");
   std::vector<RecordField> fields;
   uint32_t previous = 0;
   for (uint32_t k = 0; k < count; ++k) {
@@ -96,7 +96,7 @@ Result<std::vector<RecordField>> redundantFields(ByteView page, uint32_t x) {
       f.isNull = entry & 0x8000;
       f.external = entry & 0x4000;
     }
-    if (endOffset < previous || x + endOffset > page.size()) return fail("a record's field lies outside the page");
+    if (endOffset < previous || x + endOffset > page.size()) return damaged("a record's field lies outside the page");
     f.start = x + previous;
     f.length = endOffset - previous;
     previous = endOffset;
@@ -112,7 +112,7 @@ Status compactFields(ByteView page, uint32_t x, const std::vector<CompactFieldSh
   const uint32_t bitmapBytes = uint32_t((nullable + 7) / 8);
   // The header bytes lie below the record, above the page's own headers.
   constexpr uint32_t kHeaderFloor = 94;
-  if (x < kHeaderFloor + 5 + bitmapBytes || x >= page.size()) return fail("a record lies outside the page");
+  if (x < kHeaderFloor + 5 + bitmapBytes || x >= page.size()) return damaged("a record lies outside the page");
   uint32_t nullByte = x - 6;
   uint32_t nullMask = 1;
   uint32_t lengthByte = x - 6 - bitmapBytes;  // moves down
@@ -137,10 +137,10 @@ Status compactFields(ByteView page, uint32_t x, const std::vector<CompactFieldSh
     }
     uint32_t length = shape.fixedLength;
     if (length == 0) {
-      if (lengthByte <= kHeaderFloor) return fail("a record's lengths run into the page header");
+      if (lengthByte <= kHeaderFloor) return damaged("a record's lengths run into the page header");
       const uint8_t b1 = page[lengthByte--];
       if (shape.big && (b1 & 0x80)) {
-        if (lengthByte <= kHeaderFloor) return fail("a record's lengths run into the page header");
+        if (lengthByte <= kHeaderFloor) return damaged("a record's lengths run into the page header");
         const uint8_t b2 = page[lengthByte--];
         length = (uint32_t(b1 & 0x3F) << 8) | b2;
         f.external = b1 & 0x40;
@@ -148,7 +148,7 @@ Status compactFields(ByteView page, uint32_t x, const std::vector<CompactFieldSh
         length = b1;
       }
     }
-    if (data + length > end) return fail("a record's field runs past the end of the page");
+    if (data + length > end) return damaged("a record's field runs past the end of the page");
     f.start = data;
     f.length = length;
     data += length;

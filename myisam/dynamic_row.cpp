@@ -89,8 +89,8 @@ Status unpackDynamicRow(ByteView from, const MyisamState& state, RowImage& image
   using namespace MyisamColumnType;
   image.bytes.assign(state.recordLength, 0);
   image.blobs.clear();
-  if (from.size() < state.minPackLength) return fail("a row is shorter than the table's shortest row");
-  if (from.size() < state.packBits) return fail("a row is shorter than its column flags");
+  if (from.size() < state.minPackLength) return damaged("a row is shorter than the table's shortest row");
+  if (from.size() < state.packBits) return damaged("a row is shorter than its column flags");
   size_t flagByte = 0;
   uint32_t bit = 1;
   auto flagSet = [&] { return (from[flagByte] & bit) != 0; };
@@ -105,11 +105,11 @@ Status unpackDynamicRow(ByteView from, const MyisamState& state, RowImage& image
   // The bytes that the columns still to come need at the least.
   int64_t minimum = int64_t(state.minPackLength) - state.packBits;
   const auto left = [&] { return int64_t(from.size()) - int64_t(p); };
-  const auto tooShort = [] { return fail("a row's columns run past its end"); };
+  const auto tooShort = [] { return damaged("a row's columns run past its end"); };
 
   for (const MyisamColumnDef& column : state.columnDefs) {
     const uint32_t length = column.length;
-    if (to + length > image.bytes.size()) return fail("a row's columns run past the row image");
+    if (to + length > image.bytes.size()) return damaged("a row's columns run past the row image");
     uint8_t* out = image.bytes.data() + to;
     to += length;
     if (column.type == Normal || column.type == Check) {
@@ -125,7 +125,7 @@ Status unpackDynamicRow(ByteView from, const MyisamState& state, RowImage& image
       if (oneByte) {
         if (left() < 1) return tooShort();
         valueLength = from[p];
-        if (valueLength > length - 1u) return fail("a VARCHAR is longer than its column");
+        if (valueLength > length - 1u) return damaged("a VARCHAR is longer than its column");
         out[0] = from[p];
         p += 1;
       } else {
@@ -138,7 +138,7 @@ Status unpackDynamicRow(ByteView from, const MyisamState& state, RowImage& image
           valueLength = be16(from, p + 1);
           p += 3;
         }
-        if (valueLength > length - 2u) return fail("a VARCHAR is longer than its column");
+        if (valueLength > length - 2u) return damaged("a VARCHAR is longer than its column");
         out[0] = uint8_t(valueLength);
         out[1] = uint8_t(valueLength >> 8);
       }
@@ -178,7 +178,7 @@ Status unpackDynamicRow(ByteView from, const MyisamState& state, RowImage& image
       uint64_t blobLength = 0;
       for (uint32_t i = sizeBytes; i > 0; --i) blobLength = blobLength << 8 | from[p + i - 1];
       if (uint64_t(left() - sizeBytes) < blobLength || left() - int64_t(sizeBytes) - int64_t(blobLength) < minimum) {
-        return fail("a BLOB runs past the end of its row");
+        return damaged("a BLOB runs past the end of its row");
       }
       std::copy(from.data() + p, from.data() + p + sizeBytes, out);
       image.blobs.emplace_back(uint32_t(out - image.bytes.data()), from.sub(p + sizeBytes, size_t(blobLength)));

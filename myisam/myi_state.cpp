@@ -20,7 +20,7 @@ constexpr uint64_t kMaxHeaderRead = 16u << 20;
 
 Result<MyisamState> parseMyiState(ByteView file) {
   if (file.size() <= kHeaderSize) {
-    return fail("the index file is too short for its header (" + std::to_string(file.size()) + " bytes)");
+    return damaged("the index file is too short for its header (" + std::to_string(file.size()) + " bytes)");
   }
   MyisamState state;
   state.options = be16(file, 4);
@@ -31,7 +31,7 @@ Result<MyisamState> parseMyiState(ByteView file) {
   state.deletedRows = be64(file, kStateRowsOffset + 8);
   const size_t base = be16(file, 12);
   const size_t uniques = file[19];
-  if (!file.has(base, kBaseSize)) return fail("the index file ends inside its table description");
+  if (!file.has(base, kBaseSize)) return damaged("the index file ends inside its table description");
   state.recordLength = be32(file, base + 44);
   state.packedRecordLength = be32(file, base + 48);
   state.minPackLength = be32(file, base + 52);
@@ -42,15 +42,15 @@ Result<MyisamState> parseMyiState(ByteView file) {
 
   size_t p = base + kBaseSize;
   for (size_t k = 0; k < keys; ++k) {
-    if (!file.has(p, kKeyDefSize)) return fail("the index file ends inside its key definitions");
+    if (!file.has(p, kKeyDefSize)) return damaged("the index file ends inside its key definitions");
     p += kKeyDefSize + size_t(file[p]) * kSegmentSize;
   }
   for (size_t u = 0; u < uniques; ++u) {
-    if (!file.has(p, kUniqueDefSize)) return fail("the index file ends inside its unique definitions");
+    if (!file.has(p, kUniqueDefSize)) return damaged("the index file ends inside its unique definitions");
     p += kUniqueDefSize + size_t(be16(file, p)) * kSegmentSize;
   }
   if (!file.has(p, size_t(fields) * kColumnDefSize)) {
-    return fail("the index file ends inside its " + std::to_string(fields) + " column descriptions");
+    return damaged("the index file ends inside its " + std::to_string(fields) + " column descriptions");
   }
   for (uint32_t i = 0; i < fields; ++i, p += kColumnDefSize) {
     state.columnDefs.push_back({int16_t(be16(file, p)), be16(file, p + 2), file[p + 4], be16(file, p + 5)});
@@ -60,7 +60,7 @@ Result<MyisamState> parseMyiState(ByteView file) {
 
 Result<MyisamState> readMyiState(const std::string& path) {
   auto file = ReadOnlyFile::open(path);
-  if (!file) return fail(file.reason());
+  if (!file) return file.failure();
   std::vector<uint8_t> bytes = file->readAt(0, size_t(std::min(file->size(), kFirstRead)));
   const ByteView first(bytes);
   const uint64_t keyFileStart = be64(first, be16(first, 12));
@@ -68,7 +68,7 @@ Result<MyisamState> readMyiState(const std::string& path) {
     bytes = file->readAt(0, size_t(std::min({file->size(), keyFileStart, kMaxHeaderRead})));
   }
   auto state = parseMyiState(ByteView(bytes));
-  if (!state) return fail(path + ": " + state.reason());
+  if (!state) return state.failure().prefixed(path + ": ");
   return state;
 }
 

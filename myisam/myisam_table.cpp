@@ -16,17 +16,17 @@ std::string at(const std::string& what, uint64_t position) {
 
 Result<std::unique_ptr<MyisamTable>> MyisamTable::open(const TableDefinition& table, MyisamState state,
                                                        const std::string& dataPath) {
-  if (state.recordFormat == MyisamRowFormat::Compressed) return fail("compressed MyISAM tables are not supported");
+  if (state.recordFormat == MyisamRowFormat::Compressed) return unsupported("compressed MyISAM tables are not supported");
   // The index file describes the stored part of the row image: the columns
   // before those computed when read.
   uint64_t described = 0;
   for (const MyisamColumnDef& c : state.columnDefs) described += c.length;
   if (state.recordLength == 0 || state.recordLength > table.recordLength || described != state.recordLength) {
-    return fail("the index file does not describe the rows of this table (row length " +
+    return damaged("the index file does not describe the rows of this table (row length " +
                 std::to_string(state.recordLength) + ", definition " + std::to_string(table.recordLength) + ")");
   }
   auto data = ReadOnlyFile::open(dataPath);
-  if (!data) return fail(data.reason());
+  if (!data) return data.failure();
   return std::unique_ptr<MyisamTable>(new MyisamTable(table, std::move(state), std::move(*data)));
 }
 

@@ -21,11 +21,11 @@ Status ScanLog::open(const std::string& path) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   bool created = fd >= 0;
   if (!created && errno == EEXIST) fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-  if (fd < 0) return fail("cannot create the log file " + path + ": " + std::strerror(errno));
+  if (fd < 0) return ioFailure("cannot create the log file " + path + ": " + std::strerror(errno));
   fd_ = fd;
   if (created) {
     static constexpr char kByteOrderMark[] = {char(0xFF), char(0xFE)};
-    if (::write(fd_, kByteOrderMark, 2) != 2) return fail("cannot write the log file " + path + ": " + std::strerror(errno));
+    if (::write(fd_, kByteOrderMark, 2) != 2) return ioFailure("cannot write the log file " + path + ": " + std::strerror(errno));
   }
   return Ok{};
 }

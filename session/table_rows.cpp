@@ -13,7 +13,7 @@ constexpr size_t kMyisamDisplayLimit = 1000;
 Result<TableDefinition> TableRows::readDefinition(const std::string& folder, const std::string& name,
                                                   const CollationCatalogue& catalogue) {
   auto frmPath = findTableFile(folder, name, ".frm");
-  if (!frmPath) return fail("the definition file of table " + name + " is gone from " + folder);
+  if (!frmPath) return missing("the definition file of table " + name + " is gone from " + folder);
   return readFrm(*frmPath, catalogue);
 }
 
@@ -21,7 +21,7 @@ Result<std::unique_ptr<TableRows>> TableRows::open(const std::string& folder, co
                                                    const CollationCatalogue& catalogue,
                                                    const std::function<InnodbSystem()>& innodbSystem) {
   auto definition = readDefinition(folder, name, catalogue);
-  if (!definition) return fail(definition.reason());
+  if (!definition) return definition.failure();
   return open(folder, name, std::move(*definition), catalogue, innodbSystem);
 }
 
@@ -35,12 +35,12 @@ Result<std::unique_ptr<TableRows>> TableRows::open(const std::string& folder, co
     case kEngineMyisam: {
       auto myiPath = findTableFile(folder, name, ".MYI");
       auto mydPath = findTableFile(folder, name, ".MYD");
-      if (!myiPath) return fail("the index file " + name + ".MYI of the MyISAM table is missing from " + folder);
-      if (!mydPath) return fail("the data file " + name + ".MYD of the MyISAM table is missing from " + folder);
+      if (!myiPath) return missing("the index file " + name + ".MYI of the MyISAM table is missing from " + folder);
+      if (!mydPath) return missing("the data file " + name + ".MYD of the MyISAM table is missing from " + folder);
       auto state = readMyiState(*myiPath);
-      if (!state) return fail(state.reason());
+      if (!state) return state.failure();
       auto table = MyisamTable::open(def, std::move(*state), *mydPath);
-      if (!table) return fail(table.reason());
+      if (!table) return table.failure();
       rows->myisam_ = std::move(*table);
       return rows;
     }
@@ -48,12 +48,12 @@ Result<std::unique_ptr<TableRows>> TableRows::open(const std::string& folder, co
       auto ibdPath = findTableFile(folder, name, ".ibd");
       const InnodbSystem system = innodbSystem ? innodbSystem() : InnodbSystem{};
       auto table = InnodbTable::open(def, lastComponent(folder) + "/" + name, ibdPath, system, catalogue);
-      if (!table) return fail(table.reason());
+      if (!table) return table.failure();
       rows->innodb_ = std::move(*table);
       return rows;
     }
     default:
-      return fail("the table's storage engine (code " + std::to_string(def.engineCode) +
+      return unsupported("the table's storage engine (code " + std::to_string(def.engineCode) +
                   ") is neither MyISAM nor InnoDB");
   }
 }

@@ -32,7 +32,7 @@ Result<std::string> unescapeDefinitionValue(std::string_view escaped) {
       out.push_back(c);
       continue;
     }
-    if (++i == escaped.size()) return fail("a value ends in a lone backslash");
+    if (++i == escaped.size()) return damaged("a value ends in a lone backslash");
     switch (escaped[i]) {
       case '\\': out.push_back('\\'); break;
       case 'n': out.push_back('\n'); break;
@@ -40,7 +40,7 @@ Result<std::string> unescapeDefinitionValue(std::string_view escaped) {
       case 'z': out.push_back('\x1A'); break;
       case '\'': out.push_back('\''); break;
       default:
-        return fail(std::string("a value holds the unknown escape \\") + escaped[i]);
+        return damaged(std::string("a value holds the unknown escape \\") + escaped[i]);
     }
   }
   return out;
@@ -50,20 +50,20 @@ Result<std::vector<std::string>> splitDefinitionList(std::string_view value) {
   std::vector<std::string> items;
   size_t p = 0;
   while (p < value.size()) {
-    if (value[p] != '\'') return fail("a list item does not start with a quote");
+    if (value[p] != '\'') return damaged("a list item does not start with a quote");
     size_t end = p + 1;
     bool escaped = false;
     while (end < value.size() && (value[end] != '\'' || escaped)) {
       escaped = value[end] == '\\' && !escaped;
       ++end;
     }
-    if (end >= value.size()) return fail("a list item has no closing quote");
+    if (end >= value.size()) return damaged("a list item has no closing quote");
     auto item = unescapeDefinitionValue(value.substr(p + 1, end - p - 1));
-    if (!item) return fail(item.reason());
+    if (!item) return item.failure();
     items.push_back(std::move(*item));
     p = end + 1;
     if (p < value.size()) {
-      if (value[p] != ' ') return fail("list items are not separated by a space");
+      if (value[p] != ' ') return damaged("list items are not separated by a space");
       ++p;
     }
   }

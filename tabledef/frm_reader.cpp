@@ -275,7 +275,7 @@ Result<std::vector<KeyDefinition>> parseKeys(ByteView keys, uint8_t version) {
   const size_t partRecordSize = version == 6 ? 7 : 9;
   size_t p = 6;
   for (size_t k = 0; k < keyCount; ++k) {
-    if (!keys.has(p, keyRecordSize)) return fail("key " + std::to_string(k + 1) + " runs past the key section");
+    if (!keys.has(p, keyRecordSize)) return damaged("key " + std::to_string(k + 1) + " runs past the key section");
     KeyDefinition key;
     if (version >= 9) {
       key.flags = le16(keys, p) ^ 1;
@@ -291,7 +291,7 @@ Result<std::vector<KeyDefinition>> parseKeys(ByteView keys, uint8_t version) {
     p += keyRecordSize;
     for (size_t i = 0; i < key.partCount; ++i) {
       if (!keys.has(p, partRecordSize)) {
-        return fail("the parts of key " + std::to_string(k + 1) + " run past the key section");
+        return damaged("the parts of key " + std::to_string(k + 1) + " run past the key section");
       }
       KeyPartDefinition part;
       part.fieldNumber = le16(keys, p) & 0x3FFF;
@@ -317,7 +317,7 @@ Result<std::vector<KeyDefinition>> parseKeys(ByteView keys, uint8_t version) {
   }
   if (keyCount > 0) {
     auto names = splitNameList(keys, p);
-    if (!names) return fail("the key names run past the key section");
+    if (!names) return damaged("the key names run past the key section");
     for (size_t k = 0; k < result.size() && k < names->names.size(); ++k) {
       result[k].name = decodeIdentifier(names->names[k]);
     }
@@ -325,7 +325,7 @@ Result<std::vector<KeyDefinition>> parseKeys(ByteView keys, uint8_t version) {
     for (KeyDefinition& key : result) {
       if (!(key.flags & 0x1000)) continue;
       uint16_t length = le16(keys, p);
-      if (!keys.has(p + 2, length)) return fail("the comment of key " + key.name + " runs past the key section");
+      if (!keys.has(p + 2, length)) return damaged("the comment of key " + key.name + " runs past the key section");
       key.comment = decodeIdentifier(keys.sub(p + 2, length));
       p += 2 + length;
     }
@@ -366,7 +366,7 @@ Status applyExtra2(TableDefinition& def, ByteView block) {
   for (size_t p = 0; p < types.size();) {
     auto field = lengthCoded(types, p);
     auto length = lengthCoded(types, p);
-    if (!field || !length || !types.has(p, *length)) return fail("the data types of the fields are damaged");
+    if (!field || !length || !types.has(p, *length)) return damaged("the data types of the fields are damaged");
     if (*field < def.columns.size()) def.columns[*field].dataTypeName = std::string(types.sub(p, *length).chars());
     p += *length;
   }
@@ -382,7 +382,7 @@ Status markVirtualColumns(TableDefinition& def, ByteView expressions) {
   for (size_t p = kBaseSize; p < expressions.size();) {
     const size_t length = kEntryHeaderSize + expressions[p + 5] + le16(expressions, p + 3);
     if (!expressions.has(p, kEntryHeaderSize) || !expressions.has(p, length)) {
-      return fail("an expression runs past its section");
+      return damaged("an expression runs past its section");
     }
     const uint16_t fieldNumber = le16(expressions, p + 1);
     if (expressions[p] == kVirtualColumn && fieldNumber < def.columns.size()) def.columns[fieldNumber].isVirtual = true;
@@ -407,13 +407,13 @@ void markKeyColumns(TableDefinition& def) {
 
 Result<TableDefinition> parseFrm(ByteView file, const CollationCatalogue& catalogue) {
   if (file.size() < kHeaderSize) {
-    return fail("too short for a table definition (" + std::to_string(file.size()) + " bytes)");
+    return damaged("too short for a table definition (" + std::to_string(file.size()) + " bytes)");
   }
-  if (!hasTableDefinitionSignature(file)) return fail("not a table definition file");
+  if (!hasTableDefinitionSignature(file)) return damaged("not a table definition file");
   const FrmHeader header = decodeHeader(file.sub(0, kHeaderSize));
   const uint8_t v = header.version;
   if (v != 6 && v != 7 && v != 9 && v != 10 && v != 11) {
-    return fail("unknown table definition layout " + std::to_string(v));
+    return damaged("unknown table definition layout " + std::to_string(v));
   }
 
   TableDefinition def;
@@ -425,21 +425,21 @@ Result<TableDefinition> parseFrm(ByteView file, const CollationCatalogue& catalo
   def.nullBitsFirst = header.charsetStored;
   def.createOptions = header.createOptions;
 
-  if (header.formNameCount == 0) return fail("the form position is missing (no form names)");
+  if (header.formNameCount == 0) return damaged("the form position is missing (no form names)");
   const size_t formPointer = kHeaderSize + header.formNamesLength;
-  if (!file.has(formPointer, 4)) return fail(at("the form position runs past the end of the file", formPointer));
+  if (!file.has(formPointer, 4)) return damaged(at("the form position runs past the end of the file", formPointer));
   const uint32_t formPosition = le32(file, formPointer);
-  if (formPosition == 0) return fail("the form position is 0");
+  if (formPosition == 0) return damaged("the form position is 0");
   if (!file.has(formPosition, kFormSize)) {
-    return fail(at("the form section runs past the end of the file", formPosition));
+    return damaged(at("the form section runs past the end of the file", formPosition));
   }
   const FormInfo form = decodeForm(file.sub(formPosition, kFormSize), v);
 
   if (!file.has(header.keyPosition, header.keyLength)) {
-    return fail(at("the key section runs past the end of the file", header.keyPosition));
+    return damaged(at("the key section runs past the end of the file", header.keyPosition));
   }
   auto keys = parseKeys(file.sub(header.keyPosition, header.keyLength), v);
-  if (!keys) return fail(keys.reason());
+  if (!keys) return keys.failure();
   def.keys = std::move(*keys);
 
   const bool newer = v >= 9;
@@ -451,13 +451,13 @@ Result<TableDefinition> parseFrm(ByteView file, const CollationCatalogue& catalo
   const size_t expressionsStart = commentsStart + form.commentsLength;
   const size_t blockEnd = expressionsStart + form.expressionsLength;
   if (blockEnd > file.size()) {
-    return fail(at("the field definitions run past the end of the file", fieldsStart));
+    return damaged(at("the field definitions run past the end of the file", fieldsStart));
   }
 
   auto fieldNames = splitNameList(file.sub(namesStart, form.namesLength), 0);
-  if (!fieldNames) return fail(at("the field name list is damaged", namesStart));
+  if (!fieldNames) return damaged(at("the field name list is damaged", namesStart));
   if (fieldNames->names.size() != form.fieldCount) {
-    return fail("the file names " + std::to_string(fieldNames->names.size()) + " fields but defines " +
+    return damaged("the file names " + std::to_string(fieldNames->names.size()) + " fields but defines " +
                 std::to_string(form.fieldCount));
   }
 
@@ -465,7 +465,7 @@ Result<TableDefinition> parseFrm(ByteView file, const CollationCatalogue& catalo
   std::vector<std::vector<ByteView>> valueLists;
   for (size_t i = 0, p = 0; i < form.intervalCount; ++i) {
     auto list = splitNameList(intervals, p);
-    if (!list) return fail("value list " + std::to_string(i + 1) + " is damaged");
+    if (!list) return damaged("value list " + std::to_string(i + 1) + " is damaged");
     valueLists.push_back(std::move(list->names));
     p = list->end;
   }
@@ -510,7 +510,7 @@ Result<TableDefinition> parseFrm(ByteView file, const CollationCatalogue& catalo
       }
       if (r.commentLength != 0) {
         if (!comments.has(commentPosition, r.commentLength)) {
-          return fail("the comment of column " + c.name + " runs past the comment section");
+          return damaged("the comment of column " + c.name + " runs past the comment section");
         }
         ByteView comment = comments.sub(commentPosition, r.commentLength);
         std::string_view chars = comment.chars();
@@ -525,10 +525,10 @@ Result<TableDefinition> parseFrm(ByteView file, const CollationCatalogue& catalo
 
   assignValueLists(def, valueLists, listOfColumn, catalogue);
   if (Status extras = applyExtra2(def, file.sub(kHeaderSize, header.formNamesLength)); !extras) {
-    return fail(extras.reason());
+    return extras.failure();
   }
   if (Status expressions = markVirtualColumns(def, file.sub(expressionsStart, form.expressionsLength)); !expressions) {
-    return fail(at(expressions.reason().c_str(), expressionsStart));
+    return damaged(at(expressions.reason().c_str(), expressionsStart));
   }
   markKeyColumns(def);
   // The NULL bits come first in the row image, in column order: one reserved
@@ -562,9 +562,9 @@ Result<TableDefinition> parseFrm(ByteView file, const CollationCatalogue& catalo
 
 Result<TableDefinition> readFrm(const std::string& path, const CollationCatalogue& catalogue) {
   auto bytes = readSmallFile(path, kMaxFrmSize);
-  if (!bytes) return fail(bytes.reason());
+  if (!bytes) return bytes.failure();
   auto def = parseFrm(ByteView(*bytes), catalogue);
-  if (!def) return fail(path + ": " + def.reason());
+  if (!def) return def.failure().prefixed(path + ": ");
   return def;
 }
 

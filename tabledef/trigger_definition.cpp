@@ -46,12 +46,12 @@ bool CToken::hasMoreTokens(bool excludeLast) {
 
 Result<std::string> triggerScript(std::string_view fileText) {
   if (fileText.substr(0, kTriggerSignature.size()) != kTriggerSignature) {
-    return fail("not a trigger definition file");
+    return damaged("not a trigger definition file");
   }
   auto value = definitionValue(fileText, "triggers");
   if (!value || value->empty()) return std::string();
   auto statements = splitDefinitionList(*value);
-  if (!statements) return fail("the trigger list is damaged: " + statements.reason());
+  if (!statements) return damaged("the trigger list is damaged: " + statements.reason());
 
   std::string script;
   for (const std::string& statement : *statements) {
@@ -79,9 +79,9 @@ Result<std::string> triggerScript(std::string_view fileText) {
 
 Result<std::string> triggerDefinitionText(const std::string& path) {
   auto bytes = readSmallFile(path, kMaxDefinitionFileSize);
-  if (!bytes) return fail(bytes.reason());
+  if (!bytes) return bytes.failure();
   auto script = triggerScript(ByteView(*bytes).chars());
-  if (!script) return fail(path + ": " + script.reason());
+  if (!script) return script.failure().prefixed(path + ": ");
   return script;
 }
 

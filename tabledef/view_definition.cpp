@@ -17,11 +17,11 @@ bool hasViewSignature(std::string_view firstBytes) {
 }
 
 Result<std::string> viewStatement(std::string_view viewName, std::string_view fileText) {
-  if (!hasViewSignature(fileText)) return fail("not a view definition file");
+  if (!hasViewSignature(fileText)) return damaged("not a view definition file");
   std::string query;
   if (auto stored = definitionValue(fileText, "query")) {
     auto unescaped = unescapeDefinitionValue(*stored);
-    if (!unescaped) return fail("the view's query is damaged: " + unescaped.reason());
+    if (!unescaped) return damaged("the view's query is damaged: " + unescaped.reason());
     query = std::move(*unescaped);
   }
   return "CREATE ALGORITHM=UNDEFINED DEFINER=`root`@`localhost` SQL SECURITY DEFINER VIEW " +
@@ -30,11 +30,11 @@ Result<std::string> viewStatement(std::string_view viewName, std::string_view fi
 
 Result<std::string> viewDefinitionText(const std::string& path) {
   auto bytes = readSmallFile(path, kMaxDefinitionFileSize);
-  if (!bytes) return fail(bytes.reason());
+  if (!bytes) return bytes.failure();
   std::string fileName = lastComponent(path);
   std::string stem = fileName.substr(0, fileName.rfind('.'));
   auto statement = viewStatement(objectNameFromFileName(stem), ByteView(*bytes).chars());
-  if (!statement) return fail(path + ": " + statement.reason());
+  if (!statement) return statement.failure().prefixed(path + ": ");
   return statement;
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "base/file.h"
 #include "base/path.h"
 #include "test_support.h"
@@ -50,6 +52,13 @@ TEST(File, ReadsSayHowManyBytesTheyGot) {
 
   EXPECT_FALSE(ReadOnlyFile::open(folder.path() + "/missing"));
   EXPECT_FALSE(ReadOnlyFile::open(folder.path()));  // a folder is no file
+  EXPECT_EQ(ReadOnlyFile::open(folder.path() + "/missing").kind(), ErrorKind::Missing);
+  // A FIFO is refused at once, not waited on for a writer.
+  const std::string fifo = folder.path() + "/t.frm";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  auto opened = ReadOnlyFile::open(fifo);
+  EXPECT_FALSE(opened);
+  EXPECT_EQ(opened.reason(), fifo + " is not a regular file");
 }
 
 TEST(File, ReadOnlyFilesOpen) {
