@@ -35,6 +35,8 @@ struct DirEntry {
 Result<std::vector<DirEntry>> listFolder(const std::string& folder);
 
 bool isDirectory(const std::string& path);
+// True when something, even a dangling link, has this name.
+bool pathExists(const std::string& path);
 bool isRegularFile(const std::string& path);
 
 // The path of the file `baseName` + `extension` in `folder`. The server writes

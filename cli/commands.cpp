@@ -1,6 +1,8 @@
 #include "cli/commands.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -10,8 +12,10 @@
 
 #include <stdlib.h>
 
+#include "base/file.h"
 #include "base/path.h"
 #include "export/delimited.h"
+#include "innodb/system_tablespace.h"
 #include "render/value_renderer.h"
 #include "session/headless_ui.h"
 #include "session/scan.h"
@@ -20,6 +24,7 @@
 #include "session/table_rows.h"
 #include "session/texts.h"
 #include "tabledef/collation_catalogue.h"
+#include "tabledef/definition_file.h"
 #include "tabledef/trigger_definition.h"
 #include "tabledef/view_definition.h"
 
@@ -91,13 +96,9 @@ found or read (the reason is printed on stderr), 2 for a wrong command line.
 
 // The catalogue from the current folder, else from beside the executable.
 CollationCatalogue loadCatalogue(const std::string& executableFolder, std::ostream& err) {
-  for (const std::string& folder : {std::string("."), executableFolder}) {
-    const std::string path = joinPath(folder, kCatalogueFileName);
-    if (isRegularFile(path)) return CollationCatalogue::load(path);
-  }
-  err << kProgram << ": warning: the collation catalogue \"" << kCatalogueFileName
-      << "\" was not found; character lengths are shown in bytes\n";
-  return {};
+  CatalogueChoice choice = findCatalogue({".", executableFolder});
+  for (const std::string& warning : choice.warnings) err << kProgram << ": warning: " << warning << '\n';
+  return std::move(choice.catalogue);
 }
 
 enum class Format { Tsv, Csv };
@@ -133,37 +134,62 @@ struct ScannedFolder {
   NodeId dataFolderNode = kNoNode;
 };
 
-Result<std::unique_ptr<ScannedFolder>> scanFolder(const std::string& folder) {
-  if (!isDirectory(folder)) return damaged(folder + " is not a folder");
+std::string absoluteFolder(const std::string& folder) {
   std::error_code ec;
   std::string absolute = std::filesystem::absolute(folder, ec).lexically_normal().string();
-  if (ec) absolute = folder;
-  absolute = stripTrailingSeparators(absolute);
-  bool found = holdsDefinitionFile(absolute);
+  return stripTrailingSeparators(ec ? folder : absolute);
+}
+
+// The folder scanned as the server keeps it: itself the only database when
+// it holds definition or trigger files, else each sub-folder a database.
+Result<std::unique_ptr<ScannedFolder>> scanFolder(const std::string& folder) {
+  if (!pathExists(folder)) return missing(folder + " does not exist");
+  if (!isDirectory(folder)) return ioFailure(folder + " is not a folder");
+  const std::string absolute = absoluteFolder(folder);
+  bool found = holdsObjectFiles(absolute);
   if (!found) {
     auto entries = listFolder(absolute);
     if (!entries) return entries.failure();
     for (const DirEntry& e : *entries) {
-      if (e.isDirectory && holdsDefinitionFile(joinPath(absolute, e.name))) found = true;
+      if (e.isDirectory && holdsObjectFiles(joinPath(absolute, e.name))) found = true;
     }
   }
-  if (!found) return damaged("no MySQL database in " + folder + ": neither it nor its sub-folders hold a .frm file");
+  if (!found) {
+    return missing("no MySQL database in " + folder + ": neither it nor its sub-folders hold a .frm or .TRG file");
+  }
   auto scanned = std::make_unique<ScannedFolder>();
   scanned->dataFolderNode = BuildObjectTree(scanned->session, absolute);
   return scanned;
 }
 
+void warnPassedOver(const RecoverySession& session, std::ostream& err) {
+  for (const PassedOver& p : session.passedOver) err << kProgram << ": warning: " << p.path << texts::kPassedOver << p.reason << '\n';
+}
+
+// The folder of a database of a scanned folder.
+Result<std::string> findDatabase(const ScannedFolder& scanned, const std::string& database) {
+  const RecoverySession& s = scanned.session;
+  for (const std::string& folder : s.databaseFolders) {
+    if (objectNameFromFileName(lastComponent(folder)) == database) return folder;
+  }
+  return missing("no database " + database + " in " + s.dataPath);
+}
+
 // What the node of an object of a database stands for; `group` is "Tables",
-// "Views" or "Trigger".
+// "Views" or "Trigger". An object the scan passed over is named with why.
 Result<NodeTarget> findObject(const ScannedFolder& scanned, const std::string& database, const std::string& group,
                               const std::string& name, const char* kind) {
+  auto folder = findDatabase(scanned, database);
+  if (!folder) return folder.failure();
   const ObjectTree& tree = scanned.session.tree;
-  NodeId db = tree.findChild(scanned.dataFolderNode, database);
-  if (db == kNoNode) return damaged("no database " + database + " in " + scanned.session.dataPath);
-  NodeId groupNode = tree.findChild(db, group);
-  NodeId node = groupNode == kNoNode ? kNoNode : tree.findChild(groupNode, name);
-  if (node == kNoNode) return damaged(std::string("no ") + kind + " " + name + " in database " + database);
-  return resolveNode(scanned.session, node);
+  const NodeId db = tree.findChild(scanned.dataFolderNode, database);
+  const NodeId groupNode = tree.findChild(db, group);
+  const NodeId node = groupNode == kNoNode ? kNoNode : tree.findChild(groupNode, name);
+  if (node != kNoNode) return resolveNode(scanned.session, node);
+  if (const PassedOver* p = passedOverObject(scanned.session, *folder, name)) {
+    return damaged(std::string("the ") + kind + " " + name + " cannot be read: " + p->path + texts::kPassedOver + p->reason);
+  }
+  return missing(std::string("no ") + kind + " " + name + " in database " + database);
 }
 
 void printTree(const ObjectTree& tree, NodeId node, int depth, std::ostream& out) {
@@ -171,11 +197,12 @@ void printTree(const ObjectTree& tree, NodeId node, int depth, std::ostream& out
   for (NodeId child : tree.node(node).children) printTree(tree, child, depth + 1, out);
 }
 
-Status listCommand(const std::vector<std::string>& a, std::ostream& out) {
+Status listCommand(const std::vector<std::string>& a, std::ostream& out, std::ostream& err) {
   auto scanned = scanFolder(a[0]);
   if (!scanned) return scanned.failure();
   const ObjectTree& tree = (*scanned)->session.tree;
   for (NodeId root : tree.roots()) printTree(tree, root, 0, out);
+  warnPassedOver((*scanned)->session, err);
   return Ok{};
 }
 
@@ -220,7 +247,7 @@ Status triggerCommand(const std::vector<std::string>& a, std::ostream& out) {
 }
 
 struct RowsOptions {
-  size_t page = 1;  // 0: every page
+  uint64_t page = 1;  // 0: every page
   bool full = false;
   bool deleted = false;
   Format format = Format::Tsv;
@@ -230,7 +257,7 @@ struct RowsOptions {
 RowsOptions rowsOptions(const Invocation& a) {
   RowsOptions o;
   if (a.has("--all")) o.page = 0;
-  if (a.has("--page")) o.page = std::stoul(a.options.at("--page"));
+  if (a.has("--page")) o.page = std::stoull(a.options.at("--page"));
   o.full = a.has("--full");
   o.deleted = a.has("--deleted");
   if (a.has("--format") && a.options.at("--format") == "csv") o.format = Format::Csv;
@@ -238,28 +265,11 @@ RowsOptions rowsOptions(const Invocation& a) {
   return o;
 }
 
-// The system tablespace of a scanned folder: the one named on the command
-// line, else the first where the server keeps it.
-std::string findSystemTablespace(const RecoverySession& s, const std::string& named) {
-  if (!named.empty()) return named;
-  for (const std::string& path : systemTablespaceCandidates(s)) {
-    if (isRegularFile(path)) return path;
-  }
-  return {};
-}
-
-// The system tablespace and its dictionary, read when an InnoDB table first needs them.
-struct SystemTablespace {
-  std::optional<Tablespace> space;
-  DictionaryCache dictionary;
-  std::string problem;
-};
-
 std::string pageOptionProblem(const Invocation& a) {
   if (a.has("--page")) {
     const std::string& page = a.options.at("--page");
     if (page.empty() || page.size() > 15 || page.find_first_not_of("0123456789") != std::string::npos ||
-        std::stoul(page) == 0) {
+        std::stoull(page) == 0) {
       return "--page needs a page number from 1";
     }
   }
@@ -275,49 +285,72 @@ std::string rowsOptionProblem(const Invocation& a) {
   return {};
 }
 
-Status rowsCommand(const Invocation& a, const std::string& exeFolder, std::ostream& out, std::ostream& err) {
-  const RowsOptions options = rowsOptions(a);
-  auto scanned = scanFolder(a.arguments[0]);
-  if (!scanned) return scanned.failure();
-  auto target = findObject(**scanned, a.arguments[1], "Tables", a.arguments[2], "table");
-  if (!target) return target.failure();
-  const RecoverySession& s = (*scanned)->session;
-  const TableEntry& entry = s.tables[target->index];
-  const CollationCatalogue catalogue = loadCatalogue(exeFolder, err);
-  SystemTablespace system;
-  auto innodbSystem = [&]() -> InnodbSystem {
-    const std::string path = findSystemTablespace(s, options.ibdata);
-    if (path.empty()) return {};
-    auto space = Tablespace::open(path);
-    if (!space) {
-      system.problem = space.reason();
-      return {};
-    }
-    system.space.emplace(std::move(*space));
-    system.dictionary = loadDictionary(*system.space, catalogue);
-    if (!system.dictionary.damage.empty()) {
-      err << kProgram << ": warning: the InnoDB dictionary in " << path << " is damaged: " << system.dictionary.damage << '\n';
-    }
-    return {&*system.space, &system.dictionary};
-  };
-  auto rows = TableRows::open(s.databaseFolders[size_t(entry.databaseIndex)], entry.name, catalogue, innodbSystem);
-  if (!rows) return damaged(system.problem.empty() ? rows.reason() : rows.reason() + " (" + system.problem + ")");
-  TableRows& table = **rows;
-  const ValueRenderer renderer(table.definition(), catalogue,
-                               RenderOptions{options.full, options.full ? 0 : table.largeValueLimit()});
+// The system tablespace for the tables of a scanned folder: the one named on
+// the command line (which must be one), else the first where the server
+// keeps it, read when an InnoDB table first needs it.
+class SystemTablespaceSource {
+ public:
+  SystemTablespaceSource(const RecoverySession& session, std::string named, const CollationCatalogue& catalogue,
+                         std::ostream& err)
+      : session_(session), named_(std::move(named)), catalogue_(catalogue), err_(err) {}
 
+  Status checkNamed() {
+    if (named_.empty()) return Ok{};
+    auto opened = SystemTablespace::open(named_, catalogue_);
+    if (!opened) return opened.failure().prefixed("--ibdata: ");
+    take(std::move(*opened));
+    return Ok{};
+  }
+
+  InnodbSystem operator()() {
+    if (!loaded_) {
+      loaded_ = true;
+      for (const std::string& path : systemTablespaceCandidates(session_)) {
+        if (!isRegularFile(path)) continue;
+        auto opened = SystemTablespace::open(path, catalogue_);
+        if (opened) take(std::move(*opened));
+        else problem_ = opened.reason();
+        break;
+      }
+    }
+    return space_ ? space_->system() : InnodbSystem{};
+  }
+
+  const std::string& problem() const { return problem_; }
+
+ private:
+  void take(std::unique_ptr<SystemTablespace> space) {
+    loaded_ = true;
+    space_ = std::move(space);
+    if (!space_->dictionary().damage.empty()) {
+      err_ << kProgram << ": warning: the InnoDB dictionary in " << space_->path()
+           << " is damaged: " << space_->dictionary().damage << '\n';
+    }
+  }
+
+  const RecoverySession& session_;
+  std::string named_;
+  const CollationCatalogue& catalogue_;
+  std::ostream& err_;
+  bool loaded_ = false;
+  std::unique_ptr<SystemTablespace> space_;
+  std::string problem_;
+};
+
+Failure pastTheLastPage(uint64_t page, uint64_t pages) {
+  return missing("page " + std::to_string(page) + " is past the last page of rows (" + std::to_string(pages) + ")");
+}
+
+// The wanted pages of a table written as lines; the first damage met is the
+// command's result, after the rows before it.
+Status writeRowPages(TableRows& table, const ValueRenderer& renderer, const RowsOptions& options, std::ostream& out) {
   std::string line;
-  std::vector<std::string> names;
-  for (size_t i : renderer.columns()) names.push_back(table.definition().columns[i].name);
-  appendLine(line, names, options.format);
-  out << line;
-
   std::vector<std::string> cells;
-  size_t page = 1;
+  uint64_t page = 1;
   PageStart start = table.firstPage();
   const bool every = options.page == 0;
   const ReadOptions read{options.full, options.deleted};
-  std::string damage;  // the first damaged row passed over
+  std::string damage;
   std::set<std::pair<int64_t, int64_t>> starts;  // a chain of pages that loops comes back to one
   while (true) {
     if (!starts.insert({start.page, start.position}).second) return damaged("the pages of the table loop");
@@ -330,17 +363,45 @@ Status rowsCommand(const Invocation& a, const std::string& exeFolder, std::ostre
       out << line;
     }, read);
     if (end.stoppedEarly) {
-      // Rows before the damage are written; the damage is the command's result.
       out.flush();
       return damaged(end.damage);
     }
     if (damage.empty()) damage = end.damage;
-    if (end.atEnd || (!every && page == options.page)) break;
+    const bool reached = !every && page == options.page;
+    if (reached && (page == 1 || end.rows > 0)) break;
+    if (reached || end.atEnd) {
+      if (every) break;
+      return pastTheLastPage(options.page, end.rows > 0 ? page : page - 1);
+    }
     start = end.next;
     ++page;
   }
   if (!damage.empty()) return damaged(damage);
   return Ok{};
+}
+
+Status rowsCommand(const Invocation& a, const std::string& exeFolder, std::ostream& out, std::ostream& err) {
+  const RowsOptions options = rowsOptions(a);
+  auto scanned = scanFolder(a.arguments[0]);
+  if (!scanned) return scanned.failure();
+  auto target = findObject(**scanned, a.arguments[1], "Tables", a.arguments[2], "table");
+  if (!target) return target.failure();
+  const RecoverySession& s = (*scanned)->session;
+  const TableEntry& entry = s.tables[target->index];
+  const CollationCatalogue catalogue = loadCatalogue(exeFolder, err);
+  SystemTablespaceSource system(s, options.ibdata, catalogue, err);
+  if (Status named = system.checkNamed(); !named) return named;
+  auto rows = TableRows::open(s.databaseFolders[size_t(entry.databaseIndex)], entry.name, catalogue, std::ref(system));
+  if (!rows) return system.problem().empty() ? rows.failure() : rows.failure().prefixed("(" + system.problem() + ") ");
+  TableRows& table = **rows;
+  const ValueRenderer renderer(table.definition(), catalogue,
+                               RenderOptions{options.full, options.full ? 0 : table.largeValueLimit()});
+  std::string line;
+  std::vector<std::string> names;
+  for (size_t i : renderer.columns()) names.push_back(table.definition().columns[i].name);
+  appendLine(line, names, options.format);
+  out << line;
+  return writeRowPages(table, renderer, options, out);
 }
 
 // An Open of `folder` in a session without a window.
@@ -361,7 +422,9 @@ Status openHeadless(HeadlessSession& h, const std::string& folder, const std::st
   h.controller->waitForScan();
   if (h.controller->session().dataPath.empty()) {
     const auto messages = h.ui.messages();
-    return damaged(messages.empty() ? "the folder was not scanned" : messages.back());
+    if (messages.empty()) return damaged("the folder " + folder + " was not scanned");
+    // The window's message, and on the command line the folder it is about.
+    return damaged(messages.back() + " (" + folder + ")");
   }
   return Ok{};
 }
@@ -369,46 +432,80 @@ Status openHeadless(HeadlessSession& h, const std::string& folder, const std::st
 Status scanCommand(const Invocation& a, const std::string& exeFolder, std::ostream& out, std::ostream& err) {
   HeadlessSession h;
   h.catalogue = loadCatalogue(exeFolder, err);
-  if (Status opened = openHeadless(h, a.arguments[0], a.has("--log-folder") ? a.options.at("--log-folder") : "");
-      !opened) {
+  const std::string logFolder = a.has("--log-folder") ? a.options.at("--log-folder") : "";
+  if (Status opened = openHeadless(h, absoluteFolder(a.arguments[0]), logFolder); !opened) {
     return opened;
   }
   for (const std::string& line : h.ui.outputLines()) out << line << '\n';
+  err << kProgram << ": the scan log is " << h.controller->logFilePath() << '\n';
+  return Ok{};
+}
+
+// A folder of the system's temporary folder, removed with what it holds.
+class TemporaryFolder {
+ public:
+  static Result<std::unique_ptr<TemporaryFolder>> make(const std::string& prefix) {
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string parent = tmp && *tmp ? tmp : "/tmp";
+    std::string path = joinPath(parent, prefix + "XXXXXX");
+    if (!::mkdtemp(path.data())) return openFailure("cannot make a temporary folder in " + parent, errno);
+    return std::unique_ptr<TemporaryFolder>(new TemporaryFolder(path));
+  }
+  ~TemporaryFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  explicit TemporaryFolder(std::string path) : path_(std::move(path)) {}
+  std::string path_;
+};
+
+// Turns the pages of the clicked table up to page `page`, as a person presses
+// Next; fails when the table has fewer pages.
+Status turnToPage(HeadlessSession& h, uint64_t page) {
+  for (uint64_t p = 1; p < page; ++p) {
+    if (!h.ui.nextEnabled()) return pastTheLastPage(page, p);
+    h.controller->onNextPage();
+    if (h.ui.gridRows().empty()) return pastTheLastPage(page, p);
+  }
   return Ok{};
 }
 
 Status exportCsvCommand(const Invocation& a, const std::string& exeFolder, std::ostream& err) {
+  const std::string& target = a.arguments[3];
+  if (pathExists(target) && !a.has("--force")) return ioFailure(target + " exists; --force replaces it");
+  auto scanned = scanFolder(a.arguments[0]);
+  if (!scanned) return scanned.failure();
+  auto database = findDatabase(**scanned, a.arguments[1]);
+  if (!database) return database.failure();
+  if (auto table = findObject(**scanned, a.arguments[1], "Tables", a.arguments[2], "table"); !table) {
+    return table.failure();
+  }
   HeadlessSession h;
   h.catalogue = loadCatalogue(exeFolder, err);
   // The scan log of this run is of no use afterwards.
-  std::string logs = (std::filesystem::temp_directory_path() / "tavrin-export-XXXXXX").string();
-  if (!::mkdtemp(logs.data())) return damaged("cannot make a temporary folder for the scan log");
-  struct Cleanup {
-    std::string folder;
-    ~Cleanup() {
-      std::error_code ec;
-      std::filesystem::remove_all(folder, ec);
-    }
-  } cleanup{logs};
-  if (Status opened = openHeadless(h, a.arguments[0], logs); !opened) return opened;
+  auto logs = TemporaryFolder::make("tavrin-export-");
+  if (!logs) return logs.failure();
+  if (Status opened = openHeadless(h, *database, (*logs)->path()); !opened) return opened;
   const RecoverySession& s = h.controller->session();
   const ObjectTree& tree = s.tree;
   const NodeId dataFolder = tree.node(tree.roots().front()).children.front();
-  const NodeId db = tree.findChild(dataFolder, a.arguments[1]);
-  if (db == kNoNode) return damaged("no database " + a.arguments[1] + " in " + s.dataPath);
-  const NodeId tables = tree.findChild(db, "Tables");
+  const NodeId tables = tree.findChild(tree.node(dataFolder).children.front(), "Tables");
   const NodeId table = tables == kNoNode ? kNoNode : tree.findChild(tables, a.arguments[2]);
-  if (table == kNoNode) return damaged("no table " + a.arguments[2] + " in database " + a.arguments[1]);
+  if (table == kNoNode) return missing("no table " + a.arguments[2] + " in database " + a.arguments[1]);
   h.ui.select(table);
   h.controller->onNodeClicked(table);
-  const size_t page = a.has("--page") ? std::stoul(a.options.at("--page")) : 1;
-  for (size_t p = 1; p < page; ++p) h.controller->onNextPage();
+  if (Status turned = turnToPage(h, a.has("--page") ? std::stoull(a.options.at("--page")) : 1); !turned) {
+    return turned;
+  }
   h.ui.clearCalls();
-  h.ui.answerSaveFile(a.arguments[3]);
+  h.ui.answerSaveFile(target);
   h.controller->onExportCsv();
   const auto messages = h.ui.messages();
   if (messages.empty() || messages.back() != texts::kFileSaved) {
-    return damaged(messages.empty() ? "nothing was exported" : messages.back());
+    return ioFailure(messages.empty() ? "nothing was exported" : messages.back());
   }
   return Ok{};
 }
@@ -422,7 +519,8 @@ int run(const std::vector<std::string>& args, const std::string& executableFolde
     return kUsage;
   }
   const std::string& command = args[0];
-  if (command == "--help" || command == "-h" || command == "help") {
+  const bool helpAsked = std::any_of(args.begin(), args.end(), [](const std::string& a) { return a == "--help" || a == "-h"; });
+  if (helpAsked || command == "help") {
     out << kHelp;
     return kOk;
   }
@@ -435,7 +533,7 @@ int run(const std::vector<std::string>& args, const std::string& executableFolde
     std::function<std::string(const Invocation&)> optionProblem = [](const Invocation&) { return std::string(); };
   };
   const std::map<std::string, Command> commands = {
-      {"list", {1, "list FOLDER", {}, {}, [&](auto& a) { return listCommand(a.arguments, out); }}},
+      {"list", {1, "list FOLDER", {}, {}, [&](auto& a) { return listCommand(a.arguments, out, err); }}},
       {"structure", {3, "structure FOLDER DATABASE TABLE", {}, {},
                      [&](auto& a) { return structureCommand(a.arguments, executableFolder, out, err); }}},
       {"view", {3, "view FOLDER DATABASE VIEW", {}, {}, [&](auto& a) { return viewCommand(a.arguments, out); }}},
@@ -443,7 +541,7 @@ int run(const std::vector<std::string>& args, const std::string& executableFolde
                    [&](auto& a) { return triggerCommand(a.arguments, out); }}},
       {"scan", {1, "scan FOLDER [--log-folder DIR]", {}, {"--log-folder"},
                 [&](auto& a) { return scanCommand(a, executableFolder, out, err); }}},
-      {"export-csv", {4, "export-csv FOLDER DATABASE TABLE OUT.csv [--page N]", {}, {"--page"},
+      {"export-csv", {4, "export-csv FOLDER DATABASE TABLE OUT.csv [--page N] [--force]", {"--force"}, {"--page"},
                       [&](auto& a) { return exportCsvCommand(a, executableFolder, err); }, pageOptionProblem}},
       {"rows", {3, "rows FOLDER DATABASE TABLE [--page N | --all] [--full] [--deleted] [--format tsv|csv] "
                    "[--ibdata FILE]",

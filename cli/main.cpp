@@ -1,3 +1,4 @@
+#include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -23,7 +24,17 @@ std::string executableFolder() {
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   std::vector<std::string> args(argv + 1, argv + argc);
-  int status = tavrin::cli::run(args, executableFolder(), std::cout, std::cerr);
+  int status = tavrin::cli::kFailed;
+  // No failure leaves as an exception: each one is a message and an exit status.
+  try {
+    status = tavrin::cli::run(args, executableFolder(), std::cout, std::cerr);
+  } catch (const std::exception& e) {
+    std::cerr << "tavrin-recover: " << e.what() << '\n';
+    return tavrin::cli::kFailed;
+  } catch (...) {
+    std::cerr << "tavrin-recover: an unexpected failure\n";
+    return tavrin::cli::kFailed;
+  }
   std::cout.flush();
   if (!std::cout) {
     std::cerr << "tavrin-recover: cannot write the output\n";

@@ -14,11 +14,11 @@ constexpr uint32_t kBlobPartHeader = 8;  // part length and next page
 // The record status of an ordinary leaf record, in the low bits of the byte 3 below its origin.
 constexpr uint8_t kOrdinaryRecord = 0;
 
-std::string pageNote(uint64_t page, const std::string& what) {
-  return "page " + std::to_string(page) + ": " + what;
-}
-
 }  // namespace
+
+std::string InnodbTable::pageNote(uint64_t page, const std::string& what) const {
+  return source_->path() + " page " + std::to_string(page) + ": " + what;
+}
 
 Result<std::unique_ptr<InnodbTable>> InnodbTable::open(const TableDefinition& table, const std::string& name,
                                                        const std::optional<std::string>& ibdPath,

@@ -43,6 +43,8 @@ class InnodbTable {
  private:
   InnodbTable(const TableDefinition& table) : table_(table) {}
   Result<uint32_t> leftmostLeaf(uint32_t root);
+  // "FILE page N: what".
+  std::string pageNote(uint64_t page, const std::string& what) const;
   // The values of the record at `origin` of the page in `page_`.
   Status valuesOf(uint32_t origin, const ReadOptions& options, std::string& note);
   // The whole of a value kept apart: its local prefix and its BLOB pages.

@@ -9,6 +9,7 @@ namespace tavrin {
 namespace {
 constexpr size_t kHeaderSize = 24;
 constexpr size_t kStateRowsOffset = 28;
+constexpr size_t kStateDataLengthOffset = 68;
 constexpr size_t kBaseSize = 100;
 constexpr size_t kKeyDefSize = 12, kSegmentSize = 18, kUniqueDefSize = 4, kColumnDefSize = 7;
 constexpr uint16_t kOptionPackRecord = 0x0001, kOptionCompressRecord = 0x0004;
@@ -29,6 +30,7 @@ Result<MyisamState> parseMyiState(ByteView file) {
                                                                : MyisamRowFormat::Fixed;
   state.rows = be64(file, kStateRowsOffset);
   state.deletedRows = be64(file, kStateRowsOffset + 8);
+  state.dataLength = be64(file, kStateDataLengthOffset);
   const size_t base = be16(file, 12);
   const size_t uniques = file[19];
   if (!file.has(base, kBaseSize)) return damaged("the index file ends inside its table description");

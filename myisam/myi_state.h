@@ -37,6 +37,7 @@ struct MyisamState {
   uint16_t options = 0;
   uint64_t rows = 0;         // rows in the table when the server last wrote the state
   uint64_t deletedRows = 0;
+  uint64_t dataLength = 0;   // bytes of the data file in use
   uint32_t recordLength = 0;        // the row image
   uint32_t packedRecordLength = 0;  // a fixed-length row in the data file
   uint32_t minPackLength = 0;

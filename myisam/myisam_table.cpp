@@ -21,9 +21,14 @@ Result<std::unique_ptr<MyisamTable>> MyisamTable::open(const TableDefinition& ta
   // before those computed when read.
   uint64_t described = 0;
   for (const MyisamColumnDef& c : state.columnDefs) described += c.length;
-  if (state.recordLength == 0 || state.recordLength > table.recordLength || described != state.recordLength) {
-    return damaged("the index file does not describe the rows of this table (row length " +
-                std::to_string(state.recordLength) + ", definition " + std::to_string(table.recordLength) + ")");
+  if (state.recordLength == 0 || state.recordLength > table.recordLength) {
+    return damaged("the index file does not describe the rows of this table: its rows are " +
+                   std::to_string(state.recordLength) + " bytes long, the definition's " +
+                   std::to_string(table.recordLength));
+  }
+  if (described != state.recordLength) {
+    return damaged("the index file does not describe the rows of this table: its column descriptions add up to " +
+                   std::to_string(described) + " bytes, its rows are " + std::to_string(state.recordLength));
   }
   auto data = ReadOnlyFile::open(dataPath);
   if (!data) return data.failure();
@@ -64,9 +69,21 @@ MyisamTable::MyisamTable(const TableDefinition& table, MyisamState state, ReadOn
   }
 }
 
+uint64_t MyisamTable::walkLimit() const {
+  return state_.dataLength > 0 && state_.dataLength < data_.size() ? state_.dataLength : data_.size();
+}
+
+std::string MyisamTable::unreadTail() const {
+  if (walkLimit() == data_.size()) return {};
+  return "the data file is " + std::to_string(data_.size()) + " bytes long, its index says " +
+         std::to_string(state_.dataLength) + "; the bytes after those were not read";
+}
+
 WalkEnd MyisamTable::readRows(uint64_t start, size_t maxRows, const RowSink& sink) {
-  return state_.recordFormat == MyisamRowFormat::Dynamic ? walkDynamic(start, maxRows, sink)
-                                                         : walkFixed(start, maxRows, sink);
+  WalkEnd end = state_.recordFormat == MyisamRowFormat::Dynamic ? walkDynamic(start, maxRows, sink)
+                                                                : walkFixed(start, maxRows, sink);
+  if (end.atEnd && !end.stoppedEarly && end.damage.empty()) end.damage = unreadTail();
+  return end;
 }
 
 const RowValues& MyisamTable::valuesOf(ByteView image, const std::vector<std::pair<uint32_t, ByteView>>& blobs) {
@@ -105,7 +122,7 @@ const RowValues& MyisamTable::valuesOf(ByteView image, const std::vector<std::pa
 WalkEnd MyisamTable::walkFixed(uint64_t start, size_t maxRows, const RowSink& sink) {
   WalkEnd end;
   const uint64_t step = state_.packedRecordLength ? state_.packedRecordLength : table_.recordLength;
-  const uint64_t size = data_.size();
+  const uint64_t size = walkLimit();
   uint64_t p = start;
   if (step == 0) {
     end.damage = "the table's rows have no length";
@@ -132,7 +149,7 @@ WalkEnd MyisamTable::walkFixed(uint64_t start, size_t maxRows, const RowSink& si
 
 WalkEnd MyisamTable::walkDynamic(uint64_t start, size_t maxRows, const RowSink& sink) {
   WalkEnd end;
-  const uint64_t size = data_.size();
+  const uint64_t size = walkLimit();
   // No row is longer than the table allows, nor than its data file.
   const uint64_t longestRow = std::min<uint64_t>(state_.maxPackLength ? state_.maxPackLength : size, size);
   uint64_t p = start;

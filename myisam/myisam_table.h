@@ -52,6 +52,12 @@ class MyisamTable {
     uint32_t oddBits = 0;
   };
 
+  // Where walks end: the data length the index gives where it is within the
+  // file, else the file's end.
+  uint64_t walkLimit() const;
+  // Why the walk ended before the file did, or nothing.
+  std::string unreadTail() const;
+
   const TableDefinition& table_;
   std::vector<ColumnPlan> plan_;
   MyisamState state_;

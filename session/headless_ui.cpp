@@ -26,8 +26,8 @@ bool HeadlessUi::previousEnabled() const { const std::lock_guard lock(mutex_); r
 bool HeadlessUi::nextEnabled() const { const std::lock_guard lock(mutex_); return nextEnabled_; }
 bool HeadlessUi::progressShown() const { const std::lock_guard lock(mutex_); return progressShown_; }
 bool HeadlessUi::treeBusy() const { const std::lock_guard lock(mutex_); return treeBusy_; }
-std::vector<std::string> HeadlessUi::gridTitles() const { const std::lock_guard lock(mutex_); return titles_; }
-std::vector<std::vector<std::string>> HeadlessUi::gridRows() const { const std::lock_guard lock(mutex_); return rows_; }
+std::vector<std::string> HeadlessUi::gridTitles() const { const std::lock_guard lock(mutex_); return grid_.titles; }
+std::vector<std::vector<std::string>> HeadlessUi::gridRows() const { const std::lock_guard lock(mutex_); return grid_.rows; }
 void HeadlessUi::clearCalls() { const std::lock_guard lock(mutex_); calls_.clear(); messages_.clear(); }
 
 void HeadlessUi::record(const std::string& call) { calls_.push_back(call); }
@@ -55,39 +55,9 @@ NodeId HeadlessUi::selectedTreeNode() { const std::lock_guard lock(mutex_); retu
 size_t HeadlessUi::treeNodeCount() { const std::lock_guard lock(mutex_); return treeNodes_; }
 void HeadlessUi::setTreeBusy(bool busy) { const std::lock_guard lock(mutex_); treeBusy_ = busy; record(std::string("tree busy ") + onOff(busy)); }
 
-void HeadlessUi::deleteGridRows() { const std::lock_guard lock(mutex_); rows_.clear(); }
-
-void HeadlessUi::deleteGridColumns(size_t count) {
+void HeadlessUi::showGridPage(const GridPage& page) {
   const std::lock_guard lock(mutex_);
-  count = std::min(count, titles_.size());
-  titles_.erase(titles_.begin(), titles_.begin() + long(count));
-  for (auto& row : rows_) row.erase(row.begin(), row.begin() + long(std::min(count, row.size())));
-}
-
-void HeadlessUi::insertGridColumn(size_t position, const std::string& title) {
-  const std::lock_guard lock(mutex_);
-  titles_.insert(titles_.begin() + long(std::min(position, titles_.size())), title);
-}
-
-void HeadlessUi::insertGridRow(size_t row, const std::string& firstCell) {
-  const std::lock_guard lock(mutex_);
-  std::vector<std::string> cells(titles_.size());
-  if (!cells.empty()) cells[0] = firstCell;
-  rows_.insert(rows_.begin() + long(std::min(row, rows_.size())), std::move(cells));
-}
-
-void HeadlessUi::setGridCell(size_t row, size_t column, const std::string& text) {
-  const std::lock_guard lock(mutex_);
-  if (row < rows_.size() && column < rows_[row].size()) rows_[row][column] = text;
-}
-
-size_t HeadlessUi::gridRowCount() { const std::lock_guard lock(mutex_); return rows_.size(); }
-size_t HeadlessUi::gridColumnCount() { const std::lock_guard lock(mutex_); return titles_.size(); }
-std::string HeadlessUi::gridColumnTitle(size_t c) { const std::lock_guard lock(mutex_); return c < titles_.size() ? titles_[c] : ""; }
-
-std::string HeadlessUi::gridCell(size_t r, size_t c) {
-  const std::lock_guard lock(mutex_);
-  return r < rows_.size() && c < rows_[r].size() ? rows_[r][c] : "";
+  grid_ = page;
 }
 
 void HeadlessUi::showGrid(bool shown) { const std::lock_guard lock(mutex_); gridShown_ = shown; }

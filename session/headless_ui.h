@@ -55,15 +55,7 @@ class HeadlessUi : public SessionUi {
   NodeId selectedTreeNode() override;
   size_t treeNodeCount() override;
   void setTreeBusy(bool busy) override;
-  void deleteGridRows() override;
-  void deleteGridColumns(size_t count) override;
-  void insertGridColumn(size_t position, const std::string& title) override;
-  void insertGridRow(size_t row, const std::string& firstCell) override;
-  void setGridCell(size_t row, size_t column, const std::string& text) override;
-  size_t gridRowCount() override;
-  size_t gridColumnCount() override;
-  std::string gridColumnTitle(size_t column) override;
-  std::string gridCell(size_t row, size_t column) override;
+  void showGridPage(const GridPage& page) override;
   void showGrid(bool shown) override;
   void repaintGrid() override;
   void showDefinition(bool shown) override;
@@ -88,8 +80,7 @@ class HeadlessUi : public SessionUi {
   size_t treeNodes_ = 0;
   NodeId selected_ = kNoNode;
   bool treeBusy_ = false;
-  std::vector<std::string> titles_;
-  std::vector<std::vector<std::string>> rows_;
+  GridPage grid_;
   bool gridShown_ = false, definitionShown_ = true, pagingShown_ = false;
   bool previousEnabled_ = false, nextEnabled_ = false, progressShown_ = false;
   std::string definition_, caption_;

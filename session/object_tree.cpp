@@ -9,6 +9,7 @@ NodeId ObjectTree::insert(NodeId parent, std::string label, int32_t image) {
   node.image = image;
   node.selectedImage = image;
   node.parent = parent;
+  node.row = int32_t(parent == kNoNode ? roots_.size() : nodes_[size_t(parent)].children.size());
   nodes_.push_back(std::move(node));
   if (parent == kNoNode) roots_.push_back(id);
   else nodes_[size_t(parent)].children.push_back(id);

@@ -34,6 +34,7 @@ struct TreeNode {
   int32_t selectedImage = 0;
   int32_t itemData = 0;
   NodeId parent = kNoNode;
+  int32_t row = 0;               // among its parent's children (or the roots)
   std::vector<NodeId> children;  // in insertion order
   bool expanded = false;
   bool checked = false;

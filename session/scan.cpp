@@ -35,12 +35,16 @@ void ResetSession(RecoverySession& session) {
   session.databaseFolders.clear();
   session.triggers.clear();
   session.viewFiles.clear();
+  session.passedOver.clear();
   session.tree.clear();
 }
 
 void ListDatabaseFolders(RecoverySession& session) {
   auto entries = listFolder(session.dataPath);
-  if (!entries) return;
+  if (!entries) {
+    session.passedOver.push_back({session.dataPath, entries.reason()});
+    return;
+  }
   for (const DirEntry& e : *entries) {
     if (e.isDirectory) session.databaseFolders.push_back(joinPath(session.dataPath, e.name));
   }
@@ -49,7 +53,10 @@ void ListDatabaseFolders(RecoverySession& session) {
 void ScanDatabaseFolder(RecoverySession& session, const std::string& folder, int32_t databaseIndex,
                         NodeId databaseNode, NodeId tablesNode) {
   auto entries = listFolder(collapseSeparators(folder));
-  if (!entries) return;
+  if (!entries) {
+    session.passedOver.push_back({folder, entries.reason()});
+    return;
+  }
   NodeId viewsNode = kNoNode;
   NodeId triggersNode = kNoNode;
   for (const DirEntry& e : *entries) {
@@ -59,7 +66,10 @@ void ScanDatabaseFolder(RecoverySession& session, const std::string& folder, int
     if (extension == "frm") {
       const std::string path = joinPath(folder, e.name);
       auto file = ReadOnlyFile::open(path);
-      if (!file) continue;  // a file that cannot be read is not listed
+      if (!file) {
+        session.passedOver.push_back({path, file.reason()});
+        continue;
+      }
       const std::vector<uint8_t> head = file->readAt(0, kSignatureBytes);
       if (hasTableDefinitionSignature(ByteView(head))) {
         session.tables.push_back({databaseIndex, withoutExtension(e.name)});
@@ -75,6 +85,10 @@ void ScanDatabaseFolder(RecoverySession& session, const std::string& folder, int
         session.viewFiles.push_back(path);
         NodeId view = session.tree.insert(viewsNode, shownName(e.name), TreeImage::Folder);
         session.tree.setItemData(view, int32_t(session.viewFiles.size()));
+      } else {
+        session.passedOver.push_back({path, head.size() < kSignatureBytes
+                                                ? "too short for a definition file (" + std::to_string(head.size()) + " bytes)"
+                                                : "neither a table nor a view definition file"});
       }
     } else if (extension == "trg") {
       if (triggersNode == kNoNode) {
@@ -145,13 +159,36 @@ std::vector<std::string> systemTablespaceCandidates(const RecoverySession& sessi
   return candidates;
 }
 
-bool holdsDefinitionFile(const std::string& folder) {
+namespace {
+bool holdsFileWithExtension(const std::string& folder, std::initializer_list<std::string_view> extensions) {
   auto entries = listFolder(folder);
   if (!entries) return false;
   for (const DirEntry& e : *entries) {
-    if (!e.isDirectory && lowerExtension(e.name) == "frm") return true;
+    if (e.isDirectory) continue;
+    const std::string extension = lowerExtension(e.name);
+    for (std::string_view wanted : extensions) {
+      if (extension == wanted && isRegularFile(joinPath(folder, e.name))) return true;
+    }
   }
   return false;
+}
+}  // namespace
+
+bool holdsDefinitionFile(const std::string& folder) { return holdsFileWithExtension(folder, {"frm"}); }
+
+bool holdsObjectFiles(const std::string& folder) { return holdsFileWithExtension(folder, {"frm", "trg"}); }
+
+const PassedOver* passedOverObject(const RecoverySession& session, const std::string& databaseFolder,
+                                   const std::string& name) {
+  for (const PassedOver& p : session.passedOver) {
+    const std::string file = lastComponent(p.path);
+    const size_t dot = file.rfind('.');
+    if (p.path.size() > file.size() && p.path.substr(0, p.path.size() - file.size() - 1) == databaseFolder &&
+        dot != std::string::npos && objectNameFromFileName(file.substr(0, dot)) == name) {
+      return &p;
+    }
+  }
+  return nullptr;
 }
 
 }  // namespace tavrin

@@ -21,6 +21,12 @@ struct TriggerEntry {
   std::string folderPath;  // the database folder, without a trailing separator
 };
 
+// A file or folder the scan left out of the tree, and why.
+struct PassedOver {
+  std::string path;
+  std::string reason;
+};
+
 struct RecoverySession {
   std::atomic<bool> stopRequested{false};
   std::string dataPath;
@@ -28,6 +34,7 @@ struct RecoverySession {
   std::vector<TableEntry> tables;
   std::vector<std::string> viewFiles;
   std::vector<TriggerEntry> triggers;
+  std::vector<PassedOver> passedOver;
   ObjectTree tree;
 };
 
@@ -61,7 +68,15 @@ NodeTarget resolveNode(const RecoverySession& session, NodeId node);
 // ibdata1 in the folder above it, where the server keeps it.
 std::vector<std::string> systemTablespaceCandidates(const RecoverySession& session);
 
-// True when a folder directly holds a file with the extension .frm in any case.
+// True when a folder directly holds a regular file with the extension .frm
+// in any case.
 bool holdsDefinitionFile(const std::string& folder);
+// The same for a .frm or a .TRG file: a database whose tables' definitions
+// are gone may still hold their triggers.
+bool holdsObjectFiles(const std::string& folder);
+
+// The entry passed over for the object `name` of a database folder, or null.
+const PassedOver* passedOverObject(const RecoverySession& session, const std::string& databaseFolder,
+                                   const std::string& name);
 
 }  // namespace tavrin

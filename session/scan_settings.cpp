@@ -1,9 +1,11 @@
 #include "session/scan_settings.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 #include "base/path.h"
+#include "session/scan.h"
 #include "session/texts.h"
 
 namespace tavrin {
@@ -12,14 +14,21 @@ namespace {
 
 std::string home() {
   const char* h = std::getenv("HOME");
-  return h && *h ? h : "/";
+  return h && *h ? h : "";
 }
 
-// XDG_DESKTOP_DIR from the user's user-dirs.dirs, as "$HOME/Desktop".
+std::string currentFolder() {
+  std::error_code ec;
+  const std::string current = std::filesystem::current_path(ec).string();
+  return ec ? "." : current;
+}
+
+// XDG_DESKTOP_DIR from the user's user-dirs.dirs ("$HOME/Desktop"), else the
+// home folder, else (without a home) the current folder.
 std::string desktopFolder() {
   const char* config = std::getenv("XDG_CONFIG_HOME");
-  const std::string file = std::string(config && *config ? config : home() + "/.config") + "/user-dirs.dirs";
-  std::ifstream in(file);
+  const std::string configFolder = config && *config ? config : home().empty() ? "" : home() + "/.config";
+  std::ifstream in(configFolder.empty() ? "" : configFolder + "/user-dirs.dirs");
   std::string line;
   while (std::getline(in, line)) {
     const std::string key = "XDG_DESKTOP_DIR=\"";
@@ -28,7 +37,8 @@ std::string desktopFolder() {
     if (value.rfind("$HOME", 0) == 0) value = home() + value.substr(5);
     if (isDirectory(value)) return stripTrailingSeparators(value);
   }
-  return stripTrailingSeparators(home());
+  if (!home().empty() && isDirectory(home())) return stripTrailingSeparators(home());
+  return currentFolder();
 }
 
 }  // namespace
@@ -47,17 +57,7 @@ SettingsCheck checkScanSettings(const ScanSettings& proposed) {
     check.problem = texts::kInvalidDatabasePath;
     return check;
   }
-  bool holdsDefinition = false;
-  if (auto entries = listFolder(proposed.databasePath)) {
-    for (const DirEntry& e : *entries) {
-      if (!e.isDirectory && lowerExtension(e.name) == "frm" &&
-          isRegularFile(joinPath(proposed.databasePath, e.name))) {
-        holdsDefinition = true;
-        break;
-      }
-    }
-  }
-  if (!holdsDefinition) {
+  if (!holdsDefinitionFile(proposed.databasePath)) {
     check.problem = texts::kInvalidDatabaseFolder;
     return check;
   }

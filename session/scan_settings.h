@@ -16,7 +16,8 @@ struct ScanSettings {
 
 // What the dialog shows first: no database folder, the system's temporary
 // folder ($TMPDIR or /tmp) with a trailing separator, and the user's desktop
-// folder (XDG), or the home folder when there is none.
+// folder (XDG), or the home folder when there is none, or the current folder
+// without a home.
 ScanSettings initialScanSettings();
 
 // The message of the first check the settings fail, or none; on success

@@ -1,9 +1,8 @@
 #include "session/session_controller.h"
 
 #include <ctime>
-#include <fcntl.h>
-#include <unistd.h>
 
+#include "base/output_file.h"
 #include "base/path.h"
 #include "export/grid_csv.h"
 #include "render/value_renderer.h"
@@ -112,8 +111,9 @@ int SessionController::onStop() {
   if (ui_.messageBox(texts::kConfirmStop, MessageButtons::YesNo, MessageIcon::Information) != MessageAnswer::Yes) {
     return 1;
   }
+  // The worker ends at its next file and clears the busy flag then: until
+  // it has, the session lists are its own.
   session_.stopRequested = true;
-  busy_.store(0, std::memory_order_release);
   return 1;
 }
 
@@ -130,9 +130,8 @@ void SessionController::resetSession() {
   session_.viewFiles.clear();
   ui_.clearTree();
   clearTableStore();
-  ui_.deleteGridRows();
-  ui_.deleteGridColumns(ui_.gridColumnCount());
-  gridColumns_ = 0;
+  page_.clear();
+  ui_.showGridPage(page_);
   ui_.setDefinitionText("");
   systemTablespace_.reset();
 }
@@ -150,12 +149,14 @@ void SessionController::mirrorTree() {
 }
 
 bool SessionController::loadSystemTablespace(const std::string& path) {
-  dictionary_ = DictionaryCache{};
-  auto space = Tablespace::open(path);
-  if (!space) return false;
-  systemTablespace_.emplace(std::move(*space));
-  dictionary_ = loadDictionary(*systemTablespace_, catalogue_);
-  if (!dictionary_.damage.empty()) report("The InnoDB dictionary of " + path + " is damaged: " + dictionary_.damage);
+  auto system = SystemTablespace::open(path, catalogue_);
+  if (!system) {
+    if (system.kind() != ErrorKind::Missing) report(system.reason());
+    return false;
+  }
+  systemTablespace_ = std::move(*system);
+  const std::string& damage = systemTablespace_->dictionary().damage;
+  if (!damage.empty()) report("The InnoDB dictionary of " + path + " is damaged: " + damage);
   return true;
 }
 
@@ -166,6 +167,7 @@ void SessionController::runScan() {
   ui_.appendOutputLine(texts::kFindingDatabases);
   BuildObjectTree(session_, session_.dataPath);
   mirrorTree();
+  for (const PassedOver& p : session_.passedOver) report(p.path + texts::kPassedOver + p.reason);
   if (session_.stopRequested) return finishScan(true);
 
   report(texts::kProcessingIbdata);
@@ -189,6 +191,7 @@ void SessionController::finishScan(bool stopped) {
   if (stopped) {
     report(texts::kScanningStopped);
     ui_.showProgress(false);
+    busy_.store(0, std::memory_order_release);
     return;
   }
   busy_.store(0, std::memory_order_release);
@@ -224,9 +227,8 @@ int SessionController::onNodeClicked(NodeId item) {
   ui_.enablePrevious(false);
   lastPageStart_ = PageStart{};
 
-  ui_.deleteGridRows();
-  ui_.deleteGridColumns(gridColumns_);
-  gridColumns_ = 0;
+  page_.clear();
+  ui_.showGridPage(page_);
   ui_.setDefinitionText("");
 
   const NodeTarget target = resolveNode(session_, item);
@@ -242,7 +244,8 @@ int SessionController::onNodeClicked(NodeId item) {
     case NodeTarget::Kind::None: break;
   }
 
-  if (ui_.gridRowCount() == 0) {
+  ui_.showGridPage(page_);
+  if (page_.rows.empty()) {
     ui_.enablePrevious(false);
     ui_.enableNext(false);
   }
@@ -259,17 +262,13 @@ void SessionController::showStructure(NodeId keysNode) {
   const TableEntry& entry = session_.tables[target.index];
   const std::string folder = session_.databaseFolders[size_t(entry.databaseIndex)];
   auto definition = TableRows::readDefinition(folder, entry.name, catalogue_);
-  for (size_t i = 0; i < kStructureHeadings.size(); ++i) ui_.insertGridColumn(i, kStructureHeadings[i]);
-  gridColumns_ = kStructureHeadings.size();
+  page_.titles.assign(kStructureHeadings.begin(), kStructureHeadings.end());
   if (!definition) {
     report(definition.reason());
     return;
   }
   const std::vector<StructureRow> rows = structureRows(*definition, catalogue_);
-  for (size_t r = 0; r < rows.size(); ++r) {
-    ui_.insertGridRow(r, rows[r][0]);
-    for (size_t c = 1; c < rows[r].size(); ++c) ui_.setGridCell(r, c, rows[r][c]);
-  }
+  for (const StructureRow& row : rows) page_.rows.emplace_back(row.begin(), row.end());
   const std::string label = session_.tree.node(keysNode).label;
   ui_.setCaption(rows.size() > 1 ? caption(label, long(rows.size())) : "");
 }
@@ -293,13 +292,9 @@ void SessionController::loadTable(size_t index, const std::string& label) {
     return;
   }
   const std::vector<size_t> shown = shownColumns(*definition);
-  for (size_t i = 0; i < shown.size(); ++i) ui_.insertGridColumn(i, definition->columns[shown[i]].name);
-  gridColumns_ = shown.size();
+  for (size_t column : shown) page_.titles.push_back(definition->columns[column].name);
 
-  auto system = [this]() -> InnodbSystem {
-    if (!systemTablespace_) return {};
-    return {&*systemTablespace_, &dictionary_};
-  };
+  auto system = [this]() -> InnodbSystem { return systemTablespace_ ? systemTablespace_->system() : InnodbSystem{}; };
   auto rows = TableRows::open(folder, entry.name, std::move(*definition), catalogue_, system);
   size_t count = 0;
   if (!rows) {
@@ -316,18 +311,14 @@ void SessionController::loadTable(size_t index, const std::string& label) {
 
 size_t SessionController::readPage(PageStart start, bool pushNext) {
   pageFull_ = false;
-  ui_.deleteGridRows();
+  page_.rows.clear();
   if (!table_) return 0;
   const ValueRenderer renderer(table_->definition(), catalogue_,
                                {exportForm_, exportForm_ ? 0 : table_->largeValueLimit()});
-  std::vector<std::string> cells;
-  size_t row = 0;
   const WalkEnd end = table_->read(start, kRowsPerPage, [&](const RowValues& values) {
-    renderer.render(values, cells);
-    ui_.insertGridRow(row, cells.empty() ? "" : cells[0]);
-    for (size_t c = 1; c < cells.size(); ++c) ui_.setGridCell(row, c, cells[c]);
-    ++row;
+    renderer.render(values, page_.rows.emplace_back());
   }, ReadOptions{exportForm_, false});
+  const size_t row = page_.rows.size();
   if (!end.damage.empty()) report(end.damage);
   if (row == kRowsPerPage) {
     pageFull_ = true;
@@ -355,6 +346,7 @@ int SessionController::onNextPage() {
     lastPageStart_ = s;
     lastStackDepth_ = depth;
     const size_t rows = readPage(s, true);
+    ui_.showGridPage(page_);
     if (rows < kRowsPerPage || !pageFull_) {
       pageStarts_.push_back(kEndOfPages);
       ui_.messageBox(texts::kNoMoreRecords, MessageButtons::Ok, MessageIcon::Information);
@@ -391,6 +383,7 @@ int SessionController::onPreviousPage() {
     if (pageStarts_.size() == 2) ui_.enablePrevious(false);
     lastPageStart_ = y;
     const size_t rows = readPage(y, false);
+    ui_.showGridPage(page_);
     rangeFrom_ -= int64_t(kRowsPerPage);
     rangeTo_ = rangeFrom_ + int64_t(rows);
     ui_.setCaption(rangeCaption(rangeFrom_, rangeTo_));
@@ -413,36 +406,27 @@ int SessionController::onExportCsv() {
     ui_.messageBox(texts::kSelectTableToSave, MessageButtons::Ok, MessageIcon::Information);
     return 1;
   }
-  const size_t columns = ui_.gridColumnCount();
-  if (columns == 0) return 1;
+  if (page_.titles.empty()) return 1;
   const std::string label = session_.tree.node(selected).label;
   const std::optional<std::string> path = ui_.saveFileDialog(label + "_", "csv");
   if (!path) return 1;
-  std::vector<std::string> titles;
-  for (size_t c = 0; c < columns; ++c) titles.push_back(ui_.gridColumnTitle(c));
-  std::vector<std::vector<std::string>> rows(ui_.gridRowCount());
-  for (size_t r = 0; r < rows.size(); ++r) {
-    for (size_t c = 0; c < columns; ++c) rows[r].push_back(ui_.gridCell(r, c));
-  }
-  const std::string bytes = gridCsv(titles, rows);
-  const int fd = ::open(path->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    ui_.messageBox(texts::kFileCannotBeCreated, MessageButtons::Ok, MessageIcon::Information);
+  if (std::string refusal = outputRefusal(*path); !refusal.empty()) {
+    ui_.messageBox(refusal, MessageButtons::Ok, MessageIcon::Information);
     return 1;
   }
-  bool written = true;
-  for (size_t done = 0; done < bytes.size();) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n <= 0) {
-      written = false;
-      break;
-    }
-    done += size_t(n);
-  }
-  written = ::close(fd) == 0 && written;
-  ui_.messageBox(written ? texts::kFileSaved : texts::kFileCannotBeCreated, MessageButtons::Ok,
-                 MessageIcon::Information);
+  const Status written = writeFileAtomically(*path, gridCsv(page_.titles, page_.rows));
+  ui_.messageBox(written ? texts::kFileSaved : std::string(texts::kFileCannotBeCreated) + "\n" + written.reason(),
+                 MessageButtons::Ok, MessageIcon::Information);
   return 1;
+}
+
+std::string SessionController::outputRefusal(const std::string& path) const {
+  // Nothing is written into the folder being recovered, nor over a file the
+  // session reads.
+  const bool intoData = !session_.dataPath.empty() && liesWithin(path, session_.dataPath);
+  const bool overSystem = systemTablespace_ && sameFile(path, systemTablespace_->path());
+  if (!intoData && !overSystem) return {};
+  return std::string(texts::kFileCannotBeCreated) + "\n" + path + texts::kNotIntoDataFolder;
 }
 
 }  // namespace tavrin

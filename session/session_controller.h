@@ -5,8 +5,8 @@
 // window only through SessionUi.
 //
 // Every command tests the busy flag first and refuses while it is set; the
-// scan worker clears it when the session lists are complete. A stopped scan
-// ends at the next file, and the next command waits for it to end.
+// scan worker clears it when the session lists are complete, or, after Stop,
+// when it has ended at its next file.
 
 #include <atomic>
 #include <cstdint>
@@ -18,8 +18,7 @@
 #include <string>
 #include <thread>
 
-#include "innodb/dictionary.h"
-#include "innodb/page.h"
+#include "innodb/system_tablespace.h"
 #include "render/row_values.h"
 #include "session/scan.h"
 #include "session/scan_log.h"
@@ -61,6 +60,8 @@ class SessionController {
   const RecoverySession& session() const { return session_; }
   const std::string& logFilePath() const { return log_.path(); }
   const ScanSettings& settings() const { return settings_; }
+  // The page the grid shows; read it only while not busy.
+  const GridPage& currentPage() const { return page_; }
 
  private:
   void runScan();
@@ -76,6 +77,8 @@ class SessionController {
   // pushes the start of the next one. Returns the rows read.
   size_t readPage(PageStart start, bool pushNext);
   void clearTableStore();
+  // Why a file may not be written at `path`, or nothing.
+  std::string outputRefusal(const std::string& path) const;
 
   // Output pane and log together.
   void report(const std::string& line);
@@ -90,12 +93,11 @@ class SessionController {
   ScanSettings settings_;
   ScanLog log_;
   RecoverySession session_;
-  std::optional<Tablespace> systemTablespace_;
-  DictionaryCache dictionary_;
+  std::unique_ptr<SystemTablespace> systemTablespace_;
 
   // The table clicked last and its pages.
   std::unique_ptr<TableRows> table_;
-  size_t gridColumns_ = 0;  // columns the grid shows, deleted by the next click
+  GridPage page_;  // what the grid shows
   std::deque<PageStart> pageStarts_;
   PageStart lastPageStart_;
   size_t lastStackDepth_ = 0;

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "session/grid_page.h"
 #include "session/object_tree.h"
 #include "session/scan_settings.h"
 
@@ -41,16 +42,8 @@ class SessionUi {
   // Disabled with a busy look while a table loads, enabled with its own look after.
   virtual void setTreeBusy(bool busy) = 0;
 
-  // The record grid.
-  virtual void deleteGridRows() = 0;
-  virtual void deleteGridColumns(size_t count) = 0;  // the first `count`
-  virtual void insertGridColumn(size_t position, const std::string& title) = 0;  // 200 pixels, left-aligned
-  virtual void insertGridRow(size_t row, const std::string& firstCell) = 0;
-  virtual void setGridCell(size_t row, size_t column, const std::string& text) = 0;
-  virtual size_t gridRowCount() = 0;
-  virtual size_t gridColumnCount() = 0;
-  virtual std::string gridColumnTitle(size_t column) = 0;
-  virtual std::string gridCell(size_t row, size_t column) = 0;
+  // The record grid: it shows the session's current page, handed over whole.
+  virtual void showGridPage(const GridPage& page) = 0;
   virtual void showGrid(bool shown) = 0;
   virtual void repaintGrid() = 0;
 

@@ -1,6 +1,7 @@
 #include "session/table_rows.h"
 
 #include "base/path.h"
+#include "tabledef/definition_file.h"
 #include "tabledef/frm_reader.h"
 
 namespace tavrin {
@@ -52,9 +53,12 @@ Result<std::unique_ptr<TableRows>> TableRows::open(const std::string& folder, co
       rows->innodb_ = std::move(*table);
       return rows;
     }
-    default:
-      return unsupported("the table's storage engine (code " + std::to_string(def.engineCode) +
-                  ") is neither MyISAM nor InnoDB");
+    default: {
+      const char* engine = storageEngineName(def.engineCode);
+      return unsupported("the table " + objectNameFromFileName(name) + " uses the " +
+                         (engine ? std::string(engine) + " storage engine (code " : "storage engine of code ") +
+                         std::to_string(def.engineCode) + "); only MyISAM and InnoDB tables are read");
+    }
   }
 }
 

@@ -20,6 +20,7 @@ inline constexpr const char* kProcessingIbdata = "Processing ibdata1 File";
 inline constexpr const char* kIbdataCannotOpen = "ibdata1 File cannot be open";
 inline constexpr const char* kBrowseIbdata = "Ibdata1File Cannot be opened.Do you want to browse ibdata1 File Manually?";
 inline constexpr const char* kBrowsedIbdataCannotOpen = "Manually browse ibdata1 File cannot be open";
+inline constexpr const char* kPassedOver = " was passed over: ";  // after a path, before the reason
 inline constexpr const char* kScanningCompletedLine = "scanning completed.";
 inline constexpr const char* kScanningCompleted = "Scanning completed for selected database file(s)";
 inline constexpr const char* kScanningStopped = "Scanning stopped.";
@@ -38,6 +39,7 @@ inline constexpr const char* kSelectDatabaseFirst = "Please select database file
 inline constexpr const char* kSelectTableToSave = "Please select the table from tree which you want to save";
 inline constexpr const char* kFileCannotBeCreated = "File cannot be created.";
 inline constexpr const char* kFileSaved = "File saved successfully.";
+inline constexpr const char* kNotIntoDataFolder = ": nothing is written into the folder being recovered.";
 
 inline constexpr const char* kLogNamePrefix = "TavrinMySQLDBRec_log_";
 

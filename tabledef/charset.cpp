@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 #include <iconv.h>
@@ -81,7 +82,10 @@ void appendUtf8(std::string& out, uint32_t cp) {
   }
 }
 
+// iconv keeps a conversion state in its descriptor: decoders shared by
+// threads take turns with it.
 struct TextDecoder::SystemConverter {
+  std::mutex mutex;
   iconv_t cd = iconv_t(-1);
   ~SystemConverter() {
     if (cd != iconv_t(-1)) iconv_close(cd);
@@ -228,6 +232,7 @@ const uint32_t* TextDecoder::overrideOf(uint32_t code) const {
 
 void TextDecoder::convertRun(ByteView bytes, std::string& out) const {
   if (bytes.empty()) return;
+  const std::lock_guard lock(system_->mutex);
   iconv(system_->cd, nullptr, nullptr, nullptr, nullptr);
   char buffer[4096];
   char* in = const_cast<char*>(reinterpret_cast<const char*>(bytes.data()));

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/file.h"
+#include "base/path.h"
 
 namespace tavrin {
 
@@ -62,6 +63,59 @@ int32_t CollationCatalogue::maxBytesPerChar(int32_t id) const {
 std::string CollationCatalogue::charsetName(int32_t id) const {
   const CollationEntry* e = find(id);
   return e ? e->name1 : std::string();
+}
+
+}  // namespace tavrin
+
+namespace tavrin {
+
+namespace {
+// Collations of every server since 4.1, with their fixed widths.
+struct KnownCollation {
+  int32_t id;
+  const char* charset;
+  int32_t minBytes, maxBytes;
+};
+constexpr KnownCollation kKnownCollations[] = {
+    {8, "latin1", 1, 1}, {33, "utf8mb3", 1, 3}, {45, "utf8mb4", 1, 4}, {35, "ucs2", 2, 2}, {63, "binary", 1, 1},
+};
+}  // namespace
+
+Status CollationCatalogue::check() const {
+  for (const KnownCollation& k : kKnownCollations) {
+    const CollationEntry* e = find(k.id);
+    // Servers before MariaDB 10.6 call utf8mb3 "utf8".
+    const bool sameSet = e && (e->name1 == k.charset || (e->name1 == "utf8" && std::string_view(k.charset) == "utf8mb3"));
+    if (!sameSet || e->minBytesPerChar != k.minBytes || e->maxBytesPerChar != k.maxBytes) {
+      return damaged("it does not hold collation " + std::to_string(k.id) + " (" + k.charset + ", " +
+                     std::to_string(k.minBytes) + " to " + std::to_string(k.maxBytes) + " bytes a character)");
+    }
+  }
+  return Ok{};
+}
+
+CatalogueChoice findCatalogue(const std::vector<std::string>& folders) {
+  CatalogueChoice choice;
+  for (const std::string& folder : folders) {
+    const std::string path = joinPath(folder, kCatalogueFileName);
+    if (!isRegularFile(path)) continue;
+    auto bytes = readSmallFile(path, 64u << 20);
+    if (!bytes) {
+      choice.warnings.push_back("the collation catalogue " + path + " cannot be read: " + bytes.reason());
+      continue;
+    }
+    CollationCatalogue catalogue = CollationCatalogue::parse(ByteView(*bytes));
+    if (Status sound = catalogue.check(); !sound) {
+      choice.warnings.push_back("the collation catalogue " + path + " is passed over: " + sound.reason());
+      continue;
+    }
+    choice.catalogue = std::move(catalogue);
+    choice.path = path;
+    return choice;
+  }
+  choice.warnings.push_back(std::string("no sound collation catalogue \"") + kCatalogueFileName +
+                            "\" was found; character lengths are shown in bytes");
+  return choice;
 }
 
 }  // namespace tavrin

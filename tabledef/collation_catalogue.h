@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "base/bytes.h"
+#include "base/result.h"
 
 namespace tavrin {
 
@@ -39,8 +41,23 @@ class CollationCatalogue {
   size_t size() const { return entries_.size(); }
   bool empty() const { return entries_.empty(); }
 
+  // Fails when the catalogue lacks one of the collations every server has,
+  // or gives it another character set or width: the file is then damaged
+  // or of another kind, and every character length read through it wrong.
+  Status check() const;
+
  private:
   std::map<int32_t, CollationEntry> entries_;
 };
+
+// The first sound catalogue file among the folders, in order; a file that
+// is there but unsound is passed over with a warning. Without one, the
+// catalogue is empty and character lengths are shown in bytes.
+struct CatalogueChoice {
+  CollationCatalogue catalogue;
+  std::string path;  // empty when none was sound
+  std::vector<std::string> warnings;
+};
+CatalogueChoice findCatalogue(const std::vector<std::string>& folders);
 
 }  // namespace tavrin

@@ -46,6 +46,36 @@ inline constexpr int32_t Geometry = 255;
 inline constexpr uint8_t kEngineMyisam = 9;
 inline constexpr uint8_t kEngineInnodb = 12;
 
+// The server's name of a storage engine code, or null for a code it gives
+// no name (engines loaded as plugins name themselves elsewhere in the file).
+inline const char* storageEngineName(uint8_t code) {
+  switch (code) {
+    case 6: return "MEMORY";
+    case 7: return "ISAM";
+    case 8: return "MRG_ISAM";
+    case 9: return "MyISAM";
+    case 10: return "MRG_MyISAM";
+    case 11: return "BerkeleyDB";
+    case 12: return "InnoDB";
+    case 14: return "NDBCLUSTER";
+    case 15: return "EXAMPLE";
+    case 16: return "ARCHIVE";
+    case 17: return "CSV";
+    case 18: return "FEDERATED";
+    case 19: return "BLACKHOLE";
+    case 20: return "partitioned";
+    case 23: return "PBXT";
+    case 27: return "Maria";
+    case 28: return "PERFORMANCE_SCHEMA";
+    case 41: return "S3";
+    case 42: return "Aria";
+    case 43: return "TokuDB";
+    case 44: return "RocksDB";
+    case 45: return "SEQUENCE";
+    default: return nullptr;
+  }
+}
+
 // Bits of a field's 16-bit pack flags.
 namespace PackFlag {
 inline constexpr uint16_t Signed = 0x0001;  // numbers: signed; DECIMAL too

@@ -61,7 +61,8 @@ class Failures(unittest.TestCase):
 
     def test_missing_things(self):
         shapes = data("structure")
-        self.assertFailsWith(["list", "/nonexistent/folder"], "is not a folder")
+        self.assertFailsWith(["list", "/nonexistent/folder"], "/nonexistent/folder does not exist")
+        self.assertFailsWith(["list", os.path.join(shapes, "shapes", "commented.frm")], "commented.frm is not a folder")
         self.assertFailsWith(["structure", shapes, "nodb", "t"], "no database nodb")
         self.assertFailsWith(["structure", shapes, "shapes", "nosuch"], "no table nosuch in database shapes")
         self.assertFailsWith(["view", shapes, "shapes", "nosuch"], "no view nosuch")
@@ -72,7 +73,7 @@ class Failures(unittest.TestCase):
             os.makedirs(os.path.join(empty, "sub"))
             with open(os.path.join(empty, "sub", "notes.txt"), "w") as f:
                 f.write("x")
-            self.assertFailsWith(["list", empty], "neither it nor its sub-folders hold a .frm file")
+            self.assertFailsWith(["list", empty], "neither it nor its sub-folders hold a .frm or .TRG file")
 
     def test_damaged_definition(self):
         with tempfile.TemporaryDirectory() as top:
@@ -196,6 +197,13 @@ class Structure(unittest.TestCase):
             self.assertEqual(r.returncode, 0)
             self.assertIn("c_varchar\tVARCHAR(1200)\t1200\t", r.stdout)
             self.assertIn("collation catalogue", r.stderr)
+            # A damaged catalogue in the current folder is passed over for the one beside the executable.
+            with open(os.path.join(top, "collation (2)"), "wb") as f:
+                f.write(b"\x01garbage")
+            status, out, err = recover("structure", data("structure"), "shapes", "all_types_utf8mb4", cwd=top)
+            self.assertEqual(status, 0, err)
+            self.assertIn("c_varchar\tVARCHAR(300)\t1200\t", out)
+            self.assertIn("the collation catalogue ./collation (2) is passed over", err)
 
 
 def rows_answers(script):
@@ -240,9 +248,10 @@ class MyisamRows(unittest.TestCase):
             status, out, err = self.rows("pages_dynamic", "--page", str(page), "--full")
             self.assertEqual(status, 0, err)
             self.assertEqual(out.splitlines(keepends=True), expected[:1] + expected[1 + 1000 * (page - 1):1 + 1000 * page])
-        # Past the last page: the column names alone.
+        # Past the last page: the column names alone, and the reason.
         status, out, err = self.rows("pages_dynamic", "--page", "4")
-        self.assertEqual((status, out), (0, expected[0]))
+        self.assertEqual((status, out), (1, expected[0]))
+        self.assertIn("page 4 is past the last page of rows (3)", err)
         status, out, err = self.rows("pages_dynamic")
         self.assertEqual(len(out.splitlines()), 1001)
 
@@ -316,8 +325,9 @@ class InnodbRows(unittest.TestCase):
             status, out, err = self.rows(data("innodb_rows"), "inno", "big", "--page", str(page))
             self.assertEqual(status, 0, err)
             self.assertEqual(out.splitlines(keepends=True), expected[:1] + expected[1 + 1000 * (page - 1):1 + 1000 * page])
-        status, out, err = self.rows(data("innodb_rows"), "inno", "big", "--page", "121")
-        self.assertEqual((status, out), (0, expected[0]))
+        status, out, err = self.rows(data("innodb_rows"), "inno", "big", "--page", "999999999999999")
+        self.assertEqual((status, out), (1, expected[0]))
+        self.assertIn("page 999999999999999 is past the last page of rows (120)", err)
 
     def test_values_kept_apart_show_a_marker(self):
         status, out, err = self.rows(data("innodb_rows"), "inno", "apart_dynamic")
@@ -434,7 +444,8 @@ class SessionCommands(unittest.TestCase):
             self.assertTrue(text.startswith(b"\xff\xfe\r\0\n\0" + "*".encode("utf-16-le") * 80))
             self.assertTrue(text.decode("utf-16-le").endswith("Scanning completed for selected database file(s).\r\n"))
         status, out, err = recover("scan", data("definitions"))
-        self.assertEqual((status, err), (1, "tavrin-recover: Please select valid MySQL database folder\n"))
+        self.assertEqual((status, err), (1, "tavrin-recover: Please select valid MySQL database folder (" +
+                                         data("definitions") + ")\n"))
 
     def check_csv_against_rows(self, database_folder, database, table, page):
         with tempfile.TemporaryDirectory() as top:
@@ -458,6 +469,173 @@ class SessionCommands(unittest.TestCase):
         parsed = self.check_csv_against_rows(os.path.join(data("myisam_rows"), "rows"), "rows", "every_type", 1)
         self.assertIn("a\tb\nc\\d", [cell for row in parsed for cell in row])
         self.check_csv_against_rows(os.path.join(data("innodb_rows"), "inno"), "inno", "text_utf8mb4", 1)
+
+
+class ExportCsv(unittest.TestCase):
+    """What export-csv writes, and what it never writes over."""
+
+    def export(self, *args, env=None, cwd=None):
+        r = subprocess.run([RECOVER, "export-csv", *args], capture_output=True, stdin=subprocess.DEVNULL,
+                           cwd=cwd, env=dict(os.environ, **(env or {})))
+        return r.returncode, r.stderr.decode()
+
+    def test_an_existing_file_is_replaced_only_when_asked(self):
+        with tempfile.TemporaryDirectory() as top:
+            target = os.path.join(top, "t.csv")
+            with open(target, "w") as f:
+                f.write("keep me")
+            status, err = self.export(data("objects"), "my-db", "t-1", target)
+            self.assertEqual(status, 1)
+            self.assertIn(target + " exists; --force replaces it", err)
+            with open(target) as f:
+                self.assertEqual(f.read(), "keep me")
+            self.assertEqual(self.export(data("objects"), "my-db", "t-1", target, "--force"), (0, ""))
+            with open(target, "rb") as f:
+                self.assertEqual(f.read().decode("utf-16-le"), "id,name\r\n1,one\r\n2,two\r\n")
+            self.assertEqual(os.listdir(top), ["t.csv"])  # no temporary file is left
+
+    def test_nothing_is_written_into_the_folder_being_read(self):
+        with tempfile.TemporaryDirectory() as top:
+            copy = os.path.join(top, "data")
+            shutil.copytree(data("objects"), copy, symlinks=True)
+            fixture.make_writable(copy)
+            db = os.path.join(copy, "my@002ddb")
+            with open(os.path.join(db, "t@002d1.MYD"), "rb") as f:
+                before = f.read()
+            for target in (os.path.join(db, "t@002d1.MYD"), os.path.join(db, "new.csv")):
+                status, err = self.export(copy, "my-db", "t-1", target, "--force")
+                self.assertEqual(status, 1, target)
+                self.assertIn("nothing is written into the folder being recovered", err)
+            with open(os.path.join(db, "t@002d1.MYD"), "rb") as f:
+                self.assertEqual(f.read(), before)
+            self.assertFalse(os.path.exists(os.path.join(db, "new.csv")))
+
+    def test_folder_forms_of_rows(self):
+        with tempfile.TemporaryDirectory() as top:
+            target = os.path.join(top, "t.csv")
+            # A bare relative database folder, and a data folder naming the database.
+            self.assertEqual(self.export("my@002ddb", "my-db", "t-1", target, cwd=data("objects")), (0, ""))
+            self.assertEqual(self.export(data("objects"), "my-db", "t-1", target, "--force"), (0, ""))
+
+    def test_a_page_past_the_end_is_reported(self):
+        with tempfile.TemporaryDirectory() as top:
+            target = os.path.join(top, "t.csv")
+            folder = os.path.join(data("myisam_rows"), "rows")
+            status, err = self.export(folder, "rows", "pages_fixed", target, "--page", "999999999999999")
+            self.assertEqual(status, 1)
+            self.assertIn("page 999999999999999 is past the last page of rows (3)", err)
+            self.assertFalse(os.path.exists(target))
+            self.assertEqual(self.export(folder, "rows", "pages_fixed", target, "--page", "3"), (0, ""))
+
+    def test_a_missing_temporary_folder_is_a_message(self):
+        with tempfile.TemporaryDirectory() as top:
+            status, err = self.export(data("objects"), "my-db", "t-1", os.path.join(top, "t.csv"),
+                                      env={"TMPDIR": "/nonexistent"})
+            self.assertEqual(status, 1)
+            self.assertEqual(err, "tavrin-recover: cannot make a temporary folder in /nonexistent: "
+                                  "No such file or directory\n")
+
+
+class Robustness(unittest.TestCase):
+    """Odd files, odd options and odd environments end with a clear message."""
+
+    def test_special_files_named_like_data_files_do_not_block(self):
+        with tempfile.TemporaryDirectory() as top:
+            db = os.path.join(top, "db")
+            os.makedirs(db)
+            for extension in ("frm", "MYI", "TRG"):
+                shutil.copy(os.path.join(data("objects"), "my@002ddb", "t@002d1." + extension), db)
+            for name in ("fifo.frm", "fifo.TRG", "t@002d1.MYD", "x.frm"):
+                path = os.path.join(db, name)
+                if os.path.exists(path):
+                    os.remove(path)
+                os.mkfifo(path)
+            os.mkfifo(os.path.join(top, "ibdata1"))
+            for args in (["list", top], ["rows", top, "db", "t-1"], ["trigger", top, "db", "fifo"],
+                         ["scan", db, "--log-folder", top]):
+                r = subprocess.run([RECOVER, *args], capture_output=True, stdin=subprocess.DEVNULL, timeout=60)
+                self.assertIn(r.returncode, (0, 1), args)
+            status, out, err = recover("list", top)
+            self.assertIn("fifo.frm was passed over: " + os.path.join(db, "fifo.frm") + " is not a regular file", err)
+            status, out, err = recover("rows", top, "db", "t-1")
+            self.assertEqual(status, 1)
+            self.assertIn("t@002d1.MYD is not a regular file", err)
+
+    def test_empty_tables_print_their_column_names(self):
+        for table in ("empty_myisam", "empty_fixed", "empty_innodb"):
+            self.assertEqual(recover("rows", data("objects"), "my-db", table), (0, "a\tb\n", ""), table)
+
+    def test_the_ibdata_option_names_a_system_tablespace(self):
+        folder = data("objects")
+        for named, reason in (("/nonexistent/ibdata1", "cannot open /nonexistent/ibdata1 for reading"),
+                              (folder, "is not a regular file"),
+                              (os.path.join(folder, "my@002ddb", "@0G@0p@1j.ibd"), "is not an InnoDB system tablespace")):
+            status, out, err = recover("rows", folder, "my-db", "Àéß", "--ibdata", named)
+            self.assertEqual((status, out), (1, ""), named)
+            self.assertIn("--ibdata: ", err)
+            self.assertIn(reason, err)
+        self.assertEqual(recover("rows", folder, "my-db", "Àéß", "--ibdata", os.path.join(folder, "ibdata1")),
+                         (0, "a\n7\n", ""))
+
+    def test_help_of_a_command(self):
+        status, out, err = recover("rows", "--help")
+        self.assertEqual((status, err), (0, ""))
+        self.assertIn("tavrin-recover rows FOLDER DATABASE TABLE", out)
+
+    def test_files_passed_over_are_named(self):
+        with tempfile.TemporaryDirectory() as top:
+            db = os.path.join(top, "db")
+            os.makedirs(db)
+            shutil.copy(os.path.join(data("objects"), "my@002ddb", "a@0024b.frm"), db)
+            with open(os.path.join(db, "tiny.frm"), "wb") as f:
+                f.write(b"\xfe")
+            os.symlink(os.path.join(top, "gone.frm"), os.path.join(db, "dangling.frm"))
+            status, out, err = recover("list", db)
+            self.assertEqual(status, 0, err)
+            self.assertIn(os.path.join(db, "tiny.frm") + " was passed over: too short for a definition file (1 bytes)", err)
+            self.assertIn(os.path.join(db, "dangling.frm") + " was passed over: cannot open", err)
+            status, out, err = recover("rows", db, "db", "tiny")
+            self.assertEqual(status, 1)
+            self.assertIn("the table tiny cannot be read: " + os.path.join(db, "tiny.frm") + " was passed over: too short", err)
+
+    def test_a_trigger_whose_table_is_gone(self):
+        with tempfile.TemporaryDirectory() as top:
+            db = os.path.join(top, "db")
+            os.makedirs(db)
+            shutil.copy(os.path.join(data("objects"), "my@002ddb", "t@002d1.TRG"), db)
+            status, out, err = recover("list", top)
+            self.assertEqual(status, 0, err)
+            self.assertIn("      Trigger\n        t-1\n", out)
+            status, out, err = recover("trigger", db, "db", "t-1")
+            self.assertEqual(status, 0, err)
+            self.assertIn("CREATE TRIGGER `t-1_bi`", out)
+
+    def test_tables_of_other_engines_are_named(self):
+        for table, engine in (("aria_t", "Aria storage engine (code 42)"), ("csv_t", "CSV storage engine (code 17)"),
+                              ("memory_t", "MEMORY storage engine (code 6)")):
+            status, out, err = recover("rows", data("objects"), "my-db", table)
+            self.assertEqual(status, 1)
+            self.assertIn(f"the table {table} uses the {engine}; only MyISAM and InnoDB tables are read", err)
+
+    def test_a_data_file_far_longer_than_its_index_says(self):
+        with tempfile.TemporaryDirectory() as top:
+            db = os.path.join(top, "db")
+            shutil.copytree(os.path.join(data("objects"), "my@002ddb"), db)
+            fixture.make_writable(db)
+            with open(os.path.join(db, "t@002d1.MYD"), "r+b") as f:
+                f.truncate(1 << 40)  # sparse: a terabyte of nothing
+            status, out, err = recover("rows", db, "db", "t-1")
+            self.assertEqual(out, "id\tname\n1\tone\n2\ttwo\n")
+            self.assertIn("bytes long, its index says", err)
+
+    def test_the_scan_log_without_a_home(self):
+        with tempfile.TemporaryDirectory() as top:
+            env = {k: v for k, v in os.environ.items() if k not in ("HOME", "XDG_CONFIG_HOME")}
+            r = subprocess.run([RECOVER, "scan", os.path.join(data("objects"), "my@002ddb")], capture_output=True,
+                               stdin=subprocess.DEVNULL, cwd=top, env=env)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            [log] = os.listdir(top)
+            self.assertIn("the scan log is " + os.path.join(os.path.realpath(top), log), r.stderr.decode())
 
 
 class DefinitionsRecreateObjects(unittest.TestCase):

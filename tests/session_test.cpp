@@ -301,12 +301,15 @@ TEST(Session, CommandsAreRefusedWhileBusyAndStopEndsTheScan) {
   EXPECT_EQ(refusals, std::vector<std::string>(5, texts::kWaitForRunningProcess));
   ui.answerMessage(MessageAnswer::Yes);  // "Are you sure to stop the running process?"
   EXPECT_EQ(controller.onStop(), 1);
+  // The worker still runs, so the session is still busy until it has ended.
+  EXPECT_TRUE(controller.isBusy());
+  EXPECT_EQ(controller.onOpen(), 0);
+  ui.release();
+  controller.waitForScan();
   EXPECT_FALSE(controller.isBusy());
-  // The next Open waits for the stopped worker before it scans again.
+  EXPECT_EQ(ui.outputLines().back(), texts::kScanningStopped);
   ui.answerSettings({db, "/tmp", logs.path()});
-  std::thread release([&] { ui.release(); });
   EXPECT_EQ(controller.onOpen(), 1);
-  release.join();
   controller.waitForScan();
   const auto lines = ui.outputLines();
   EXPECT_EQ(lines.back(), "scanning completed.");
@@ -329,7 +332,28 @@ TEST(Session, CsvOfAPageAndOfAStructure) {
                   "name,VARCHAR(40),40,True,\r\nnote,TEXT,65535,True,\r\n"));
   s.ui.answerSaveFile(out.path() + "/missing/folder.csv");
   s.controller.onExportCsv();
-  EXPECT_EQ(s.ui.messages().back(), texts::kFileCannotBeCreated);
+  EXPECT_EQ(s.ui.messages().back(), std::string(texts::kFileCannotBeCreated) + "\ncannot create a file beside " +
+                                        out.path() + "/missing/folder.csv: No such file or directory");
+}
+
+TEST(Session, NothingIsWrittenIntoTheFolderBeingRecovered) {
+  test::ScratchFolder top;
+  const std::string db = top.makeFolder("db");
+  std::filesystem::copy(rowsFolder() + "/lists.frm", db + "/lists.frm");
+  std::filesystem::copy(rowsFolder() + "/lists.MYD", db + "/lists.MYD");
+  std::filesystem::copy(rowsFolder() + "/lists.MYI", db + "/lists.MYI");
+  const std::vector<uint8_t> data = test::readBytes(db + "/lists.MYD");
+  Session s;
+  s.open(db);
+  s.click(s.node({"db", "Tables", "lists"}));
+  for (const std::string& target : {db + "/lists.MYD", db + "/new.csv", top.path() + "/db/../db/x.csv"}) {
+    s.ui.answerSaveFile(target);
+    s.controller.onExportCsv();
+    EXPECT_EQ(s.ui.messages().back(),
+              std::string(texts::kFileCannotBeCreated) + "\n" + target + texts::kNotIntoDataFolder);
+  }
+  EXPECT_EQ(test::readBytes(db + "/lists.MYD"), data);
+  EXPECT_FALSE(std::filesystem::exists(db + "/new.csv"));
 }
 
 }  // namespace

@@ -1,0 +1,23 @@
+#pragma once
+// Files the tool writes: each is written whole under a temporary name beside
+// its target and then renamed over it, so that a failed or cut-short write
+// leaves the target as it was.
+
+#include <string>
+#include <string_view>
+
+#include "base/result.h"
+
+namespace tavrin {
+
+// Writes `bytes` as the file `path`, replacing a file of that name.
+Status writeFileAtomically(const std::string& path, std::string_view bytes);
+
+// True when `path` (which need not exist) would be a file in `folder` or in
+// a folder below it, once links are followed.
+bool liesWithin(const std::string& path, const std::string& folder);
+
+// True when both paths name one existing file.
+bool sameFile(const std::string& a, const std::string& b);
+
+}  // namespace tavrin
