@@ -92,6 +92,7 @@ struct ValueRenderer::Column {
   int32_t scale = 0;    // FLOAT and DOUBLE
   bool zerofill = false;
   bool binary = false;
+  bool uuidAlwaysReversed = false;
   TextDecoder decoder{""};
 };
 
@@ -115,6 +116,7 @@ ValueRenderer::ValueRenderer(const TableDefinition& table, const CollationCatalo
     column.scale = declaredScale(c);
     column.zerofill = c.packFlags & PackFlag::Zerofill;
     column.binary = c.charsetId == kBinaryCollation;
+    column.uuidAlwaysReversed = uuidAlwaysReversed(table.serverVersion);
     column.decoder = TextDecoder(catalogue.charsetName(c.charsetId));
     columns_.push_back(std::move(column));
   }
@@ -251,12 +253,12 @@ void ValueRenderer::appendText(size_t index, const FieldValue& value, std::strin
       break;
     }
     case Kind::Uuid: {
-      // UUIDs of versions 0 to 5 with the RFC variant are stored with their
-      // five groups in reverse order, so that time-based ones sort by time.
+      // Stored with the five groups in reverse order where the server
+      // reverses them, so that time-based values sort by time.
       static constexpr char kDigits[] = "0123456789abcdef";
       static constexpr uint8_t kSwapped[16] = {12, 13, 14, 15, 10, 11, 8, 9, 6, 7, 0, 1, 2, 3, 4, 5};
       if (b.size() < 16) break;
-      const bool swapped = (b[6] & 0x80) && b[8] > 0 && b[8] < 0x60;
+      const bool swapped = uuidGroupsReversed(b, c.uuidAlwaysReversed);
       for (size_t i = 0; i < 16; ++i) {
         if (i == 4 || i == 6 || i == 8 || i == 10) out.push_back('-');
         const uint8_t byte = b[swapped ? kSwapped[i] : i];

@@ -58,6 +58,20 @@ uint32_t setPackLength(size_t names) {
   return bytes > 4 ? 8 : bytes;
 }
 
+bool uuidAlwaysReversed(uint32_t v) {
+  // The versions from which each series writes the newer layout.
+  const bool newer = v == 0 || (v >= 100908 && v < 100999) || (v >= 101006 && v < 101099) ||
+                     (v >= 101105 && v < 101199) || (v >= 110003 && v < 110099) || (v >= 110102 && v < 110199) ||
+                     v >= 110201;
+  return !newer;
+}
+
+bool uuidGroupsReversed(ByteView b, bool alwaysReversed) {
+  // As the server tests it: reversed, byte 6 holds the variant and byte 8
+  // the version.
+  return alwaysReversed || ((b[6] & 0x80) && b[8] >= 0x01 && b[8] <= 0x80);
+}
+
 uint32_t packLength(const ColumnDefinition& c) {
   if (c.dataTypeName == "inet4") return 4;
   if (c.dataTypeName == "inet6" || c.dataTypeName == "uuid") return 16;

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "base/bytes.h"
+
 #include "tabledef/table_definition.h"
 
 namespace tavrin {
@@ -31,6 +33,13 @@ uint32_t varcharLengthBytes(const ColumnDefinition& column);
 // Bytes of an ENUM or SET value, from the number of names.
 uint32_t enumPackLength(size_t names);
 uint32_t setPackLength(size_t names);
+
+// MariaDB's UUID columns written by servers before 10.11.5 (and the like of
+// the other series) keep every value's five groups in reverse order; later
+// servers reverse only the time-based values of RFC variant.
+bool uuidAlwaysReversed(uint32_t serverVersion);
+// Whether a stored UUID's groups are reversed, by the layout of its server.
+bool uuidGroupsReversed(ByteView stored, bool alwaysReversed);
 
 // Bytes of the column at its position in the row image (a BLOB keeps its
 // length and a pointer there; a BIT keeps its odd bits among the NULL bits).

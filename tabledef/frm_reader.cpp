@@ -74,7 +74,7 @@ struct FieldRecord {
   uint32_t recordPosition = 0;
   uint16_t packFlags = 0;
   uint8_t intervalNumber = 0;  // 1-based; 0 when none
-  int32_t fieldType = 0;
+  FieldType fieldType = FieldType::Decimal;
   int32_t charsetId = 0;
   uint8_t geometryType = 0;
   uint16_t commentLength = 0;
@@ -87,7 +87,7 @@ FieldRecord decodeFieldRecord(ByteView r, bool newer) {
     f.recordPosition = le24(r, 5);
     f.packFlags = le16(r, 8);
     f.intervalNumber = r[12];
-    f.fieldType = r[13];
+    f.fieldType = FieldType(r[13]);
     f.charsetId = r[11] * 256 + r[14];
     f.geometryType = r[14];
     f.commentLength = le16(r, 15);
@@ -95,7 +95,7 @@ FieldRecord decodeFieldRecord(ByteView r, bool newer) {
     f.length = r[3];
     f.recordPosition = le16(r, 4);
     f.packFlags = le16(r, 6) & ~0x4000;
-    f.fieldType = (f.packFlags >> 3) & 15;
+    f.fieldType = FieldType((f.packFlags >> 3) & 15);
   }
   return f;
 }
@@ -131,7 +131,7 @@ std::optional<NameList> splitNameList(ByteView v, size_t position) {
   }
 }
 
-bool isNumeric(int32_t type) {
+bool isNumeric(FieldType type) {
   switch (type) {
     case FieldType::Decimal: case FieldType::NewDecimal: case FieldType::Tiny:
     case FieldType::Short: case FieldType::Int24: case FieldType::Long:
@@ -142,9 +142,17 @@ bool isNumeric(int32_t type) {
   }
 }
 
-bool isBlob(int32_t type) { return type >= FieldType::TinyBlob && type <= FieldType::Blob; }
+bool isBlob(FieldType type) { return type >= FieldType::TinyBlob && type <= FieldType::Blob; }
 
 constexpr uint16_t kBlobFlag = 0x0400;
+
+// Code 245 is MySQL's binary JSON from 5.7.8 on; MariaDB 5.2 to 10.1 wrote it
+// for virtual columns, whose own type is kept elsewhere and not read.
+FieldType settledType(FieldType stored, uint32_t serverVersion) {
+  constexpr uint32_t kFirstJson = 50708, kFirstMariadb10 = 100000;
+  if (stored != FieldType::Json) return stored;
+  return serverVersion >= kFirstJson && serverVersion < kFirstMariadb10 ? FieldType::Json : FieldType::Null;
+}
 
 // A BLOB/TEXT column's kind follows from the bytes of its length prefix,
 // which its pack flags carry as the type code of an integer of that width;
@@ -152,7 +160,7 @@ constexpr uint16_t kBlobFlag = 0x0400;
 void settleBlob(ColumnDefinition& c) {
   if (!isBlob(c.fieldType)) return;
   if (c.packFlags & kBlobFlag) {
-    switch ((c.packFlags >> 3) & 15) {
+    switch (FieldType((c.packFlags >> 3) & 15)) {
       case FieldType::Tiny: c.fieldType = FieldType::TinyBlob; break;
       case FieldType::Short: c.fieldType = FieldType::Blob; break;
       case FieldType::Int24: c.fieldType = FieldType::MediumBlob; break;
@@ -482,7 +490,7 @@ Result<TableDefinition> parseFrm(ByteView file, const CollationCatalogue& catalo
     c.fieldLength = r.length;
     c.recordPosition = int32_t(r.recordPosition);
     c.packFlags = r.packFlags;
-    c.fieldType = r.fieldType;
+    c.fieldType = settledType(r.fieldType, def.serverVersion);
     c.nullable = r.packFlags & PackFlag::Nullable;
     if (newer) {
       c.charsetId = r.charsetId;

@@ -9,38 +9,41 @@
 namespace tavrin {
 
 // The server's field type codes, as stored in definition files.
-namespace FieldType {
-inline constexpr int32_t Decimal = 0;
-inline constexpr int32_t Tiny = 1;
-inline constexpr int32_t Short = 2;
-inline constexpr int32_t Long = 3;
-inline constexpr int32_t Float = 4;
-inline constexpr int32_t Double = 5;
-inline constexpr int32_t Null = 6;
-inline constexpr int32_t Timestamp = 7;
-inline constexpr int32_t LongLong = 8;
-inline constexpr int32_t Int24 = 9;
-inline constexpr int32_t Date = 10;
-inline constexpr int32_t Time = 11;
-inline constexpr int32_t DateTime = 12;
-inline constexpr int32_t Year = 13;
-inline constexpr int32_t NewDate = 14;
-inline constexpr int32_t Varchar = 15;
-inline constexpr int32_t Bit = 16;
-inline constexpr int32_t Timestamp2 = 17;
-inline constexpr int32_t DateTime2 = 18;
-inline constexpr int32_t Time2 = 19;
-inline constexpr int32_t NewDecimal = 246;
-inline constexpr int32_t Enum = 247;
-inline constexpr int32_t Set = 248;
-inline constexpr int32_t TinyBlob = 249;
-inline constexpr int32_t MediumBlob = 250;
-inline constexpr int32_t LongBlob = 251;
-inline constexpr int32_t Blob = 252;
-inline constexpr int32_t VarString = 253;
-inline constexpr int32_t String = 254;
-inline constexpr int32_t Geometry = 255;
-}  // namespace FieldType
+enum class FieldType : uint8_t {
+  Decimal = 0,
+  Tiny = 1,
+  Short = 2,
+  Long = 3,
+  Float = 4,
+  Double = 5,
+  Null = 6,
+  Timestamp = 7,
+  LongLong = 8,
+  Int24 = 9,
+  Date = 10,
+  Time = 11,
+  DateTime = 12,
+  Year = 13,
+  NewDate = 14,
+  Varchar = 15,
+  Bit = 16,
+  Timestamp2 = 17,
+  DateTime2 = 18,
+  Time2 = 19,
+  // MySQL 5.7's binary JSON; MariaDB 5.2 to 10.1 wrote this code for
+  // virtual columns instead, which keep their own type elsewhere.
+  Json = 245,
+  NewDecimal = 246,
+  Enum = 247,
+  Set = 248,
+  TinyBlob = 249,
+  MediumBlob = 250,
+  LongBlob = 251,
+  Blob = 252,
+  VarString = 253,
+  String = 254,
+  Geometry = 255,
+};
 
 // Storage engine codes of the definition file.
 inline constexpr uint8_t kEngineMyisam = 9;
@@ -91,7 +94,7 @@ struct ColumnDefinition {
   std::string name;
   int32_t fieldIndex = 0;      // position in the definition file's field list
   int32_t recordPosition = 0;  // 1-based byte position in the row image
-  int32_t fieldType = 0;       // FieldType code
+  FieldType fieldType = FieldType::Decimal;
   int32_t geometryType = 0;    // GEOMETRY only: 1 POINT ... 7 GEOMETRYCOLLECTION
   uint32_t fieldLength = 0;    // bytes (characters times the widest character); bits for BIT
   bool nullable = false;

@@ -6,7 +6,7 @@
 namespace tavrin {
 namespace {
 
-ColumnDefinition column(int32_t type, uint32_t length, int32_t charsetId = 8) {
+ColumnDefinition column(FieldType type, uint32_t length, int32_t charsetId = 8) {
   ColumnDefinition c;
   c.fieldType = type;
   c.fieldLength = length;
@@ -91,11 +91,11 @@ TEST(TypeText, EveryTypeCode) {
       {point, "POINT"},
       {geometry, "GEOMETRY"},
       {column(FieldType::Null, 0), "UNKNOWN DATATYPE"},
-      {column(200, 0), "UNKNOWN DATATYPE"},
-      {column(-1, 0), "UNKNOWN DATATYPE"},
+      {column(FieldType(200), 0), "UNKNOWN DATATYPE"},
+      {column(FieldType(244), 0), "UNKNOWN DATATYPE"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(columnTypeText(c.column, 8, test::shippedCatalogue()), c.text) << c.column.fieldType;
+    EXPECT_EQ(columnTypeText(c.column, 8, test::shippedCatalogue()), c.text) << int(c.column.fieldType);
   }
 }
 
