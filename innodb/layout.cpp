@@ -114,7 +114,8 @@ InnoDbField innodbFieldOf(const ColumnDefinition& c, const CollationCatalogue& c
       case FieldType::TinyBlob:
       case FieldType::Blob:
       case FieldType::MediumBlob:
-      case FieldType::LongBlob: f.mainType = MainType::Blob; break;
+      case FieldType::LongBlob:
+      case FieldType::Json: f.mainType = MainType::Blob; break;
       case FieldType::Geometry: f.mainType = MainType::Geometry; break;
       default: f.mainType = MainType::FixBinary;  // DECIMAL, BIT and the 5.6 temporal types
     }
@@ -139,12 +140,7 @@ bool isPrefixPart(const ColumnDefinition& c, const KeyPartDefinition& part) {
     case FieldType::Varchar:
     case FieldType::VarString:
     case FieldType::String: return part.length < c.fieldLength;
-    case FieldType::TinyBlob:
-    case FieldType::Blob:
-    case FieldType::MediumBlob:
-    case FieldType::LongBlob:
-    case FieldType::Geometry: return true;
-    default: return part.length < packLength(c);
+    default: return keptLikeBlob(c.fieldType) || part.length < packLength(c);
   }
 }
 

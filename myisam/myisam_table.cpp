@@ -50,8 +50,7 @@ MyisamTable::MyisamTable(const TableDefinition& table, MyisamState state, ReadOn
       p.take = Take::Varchar;
       p.width = varcharLengthBytes(c);
       p.limit = c.fieldLength;
-    } else if ((c.fieldType >= FieldType::TinyBlob && c.fieldType <= FieldType::Blob) ||
-               c.fieldType == FieldType::Geometry) {
+    } else if (keptLikeBlob(c.fieldType)) {
       p.take = Take::Blob;
     } else if (c.fieldType == FieldType::Bit && !(c.packFlags & PackFlag::BitAsChar) && c.fieldLength % 8) {
       // The odd bits stand among the NULL bits; the whole bytes follow at

@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 
+#include "render/mysql_json.h"
 #include "render/number_text.h"
 #include "render/temporal_text.h"
 #include "tabledef/charset.h"
@@ -16,7 +17,7 @@ namespace {
 enum class Kind {
   Unknown, SignedInteger, UnsignedInteger, Float, Double, Decimal, OldDecimal, Year, Date, OldDate,
   TimeNumber, TimeCount, Time2, DateTimeNumber, DateTimeCount, DateTime2, TimestampSeconds,
-  TimestampCount, Timestamp2, Bit, Enum, Set, Char, Varchar, Blob, Geometry, Inet4, Inet6, Uuid,
+  TimestampCount, Timestamp2, Bit, Enum, Set, Char, Varchar, Blob, Geometry, Json, Inet4, Inet6, Uuid,
 };
 
 constexpr size_t kBinaryDisplayLimit = 100;
@@ -56,6 +57,7 @@ Kind kindOf(const ColumnDefinition& c) {
     case FieldType::MediumBlob:
     case FieldType::LongBlob: return Kind::Blob;
     case FieldType::Geometry: return Kind::Geometry;
+    case FieldType::Json: return Kind::Json;
     default: return Kind::Unknown;
   }
 }
@@ -241,6 +243,10 @@ void ValueRenderer::appendText(size_t index, const FieldValue& value, std::strin
     case Kind::Geometry:
       if (display) out += kSpatialMarker;
       else appendHex(out, b);
+      break;
+    case Kind::Json:
+      // Damaged JSON is given as its bytes, so that nothing is lost.
+      if (!appendMysqlJson(out, b)) appendHex(out, b);
       break;
     case Kind::Inet4: {
       char text[INET_ADDRSTRLEN];

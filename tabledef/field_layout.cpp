@@ -40,12 +40,24 @@ bool isHighResolutionTemporal(const ColumnDefinition& c) {
          fractionalDigits(c) > 0;
 }
 
+bool keptLikeBlob(FieldType type) {
+  switch (type) {
+    case FieldType::TinyBlob:
+    case FieldType::Blob:
+    case FieldType::MediumBlob:
+    case FieldType::LongBlob:
+    case FieldType::Geometry:
+    case FieldType::Json: return true;
+    default: return false;
+  }
+}
+
 uint32_t blobLengthBytes(const ColumnDefinition& c) {
   switch (c.fieldType) {
     case FieldType::TinyBlob: return 1;
     case FieldType::Blob: return 2;
     case FieldType::MediumBlob: return 3;
-    default: return 4;  // LONGBLOB, GEOMETRY
+    default: return 4;  // LONGBLOB, GEOMETRY, JSON
   }
 }
 
@@ -103,12 +115,7 @@ uint32_t packLength(const ColumnDefinition& c) {
     case FieldType::String:
     case FieldType::VarString: return c.fieldLength;
     case FieldType::Varchar: return c.fieldLength + varcharLengthBytes(c);
-    case FieldType::TinyBlob:
-    case FieldType::Blob:
-    case FieldType::MediumBlob:
-    case FieldType::LongBlob:
-    case FieldType::Geometry: return blobLengthBytes(c) + kBlobPointerBytes;
-    default: return 0;
+    default: return keptLikeBlob(c.fieldType) ? blobLengthBytes(c) + kBlobPointerBytes : 0;
   }
 }
 

@@ -24,6 +24,10 @@ uint32_t fractionalDigits(const ColumnDefinition& column);
 // to 10.0, which keep the old type codes with a longer display length.
 bool isHighResolutionTemporal(const ColumnDefinition& column);
 
+// True for the types kept as a length and a pointer in the row image, their
+// bytes apart: BLOB/TEXT, GEOMETRY and MySQL's JSON.
+bool keptLikeBlob(FieldType type);
+
 // Bytes of the length prefix of a BLOB/TEXT/GEOMETRY value.
 uint32_t blobLengthBytes(const ColumnDefinition& column);
 

@@ -158,6 +158,7 @@ FieldType settledType(FieldType stored, uint32_t serverVersion) {
 // which its pack flags carry as the type code of an integer of that width;
 // the stored field length is not its length.
 void settleBlob(ColumnDefinition& c) {
+  if (c.fieldType == FieldType::Json) c.fieldLength = 0xFFFFFFFF;
   if (!isBlob(c.fieldType)) return;
   if (c.packFlags & kBlobFlag) {
     switch (FieldType((c.packFlags >> 3) & 15)) {

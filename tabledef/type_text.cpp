@@ -70,6 +70,7 @@ std::string columnTypeText(const ColumnDefinition& c, int32_t tableCharsetId,
     case FieldType::Blob: return binary ? "BLOB" : "TEXT";
     case FieldType::String: return binary ? withLength("BINARY", c.fieldLength) : withLength("CHAR", chars);
     case FieldType::Geometry: return geometryName(c.geometryType);
+    case FieldType::Json: return "JSON";
     default: return "UNKNOWN DATATYPE";
   }
 }

@@ -638,6 +638,31 @@ class Robustness(unittest.TestCase):
             self.assertIn("the scan log is " + os.path.join(os.path.realpath(top), log), r.stderr.decode())
 
 
+class ValuesOfOtherServers(unittest.TestCase):
+    """Tables written by MySQL 5.7 (binary JSON) and MariaDB 10.11.4 (UUIDs in
+    their old order) give what today's server gives for them."""
+
+    def test_json_and_uuid_values(self):
+        real = os.path.join(REAL, "mariadb-test-data")
+        with tempfile.TemporaryDirectory(prefix="tavrin-other-") as work:
+            copy = os.path.join(work, "data")
+            shutil.copytree(data("objects"), copy, symlinks=True)
+            fixture.make_writable(copy)
+            shutil.copytree(real, os.path.join(copy, "mtd"))
+            fixture.make_writable(copy)
+            with fixture.running_server(copy, ["--plugin-load-add=type_mysql_json"], workdir=work) as server:
+                uuids = server.client("SELECT * FROM uuid_10_11_4;", "mtd").stdout
+                # The server reads MySQL's JSON only once the table is converted.
+                server.client("ALTER TABLE mysql_json_test FORCE;", "mtd")
+                documents = server.client("SELECT * FROM mysql_json_test;", "mtd").stdout
+        for table, truth in (("uuid_10_11_4", uuids), ("mysql_json_test", documents)):
+            status, out, err = recover_env({}, "rows", real, "mariadb-test-data", table, "--all", "--full")
+            self.assertEqual((status, err), (0, ""), table)
+            self.assertEqual(out.decode().splitlines(), truth.decode().splitlines(), table)
+        status, out, err = recover_env({}, "structure", real, "mariadb-test-data", "mysql_json_test")
+        self.assertIn("actual\tJSON\t4294967295\tTrue\t", out.decode())
+
+
 class DefinitionsRecreateObjects(unittest.TestCase):
     """The printed texts, run on a server after the objects were dropped,
     make the same objects again."""
