@@ -24,6 +24,46 @@ inline std::string asciiUpper(std::string_view text) {
   return out;
 }
 
+// The length of the valid UTF-8 sequence at the start of `text`, or 0 when
+// it starts none (a stray byte, an overlong form, a surrogate, cut short).
+inline size_t utf8SequenceLength(std::string_view text) {
+  if (text.empty()) return 0;
+  const auto b = static_cast<unsigned char>(text[0]);
+  if (b < 0x80) return 1;
+  size_t n;
+  uint32_t min;
+  if ((b & 0xE0) == 0xC0) { n = 2; min = 0x80; }
+  else if ((b & 0xF0) == 0xE0) { n = 3; min = 0x800; }
+  else if ((b & 0xF8) == 0xF0) { n = 4; min = 0x10000; }
+  else return 0;
+  if (text.size() < n) return 0;
+  uint32_t cp = b & (0x7F >> n);
+  for (size_t i = 1; i < n; ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if ((c & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (c & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  return n;
+}
+
+// The code point of a valid sequence of `length` bytes at the start of `text`.
+inline uint32_t utf8CodePoint(std::string_view text, size_t length) {
+  const auto b = static_cast<unsigned char>(text[0]);
+  uint32_t cp = length == 1 ? b : b & (0x7F >> length);
+  for (size_t i = 1; i < length; ++i) cp = (cp << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
+  return cp;
+}
+
+inline bool isValidUtf8(std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    const size_t n = utf8SequenceLength(text.substr(i));
+    if (n == 0) return false;
+    i += n;
+  }
+  return true;
+}
+
 // The UTF-16 little-endian bytes of a UTF-8 text, appended to `out`; a byte
 // that starts no UTF-8 character becomes U+FFFD.
 inline void appendUtf16Le(std::string& out, std::string_view utf8) {
@@ -32,19 +72,13 @@ inline void appendUtf16Le(std::string& out, std::string_view utf8) {
     out.push_back(char(u >> 8));
   };
   for (size_t i = 0; i < utf8.size();) {
-    const auto b = static_cast<unsigned char>(utf8[i]);
-    size_t n = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
-    uint32_t cp = n == 1 ? b : n == 2 ? b & 0x1F : n == 3 ? b & 0x0F : b & 0x07;
-    for (size_t k = 1; k < n; ++k) {
-      const auto c = i + k < utf8.size() ? static_cast<unsigned char>(utf8[i + k]) : 0;
-      if ((c & 0xC0) != 0x80) n = 0;
-      cp = cp << 6 | (c & 0x3F);
-    }
+    const size_t n = utf8SequenceLength(utf8.substr(i));
     if (n == 0) {
       unit(0xFFFD);
       ++i;
       continue;
     }
+    uint32_t cp = utf8CodePoint(utf8.substr(i), n);
     if (cp >= 0x10000) {
       cp -= 0x10000;
       unit(0xD800 | (cp >> 10));

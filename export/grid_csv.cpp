@@ -1,5 +1,7 @@
 #include "export/grid_csv.h"
 
+#include <algorithm>
+
 #include "base/text.h"
 #include "export/delimited.h"
 
@@ -13,8 +15,7 @@ constexpr size_t kTitleUnits = 127;
 std::string shortTitle(const std::string& title) {
   size_t units = 0;
   for (size_t i = 0; i < title.size();) {
-    const auto b = static_cast<unsigned char>(title[i]);
-    const size_t length = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 1;
+    const size_t length = std::max<size_t>(utf8SequenceLength(std::string_view(title).substr(i)), 1);
     const size_t needed = length == 4 ? 2 : 1;
     if (units + needed > kTitleUnits) return title.substr(0, i);
     units += needed;

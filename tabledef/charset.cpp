@@ -8,6 +8,7 @@
 
 #include <iconv.h>
 
+#include "base/text.h"
 #include "tabledef/charset_tables.h"
 
 namespace tavrin {
@@ -19,22 +20,7 @@ constexpr uint32_t kReplacement = uint32_t('?');
 
 // Length of the valid UTF-8 sequence at `p`, or 0 when it is not one.
 size_t utf8SequenceLength(const uint8_t* p, size_t left) {
-  uint8_t b = p[0];
-  if (b < 0x80) return 1;
-  size_t n;
-  uint32_t min;
-  if ((b & 0xE0) == 0xC0) { n = 2; min = 0x80; }
-  else if ((b & 0xF0) == 0xE0) { n = 3; min = 0x800; }
-  else if ((b & 0xF8) == 0xF0) { n = 4; min = 0x10000; }
-  else return 0;
-  if (left < n) return 0;
-  uint32_t cp = b & (0x7F >> n);
-  for (size_t i = 1; i < n; ++i) {
-    if ((p[i] & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (p[i] & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return n;
+  return tavrin::utf8SequenceLength(std::string_view(reinterpret_cast<const char*>(p), left));
 }
 
 const charset_tables::SingleByteSet* singleByteSet(std::string_view name) {

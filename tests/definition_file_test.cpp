@@ -90,6 +90,21 @@ TEST(ViewDefinition, StatementFromNameAndQuery) {
   EXPECT_EQ(viewStatement("v", "TYPE=TRIGGERS\n").reason(), "not a view definition file");
 }
 
+TEST(ViewDefinition, QueriesInTheCharacterSetOfTheirFile) {
+  const std::string prefix = "CREATE ALGORITHM=UNDEFINED DEFINER=`root`@`localhost` SQL SECURITY DEFINER VIEW `v` AS ";
+  const std::pair<const char*, const char*> cases[] = {
+      {"TYPE=VIEW\nquery=select \'gr\xC3\xBC\xC3\x9F\'\nclient_cs_name=latin1\n", "select 'gr\u00fc\u00df'"},
+      {"TYPE=VIEW\nquery=select \'gr\xFC\xDF\'\n", "select 'gr\u00fc\u00df'"},
+      {"TYPE=VIEW\nquery=select \'gr\xFC\xDF\'\nclient_cs_name=latin1\n", "select 'gr\u00fc\u00df'"},
+      {"TYPE=VIEW\nquery=select \'\xC4\xE3\'\nclient_cs_name=gbk\n", "select '\u4f60'"},
+  };
+  for (const auto& [file, query] : cases) {
+    auto text = viewStatement("v", file);
+    ASSERT_TRUE(text) << text.reason();
+    EXPECT_EQ(*text, prefix + query + ";") << file;
+  }
+}
+
 TEST(ViewDefinition, RealViewFiles) {
   const std::string folder = test::realFixtures() + "/triggers-views/";
   for (const char* name : {"v1", "v2", "v3"}) {
