@@ -9,8 +9,39 @@ namespace tavrin {
 
 namespace {
 
-constexpr uint32_t kSysTablesRoot = 8, kSysColumnsRoot = 10, kSysIndexesRoot = 11;
 constexpr int kMaxDepth = 64;
+
+// The dictionary header page names the root page of each dictionary tree:
+//   offset (after the page header)  bytes  what
+//   32                              4      SYS_TABLES
+//   40                              4      SYS_COLUMNS
+//   44                              4      SYS_INDEXES
+constexpr uint32_t kDictionaryHeaderPage = 7;
+constexpr size_t kSysTablesRootAt = kFilHeaderSize + 32, kSysColumnsRootAt = kFilHeaderSize + 40,
+                 kSysIndexesRootAt = kFilHeaderSize + 44;
+// Where every server puts them with pages of 8 KiB and more.
+constexpr uint32_t kUsualSysTablesRoot = 8, kUsualSysColumnsRoot = 10, kUsualSysIndexesRoot = 11;
+
+struct DictionaryRoots {
+  uint32_t tables = kUsualSysTablesRoot, columns = kUsualSysColumnsRoot, indexes = kUsualSysIndexesRoot;
+};
+
+// The roots the header page names; where it is damaged (a root outside the
+// file), the usual places.
+DictionaryRoots dictionaryRoots(const Tablespace& space, std::string& damage) {
+  DictionaryRoots roots;
+  std::vector<uint8_t> buffer;
+  if (!space.readPage(kDictionaryHeaderPage, buffer)) return roots;
+  const ByteView p(buffer);
+  const DictionaryRoots named{be32(p, kSysTablesRootAt), be32(p, kSysColumnsRootAt), be32(p, kSysIndexesRootAt)};
+  for (uint32_t root : {named.tables, named.columns, named.indexes}) {
+    if (root <= kDictionaryHeaderPage || root >= space.pageCount()) {
+      damage = "the dictionary header page is damaged; the dictionary is read from its usual pages";
+      return roots;
+    }
+  }
+  return named;
+}
 
 // A field of a record: its bytes when it has the given width, else none.
 ByteView fieldOfWidth(ByteView page, const std::vector<RecordField>& fields, size_t i, uint32_t width) {
@@ -94,7 +125,8 @@ uint32_t DictionaryCache::clusteredRoot(uint64_t tableId) const {
 
 DictionaryCache loadDictionary(const Tablespace& system, const CollationCatalogue& catalogue) {
   DictionaryCache d;
-  walkTree(system, kSysTablesRoot, d.damage, [&](ByteView p, uint32_t origin, const std::vector<RecordField>& f) {
+  const DictionaryRoots roots = dictionaryRoots(system, d.damage);
+  walkTree(system, roots.tables, d.damage, [&](ByteView p, uint32_t origin, const std::vector<RecordField>& f) {
     SysTablesRecord t;
     t.name = textField(p, f, 0);
     t.tableId = be(fieldOfWidth(p, f, 3, 8));
@@ -106,7 +138,7 @@ DictionaryCache loadDictionary(const Tablespace& system, const CollationCatalogu
     t.deleted = isDeleted(p, origin);
     d.sysTables.push_back(std::move(t));
   });
-  walkTree(system, kSysColumnsRoot, d.damage, [&](ByteView p, uint32_t origin, const std::vector<RecordField>& f) {
+  walkTree(system, roots.columns, d.damage, [&](ByteView p, uint32_t origin, const std::vector<RecordField>& f) {
     SysColumnsRecord c;
     c.tableId = be(fieldOfWidth(p, f, 0, 8));
     c.position = uint32_t(be(fieldOfWidth(p, f, 1, 4)));
@@ -129,7 +161,7 @@ DictionaryCache loadDictionary(const Tablespace& system, const CollationCatalogu
     }
     d.sysColumns.push_back(std::move(c));
   });
-  walkTree(system, kSysIndexesRoot, d.damage, [&](ByteView p, uint32_t origin, const std::vector<RecordField>& f) {
+  walkTree(system, roots.indexes, d.damage, [&](ByteView p, uint32_t origin, const std::vector<RecordField>& f) {
     SysIndexesRecord i;
     i.tableId = be(fieldOfWidth(p, f, 0, 8));
     i.indexId = be(fieldOfWidth(p, f, 1, 8));

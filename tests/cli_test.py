@@ -310,6 +310,17 @@ class InnodbRows(unittest.TestCase):
         self.check_fixture("innodb_system", "shared")
         self.check_fixture("innodb_deleted", "gone")
 
+    def test_every_page_size(self):
+        for size in ("4k", "8k", "32k", "64k"):
+            self.assertEqual(self.check_fixture("page_size_" + size, "sized"), 2)
+            # Without ibdata1, the table with its own tablespace is read by its definition.
+            with tempfile.TemporaryDirectory() as top:
+                alone = os.path.join(top, "sized")
+                shutil.copytree(os.path.join(data("page_size_" + size), "sized"), alone)
+                status, out, err = self.rows(alone, "sized", "own", "--all", "--full")
+                self.assertEqual((status, err), (0, ""), size)
+                self.assertIsNone(first_difference(out, answer("page_size_" + size, "own")))
+
     def test_without_the_system_tablespace_the_definition_gives_the_same_rows(self):
         with tempfile.TemporaryDirectory() as top:
             folder = os.path.join(top, "inno")
