@@ -341,19 +341,25 @@ Failure pastTheLastPage(uint64_t page, uint64_t pages) {
   return missing("page " + std::to_string(page) + " is past the last page of rows (" + std::to_string(pages) + ")");
 }
 
-// The wanted pages of a table written as lines; the first damage met is the
-// command's result, after the rows before it.
-Status writeRowPages(TableRows& table, const ValueRenderer& renderer, const RowsOptions& options, std::ostream& out) {
+// The wanted pages of a table written as lines. What the walk passed over,
+// and why it stopped early if it did, is told on stderr after the rows, and
+// makes the command's result a failure.
+Status writeRowPages(TableRows& table, const ValueRenderer& renderer, const RowsOptions& options, std::ostream& out,
+                     std::ostream& err) {
   std::string line;
   std::vector<std::string> cells;
   uint64_t page = 1;
   PageStart start = table.firstPage();
   const bool every = options.page == 0;
   const ReadOptions read{options.full, options.deleted};
-  std::string damage;
+  DamageReport passedOver;
+  std::string stopReason;
   std::set<std::pair<int64_t, int64_t>> starts;  // a chain of pages that loops comes back to one
   while (true) {
-    if (!starts.insert({start.page, start.position}).second) return damaged("the pages of the table loop");
+    if (!starts.insert({start.page, start.position}).second) {
+      stopReason = "the pages of the table loop";
+      break;
+    }
     const bool wanted = every || page == options.page;
     const WalkEnd end = table.read(start, kRowsPerPage, [&](const RowValues& row) {
       if (!wanted) return;
@@ -362,11 +368,11 @@ Status writeRowPages(TableRows& table, const ValueRenderer& renderer, const Rows
       appendLine(line, cells, options.format);
       out << line;
     }, read);
-    if (end.stoppedEarly) {
-      out.flush();
-      return damaged(end.damage);
+    passedOver.merge(end.passedOver);
+    if (end.stoppedEarly()) {
+      stopReason = end.stopReason;
+      break;
     }
-    if (damage.empty()) damage = end.damage;
     const bool reached = !every && page == options.page;
     if (reached && (page == 1 || end.rows > 0)) break;
     if (reached || end.atEnd) {
@@ -376,8 +382,12 @@ Status writeRowPages(TableRows& table, const ValueRenderer& renderer, const Rows
     start = end.next;
     ++page;
   }
-  if (!damage.empty()) return damaged(damage);
-  return Ok{};
+  out.flush();
+  std::vector<std::string> losses = passedOver.lines();
+  if (!stopReason.empty()) losses.push_back(stopReason);
+  if (losses.empty()) return Ok{};
+  for (size_t i = 0; i + 1 < losses.size(); ++i) err << kProgram << ": " << losses[i] << '\n';
+  return damaged(losses.back());
 }
 
 Status rowsCommand(const Invocation& a, const std::string& exeFolder, std::ostream& out, std::ostream& err) {
@@ -401,7 +411,7 @@ Status rowsCommand(const Invocation& a, const std::string& exeFolder, std::ostre
   for (size_t i : renderer.columns()) names.push_back(table.definition().columns[i].name);
   appendLine(line, names, options.format);
   out << line;
-  return writeRowPages(table, renderer, options, out);
+  return writeRowPages(table, renderer, options, out, err);
 }
 
 // An Open of `folder` in a session without a window.

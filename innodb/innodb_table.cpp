@@ -16,9 +16,9 @@ constexpr uint8_t kOrdinaryRecord = 0;
 
 }  // namespace
 
-std::string InnodbTable::pageNote(uint64_t page, const std::string& what) const {
-  return source_->path() + " page " + std::to_string(page) + ": " + what;
-}
+std::string InnodbTable::pageAt(uint64_t page) const { return source_->path() + " page " + std::to_string(page); }
+
+std::string InnodbTable::pageNote(uint64_t page, const std::string& what) const { return pageAt(page) + ": " + what; }
 
 Result<std::unique_ptr<InnodbTable>> InnodbTable::open(const TableDefinition& table, const std::string& name,
                                                        const std::optional<std::string>& ibdPath,
@@ -157,69 +157,40 @@ Status InnodbTable::valuesOf(uint32_t origin, const ReadOptions& options, std::s
   return Ok{};
 }
 
-WalkEnd InnodbTable::readRows(PageStart start, size_t maxRows, const RowSink& sink, const ReadOptions& options) {
+WalkEnd InnodbTable::read(PageStart start, size_t maxRows, const RowSink& sink, const ReadOptions& options) {
   WalkEnd end;
-  auto note = [&](const std::string& why) {
-    if (end.damage.empty()) end.damage = why;
+  auto stop = [&](const std::string& why) {
+    end.stopReason = why;
+    end.atEnd = true;
+    end.next = {int64_t(kNoPage), 0};
+    return end;
   };
   uint64_t page = uint64_t(start.page);
   uint32_t position = uint32_t(start.position);
   std::unordered_set<uint64_t> visited;
   uint64_t previous = kNoPage;
   while (end.rows < maxRows) {
-    if (page == kNoPage || page >= source_->pageCount()) {
-      if (page != kNoPage) note(pageNote(page, "the leaf pages lead outside the file"));
+    if (page == kNoPage) {
       end.atEnd = true;
       end.next = {int64_t(kNoPage), 0};
       return end;
     }
-    if (!visited.insert(page).second) {
-      note(pageNote(page, "the leaf pages loop"));
-      end.stoppedEarly = end.atEnd = true;
-      return end;
-    }
-    if (Status read = source_->readPage(page, page_); !read) {
-      note(read.reason());
-      end.stoppedEarly = end.atEnd = true;
-      return end;
-    }
+    if (page >= source_->pageCount()) return stop(pageNote(page, "the leaf pages lead outside the file"));
+    if (!visited.insert(page).second) return stop(pageNote(page, "the leaf pages loop"));
+    if (Status read = source_->readPage(page, page_); !read) return stop(read.reason());
     const ByteView p(page_);
     const FilHeader header = decodeFilHeader(p);
     if (previous != kNoPage && header.previousPage != previous) {
-      note(pageNote(page, "the leaf pages are not linked both ways"));
-      end.stoppedEarly = end.atEnd = true;
-      return end;
+      return stop(pageNote(page, "the leaf pages are not linked both ways"));
+    }
+    if (header.pageType == kIndexPageType && hasRedundantInfimum(p) && !hasCompactInfimum(p)) {
+      return stop("the table uses the REDUNDANT row format, which is not supported");
     }
     if (header.pageType == kIndexPageType && hasCompactInfimum(p)) {
-      RecordChain chain = compactRecords(p, position == 0 ? 0 : position);
-      if (!chain.damage.empty()) note(pageNote(page, chain.damage));
-      for (size_t i = 0; i < chain.origins.size(); ++i) {
-        const uint32_t origin = chain.origins[i];
-        const uint8_t info = compactInfoBits(p, origin);
-        const bool deleted = info & kDeletedFlag;
-        // The first record of a table altered in place holds its metadata.
-        if ((info & kMinRecordFlag) || deleted != options.deletedOnly) continue;
-        if ((p[origin - 3] & 7) != kOrdinaryRecord) {
-          note(pageNote(page, "a record of a kind that is not supported (columns added in place)"));
-          continue;
-        }
-        std::string valueNote;
-        if (Status values = valuesOf(origin, options, valueNote); !values) {
-          note(pageNote(page, "a damaged record was passed over (" + values.reason() + ")"));
-          continue;
-        }
-        if (!valueNote.empty()) note(pageNote(page, valueNote));
-        sink(values_);
-        if (++end.rows == maxRows) {
-          end.next = {int64_t(page), i + 1 < chain.origins.size() ? int64_t(chain.origins[i + 1]) : int64_t(kCompactSupremum)};
-          end.atEnd = false;
-          return end;
-        }
+      if (const std::optional<PageStart> next = readLeaf(page, position, maxRows, sink, options, end)) {
+        end.next = *next;
+        return end;
       }
-    } else if (header.pageType == kIndexPageType && hasRedundantInfimum(p)) {
-      note("the table uses the REDUNDANT row format, which is not supported");
-      end.stoppedEarly = end.atEnd = true;
-      return end;
     }
     previous = page;
     page = header.nextPage;
@@ -227,6 +198,35 @@ WalkEnd InnodbTable::readRows(PageStart start, size_t maxRows, const RowSink& si
   }
   end.next = {int64_t(page), 0};
   return end;
+}
+
+std::optional<PageStart> InnodbTable::readLeaf(uint64_t page, uint32_t position, size_t maxRows, const RowSink& sink,
+                                               const ReadOptions& options, WalkEnd& end) {
+  const ByteView p(page_);
+  RecordChain chain = compactRecords(p, position);
+  if (!chain.damage.empty()) end.passedOver.passOver("the rest of a damaged record chain (" + chain.damage + ")", pageAt(page), "page");
+  for (size_t i = 0; i < chain.origins.size(); ++i) {
+    const uint32_t origin = chain.origins[i];
+    const uint8_t info = compactInfoBits(p, origin);
+    const bool deleted = info & kDeletedFlag;
+    // The first record of a table altered in place holds its metadata.
+    if ((info & kMinRecordFlag) || deleted != options.deletedOnly) continue;
+    if ((p[origin - 3] & 7) != kOrdinaryRecord) {
+      end.passedOver.passOver("a record of a kind that is not supported (columns added in place)", pageAt(page));
+      continue;
+    }
+    std::string valueNote;
+    if (Status values = valuesOf(origin, options, valueNote); !values) {
+      end.passedOver.passOver("a damaged record (" + values.reason() + ")", pageAt(page));
+      continue;
+    }
+    if (!valueNote.empty()) end.passedOver.passOver("a value kept apart cut short (" + valueNote + ")", pageAt(page), "value");
+    sink(values_);
+    if (++end.rows == maxRows) {
+      return PageStart{int64_t(page), i + 1 < chain.origins.size() ? int64_t(chain.origins[i + 1]) : int64_t(kCompactSupremum)};
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace tavrin

@@ -13,7 +13,7 @@
 #include "innodb/dictionary.h"
 #include "innodb/layout.h"
 #include "innodb/page.h"
-#include "render/row_values.h"
+#include "tabledef/row_values.h"
 #include "tabledef/collation_catalogue.h"
 #include "tabledef/table_definition.h"
 
@@ -25,7 +25,7 @@ struct InnodbSystem {
   const DictionaryCache* dictionary = nullptr;
 };
 
-class InnodbTable {
+class InnodbTable : public RowSource {
  public:
   // `name` is database/table as the files are named; `ibdPath` the table's
   // own tablespace file when it has one.
@@ -33,17 +33,24 @@ class InnodbTable {
                                                    const std::optional<std::string>& ibdPath, InnodbSystem system,
                                                    const CollationCatalogue& catalogue);
 
-  PageStart firstPage() const { return {int64_t(firstLeaf_), 0}; }
+  // RowSource: pages start at a leaf page and a record in it.
+  PageStart firstPage() const override { return {int64_t(firstLeaf_), 0}; }
+  WalkEnd read(PageStart start, size_t maxRows, const RowSink& sink, const ReadOptions& options) override;
+  size_t largeValueLimit() const override { return 0; }
   const ClusteredLayout& layout() const { return layout_; }
   // True when the layout came from the dictionary, false when from the definition alone.
   bool usesDictionary() const { return fromDictionary_; }
 
-  WalkEnd readRows(PageStart start, size_t maxRows, const RowSink& sink, const ReadOptions& options);
 
  private:
   InnodbTable(const TableDefinition& table) : table_(table) {}
   Result<uint32_t> leftmostLeaf(uint32_t root);
-  // "FILE page N: what".
+  // The rows of the leaf in `page_` from `position` (0: the first); where the
+  // next page of rows starts when `maxRows` rows were handed on.
+  std::optional<PageStart> readLeaf(uint64_t page, uint32_t position, size_t maxRows, const RowSink& sink,
+                                    const ReadOptions& options, WalkEnd& end);
+  // "FILE page N", and with ": what" after it.
+  std::string pageAt(uint64_t page) const;
   std::string pageNote(uint64_t page, const std::string& what) const;
   // The values of the record at `origin` of the page in `page_`.
   Status valuesOf(uint32_t origin, const ReadOptions& options, std::string& note);

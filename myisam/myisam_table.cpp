@@ -9,8 +9,8 @@ namespace tavrin {
 namespace {
 constexpr size_t kMinDeletedBlock = 20;
 
-std::string at(const std::string& what, uint64_t position) {
-  return what + " at byte " + std::to_string(position) + " of the data file";
+std::string byteOf(uint64_t position, const ReadOnlyFile& file) {
+  return "byte " + std::to_string(position) + " of " + file.path();
 }
 }  // namespace
 
@@ -68,20 +68,33 @@ MyisamTable::MyisamTable(const TableDefinition& table, MyisamState state, ReadOn
   }
 }
 
+size_t MyisamTable::largeValueLimit() const {
+  // The display form shows MyISAM BLOB/TEXT values from this size on as a marker.
+  constexpr size_t kDisplayLimit = 1000;
+  return kDisplayLimit;
+}
+
 uint64_t MyisamTable::walkLimit() const {
   return state_.dataLength > 0 && state_.dataLength < data_.size() ? state_.dataLength : data_.size();
 }
 
-std::string MyisamTable::unreadTail() const {
-  if (walkLimit() == data_.size()) return {};
-  return "the data file is " + std::to_string(data_.size()) + " bytes long, its index says " +
-         std::to_string(state_.dataLength) + "; the bytes after those were not read";
-}
 
-WalkEnd MyisamTable::readRows(uint64_t start, size_t maxRows, const RowSink& sink) {
-  WalkEnd end = state_.recordFormat == MyisamRowFormat::Dynamic ? walkDynamic(start, maxRows, sink)
-                                                                : walkFixed(start, maxRows, sink);
-  if (end.atEnd && !end.stoppedEarly && end.damage.empty()) end.damage = unreadTail();
+
+WalkEnd MyisamTable::read(PageStart start, size_t maxRows, const RowSink& sink, const ReadOptions& options) {
+  if (options.deletedOnly) {
+    WalkEnd end;
+    end.next = start;
+    end.atEnd = true;
+    end.stopReason = "deleted rows are shown for InnoDB tables only";
+    return end;
+  }
+  const uint64_t from = uint64_t(start.position);
+  WalkEnd end = state_.recordFormat == MyisamRowFormat::Dynamic ? walkDynamic(from, maxRows, sink)
+                                                                : walkFixed(from, maxRows, sink);
+  if (end.atEnd && !end.stoppedEarly() && walkLimit() < data_.size()) {
+    end.passedOver.passOver("the data file is longer than its index says", byteOf(walkLimit(), data_), "byte",
+                            data_.size() - walkLimit());
+  }
   return end;
 }
 
@@ -124,15 +137,14 @@ WalkEnd MyisamTable::walkFixed(uint64_t start, size_t maxRows, const RowSink& si
   const uint64_t size = walkLimit();
   uint64_t p = start;
   if (step == 0) {
-    end.damage = "the table's rows have no length";
-    end.stoppedEarly = true;
+    end.stopReason = "the table's rows have no length";
+    end.atEnd = true;
     return end;
   }
   static const std::vector<std::pair<uint32_t, ByteView>> kNoBlobs;
   while (p < size && end.rows < maxRows) {
     if (p + step > size) {
-      end.damage = at("the data file ends inside a row", p);
-      end.stoppedEarly = true;
+      end.stopReason = "the data file ends inside a row at " + byteOf(p, data_);
       break;
     }
     ByteView row = window_.view(p, size_t(step));
@@ -142,7 +154,7 @@ WalkEnd MyisamTable::walkFixed(uint64_t start, size_t maxRows, const RowSink& si
     ++end.rows;
   }
   end.next = {0, int64_t(p)};
-  end.atEnd = p >= size || end.stoppedEarly;
+  end.atEnd = p >= size || end.stoppedEarly();
   return end;
 }
 
@@ -152,20 +164,19 @@ WalkEnd MyisamTable::walkDynamic(uint64_t start, size_t maxRows, const RowSink& 
   // No row is longer than the table allows, nor than its data file.
   const uint64_t longestRow = std::min<uint64_t>(state_.maxPackLength ? state_.maxPackLength : size, size);
   uint64_t p = start;
-  auto stop = [&](const std::string& why) {
-    end.damage = why;
-    end.stoppedEarly = true;
+  auto stop = [&](const std::string& why, uint64_t position) {
+    end.stopReason = why + " at " + byteOf(position, data_);
   };
   while (p < size && end.rows < maxRows) {
     BlockInfo block;
     const uint32_t flags = decodeBlockHeader(window_.view(p, kBlockHeaderBytes), block);
     if (flags & BlockFlag::Invalid) {
-      stop(at("a block of unknown type " + std::to_string(block.type), p));
+      stop("a block of unknown type " + std::to_string(block.type), p);
       break;
     }
     if (flags & BlockFlag::Deleted) {
       if (block.blockLength < kMinDeletedBlock || p + block.blockLength > size) {
-        stop(at("a deleted block of " + std::to_string(block.blockLength) + " bytes", p));
+        stop("a deleted block of " + std::to_string(block.blockLength) + " bytes", p);
         break;
       }
       p += block.blockLength;
@@ -174,7 +185,7 @@ WalkEnd MyisamTable::walkDynamic(uint64_t start, size_t maxRows, const RowSink& 
     const uint64_t data = p + block.headerLength;
     const uint64_t after = data + block.blockLength;
     if (after > size) {
-      stop(at("a block runs past the end of the data file", p));
+      stop("a block runs past the end of the data file", p);
       break;
     }
     if (!(flags & BlockFlag::First)) {  // the rest of a row that started earlier
@@ -182,7 +193,7 @@ WalkEnd MyisamTable::walkDynamic(uint64_t start, size_t maxRows, const RowSink& 
       continue;
     }
     if (block.recordLength > longestRow) {
-      stop(at("a row of " + std::to_string(block.recordLength) + " bytes, longer than the table allows", p));
+      stop("a row of " + std::to_string(block.recordLength) + " bytes, longer than the table allows", p);
       break;
     }
     // Gather the row from its chain of blocks.
@@ -197,7 +208,7 @@ WalkEnd MyisamTable::walkDynamic(uint64_t start, size_t maxRows, const RowSink& 
       bool broken = false;
       while (true) {
         if (piece.dataLength > block.recordLength - packedRow_.size()) {
-          stop(at("the blocks of a row hold more than its length", piecePosition));
+          stop("the blocks of a row hold more than its length", piecePosition);
           broken = true;
           break;
         }
@@ -205,14 +216,14 @@ WalkEnd MyisamTable::walkDynamic(uint64_t start, size_t maxRows, const RowSink& 
         packedRow_.insert(packedRow_.end(), bytes.data(), bytes.data() + bytes.size());
         if (packedRow_.size() == block.recordLength) break;
         if (!piece.hasNext || piece.nextPosition >= size || !visited.insert(piece.nextPosition).second) {
-          stop(at("the chain of blocks of a row breaks off or loops", p));
+          stop("the chain of blocks of a row breaks off or loops", p);
           broken = true;
           break;
         }
         piecePosition = piece.nextPosition;
         const uint32_t pieceFlags = decodeBlockHeader(window_.view(piecePosition, kBlockHeaderBytes), piece);
         if (pieceFlags & (BlockFlag::First | BlockFlag::Deleted | BlockFlag::Invalid)) {
-          stop(at("a row continues in a block that is not its continuation", piecePosition));
+          stop("a row continues in a block that is not its continuation", piecePosition);
           broken = true;
           break;
         }
@@ -224,14 +235,14 @@ WalkEnd MyisamTable::walkDynamic(uint64_t start, size_t maxRows, const RowSink& 
     Status unpacked = unpackDynamicRow(packed, state_, image_);
     if (!unpacked) {
       // The walk goes on with the next row; the row is reported.
-      if (end.damage.empty()) end.damage = at("a damaged row was passed over (" + unpacked.reason() + ")", data);
+      end.passedOver.passOver("a damaged row (" + unpacked.reason() + ")", byteOf(data, data_));
       continue;
     }
     sink(valuesOf(ByteView(image_.bytes), image_.blobs));
     ++end.rows;
   }
   end.next = {0, int64_t(p)};
-  end.atEnd = p >= size || end.stoppedEarly;
+  end.atEnd = p >= size || end.stoppedEarly();
   return end;
 }
 

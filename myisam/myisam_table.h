@@ -13,12 +13,12 @@
 #include "base/result.h"
 #include "myisam/dynamic_row.h"
 #include "myisam/myi_state.h"
-#include "render/row_values.h"
+#include "tabledef/row_values.h"
 #include "tabledef/table_definition.h"
 
 namespace tavrin {
 
-class MyisamTable {
+class MyisamTable : public RowSource {
  public:
   // Opens the data file of a table whose definition and index file were read.
   static Result<std::unique_ptr<MyisamTable>> open(const TableDefinition& table, MyisamState state,
@@ -27,9 +27,10 @@ class MyisamTable {
   const MyisamState& state() const { return state_; }
   uint64_t dataLength() const { return data_.size(); }
 
-  // Hands on the rows from byte `start` until `maxRows` rows were handed on
-  // or the data ends.
-  WalkEnd readRows(uint64_t start, size_t maxRows, const RowSink& sink);
+  // RowSource: pages start at a byte position of the data file.
+  PageStart firstPage() const override { return {}; }
+  WalkEnd read(PageStart start, size_t maxRows, const RowSink& sink, const ReadOptions& options) override;
+  size_t largeValueLimit() const override;
 
  private:
   MyisamTable(const TableDefinition& table, MyisamState state, ReadOnlyFile data);
@@ -55,8 +56,6 @@ class MyisamTable {
   // Where walks end: the data length the index gives where it is within the
   // file, else the file's end.
   uint64_t walkLimit() const;
-  // Why the walk ended before the file did, or nothing.
-  std::string unreadTail() const;
 
   const TableDefinition& table_;
   std::vector<ColumnPlan> plan_;

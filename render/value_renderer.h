@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "render/row_values.h"
+#include "tabledef/row_values.h"
 #include "tabledef/collation_catalogue.h"
 #include "tabledef/table_definition.h"
 

@@ -319,7 +319,8 @@ size_t SessionController::readPage(PageStart start, bool pushNext) {
     renderer.render(values, page_.rows.emplace_back());
   }, ReadOptions{exportForm_, false});
   const size_t row = page_.rows.size();
-  if (!end.damage.empty()) report(end.damage);
+  for (const std::string& line : end.passedOver.lines()) report(line);
+  if (end.stoppedEarly()) report(end.stopReason);
   if (row == kRowsPerPage) {
     pageFull_ = true;
     if (pushNext) pageStarts_.push_back(end.next);

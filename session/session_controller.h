@@ -19,7 +19,7 @@
 #include <thread>
 
 #include "innodb/system_tablespace.h"
-#include "render/row_values.h"
+#include "tabledef/row_values.h"
 #include "session/scan.h"
 #include "session/scan_log.h"
 #include "session/scan_settings.h"

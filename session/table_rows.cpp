@@ -6,11 +6,6 @@
 
 namespace tavrin {
 
-namespace {
-// MyISAM shows BLOB/TEXT values from this size on as a marker.
-constexpr size_t kMyisamDisplayLimit = 1000;
-}  // namespace
-
 Result<TableDefinition> TableRows::readDefinition(const std::string& folder, const std::string& name,
                                                   const CollationCatalogue& catalogue) {
   auto frmPath = findTableFile(folder, name, ".frm");
@@ -42,7 +37,7 @@ Result<std::unique_ptr<TableRows>> TableRows::open(const std::string& folder, co
       if (!state) return state.failure();
       auto table = MyisamTable::open(def, std::move(*state), *mydPath);
       if (!table) return table.failure();
-      rows->myisam_ = std::move(*table);
+      rows->rows_ = std::move(*table);
       return rows;
     }
     case kEngineInnodb: {
@@ -50,7 +45,7 @@ Result<std::unique_ptr<TableRows>> TableRows::open(const std::string& folder, co
       const InnodbSystem system = innodbSystem ? innodbSystem() : InnodbSystem{};
       auto table = InnodbTable::open(def, lastComponent(folder) + "/" + name, ibdPath, system, catalogue);
       if (!table) return table.failure();
-      rows->innodb_ = std::move(*table);
+      rows->rows_ = std::move(*table);
       return rows;
     }
     default: {
@@ -60,16 +55,6 @@ Result<std::unique_ptr<TableRows>> TableRows::open(const std::string& folder, co
                          std::to_string(def.engineCode) + "); only MyISAM and InnoDB tables are read");
     }
   }
-}
-
-size_t TableRows::largeValueLimit() const { return myisam_ ? kMyisamDisplayLimit : 0; }
-
-PageStart TableRows::firstPage() const { return innodb_ ? innodb_->firstPage() : PageStart{}; }
-
-WalkEnd TableRows::read(PageStart start, size_t maxRows, const RowSink& sink, const ReadOptions& options) {
-  if (innodb_) return innodb_->readRows(start, maxRows, sink, options);
-  if (options.deletedOnly) return WalkEnd{start, true, 0, "deleted rows are shown for InnoDB tables only", true};
-  return myisam_->readRows(uint64_t(start.position), maxRows, sink);
 }
 
 }  // namespace tavrin

@@ -15,8 +15,6 @@
 
 namespace tavrin {
 
-inline constexpr size_t kRowsPerPage = 1000;
-
 class TableRows {
  public:
   // The table `name` of the database folder: its definition, then the data
@@ -36,18 +34,18 @@ class TableRows {
                                                 const CollationCatalogue& catalogue);
 
   const TableDefinition& definition() const { return *definition_; }
+  RowSource& rows() { return *rows_; }
   // BLOB/TEXT values of at least this many bytes show a marker in the display form.
-  size_t largeValueLimit() const;
-  // Where the first page of rows starts.
-  PageStart firstPage() const;
-
+  size_t largeValueLimit() const { return rows_->largeValueLimit(); }
+  PageStart firstPage() const { return rows_->firstPage(); }
   // Up to `maxRows` rows from `start`.
-  WalkEnd read(PageStart start, size_t maxRows, const RowSink& sink, const ReadOptions& options = {});
+  WalkEnd read(PageStart start, size_t maxRows, const RowSink& sink, const ReadOptions& options = {}) {
+    return rows_->read(start, maxRows, sink, options);
+  }
 
  private:
   std::unique_ptr<TableDefinition> definition_;
-  std::unique_ptr<MyisamTable> myisam_;
-  std::unique_ptr<InnodbTable> innodb_;
+  std::unique_ptr<RowSource> rows_;
 };
 
 }  // namespace tavrin

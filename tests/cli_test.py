@@ -637,7 +637,9 @@ class Robustness(unittest.TestCase):
                 f.truncate(1 << 40)  # sparse: a terabyte of nothing
             status, out, err = recover("rows", db, "db", "t-1")
             self.assertEqual(out, "id\tname\n1\tone\n2\ttwo\n")
-            self.assertIn("bytes long, its index says", err)
+            self.assertEqual(status, 1)
+            self.assertIn(f"{(1 << 40) - 40} bytes passed over: the data file is longer than its index says "
+                          f"(from byte 40 of {db}/t@002d1.MYD)", err)
 
     def test_the_scan_log_without_a_home(self):
         with tempfile.TemporaryDirectory() as top:

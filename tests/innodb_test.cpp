@@ -129,7 +129,7 @@ TEST(InnodbPages, NextAndPreviousStartsGiveTheSamePages) {
   std::vector<std::string> firstIds;
   while (true) {
     Page page = readPage(table, starts.back());
-    ASSERT_TRUE(page.end.damage.empty()) << page.end.damage;
+    ASSERT_TRUE(test::problems(page.end).empty()) << test::problems(page.end);
     if (page.rows.empty()) break;
     firstIds.push_back(page.rows.front()[0]);
     ASSERT_EQ(page.rows.size(), 1000u);
@@ -198,7 +198,7 @@ std::string walkAll(TableRows& table, size_t& rows) {
   while (seen.insert({start.page, start.position}).second) {
     Page page = readPage(table, start);
     rows += page.rows.size();
-    if (damage.empty()) damage = page.end.damage;
+    if (damage.empty()) damage = test::problems(page.end);
     if (page.end.atEnd) return damage;
     start = page.end.next;
   }

@@ -115,7 +115,7 @@ std::vector<std::vector<uint8_t>> realJsonDocuments() {
   const WalkEnd end = (*table)->read((*table)->firstPage(), 1000, [&](const RowValues& row) {
     if (!row[2].isNull) documents.push_back(row[2].bytes.copy());
   });
-  EXPECT_TRUE(end.damage.empty()) << end.damage;
+  EXPECT_TRUE(test::problems(end).empty()) << test::problems(end);
   return documents;
 }
 

@@ -66,6 +66,14 @@ Answer readAnswer(const std::string& script, const std::string& name) {
   return answer;
 }
 
+std::string problems(const WalkEnd& end) {
+  std::string text;
+  std::vector<std::string> lines = end.passedOver.lines();
+  if (end.stoppedEarly()) lines.push_back(end.stopReason);
+  for (const std::string& line : lines) text += (text.empty() ? "" : "; ") + line;
+  return text;
+}
+
 uint32_t fuzzSeed(uint32_t fixed) {
   const char* seed = std::getenv("TAVRIN_FUZZ_SEED");
   return seed && *seed ? uint32_t(std::strtoul(seed, nullptr, 10)) + fixed : fixed;

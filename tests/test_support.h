@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tabledef/collation_catalogue.h"
+#include "tabledef/row_values.h"
 
 namespace tavrin::test {
 
@@ -26,6 +27,9 @@ struct Answer {
 Answer readAnswer(const std::string& script, const std::string& name);
 
 std::string readText(const std::string& path);
+
+// What a walk passed over and why it stopped, in one text ("" for neither).
+std::string problems(const WalkEnd& end);
 
 // The seed of a test that damages files at random: `fixed`, or the number in
 // TAVRIN_FUZZ_SEED to try others.

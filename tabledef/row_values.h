@@ -1,0 +1,98 @@
+#pragma once
+// One decoded row as the storage readers hand it to the renderer: for every
+// column of the table its bytes in one canonical form, or NULL.
+//
+// Canonical forms: numbers, dates and times as the server's row image keeps
+// them (integers little-endian); CHAR, VARCHAR, BLOB/TEXT and GEOMETRY as
+// their stored bytes without any length prefix; BIT as its bytes
+// big-endian, (bits + 7) / 8 of them.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "base/bytes.h"
+
+namespace tavrin {
+
+struct FieldValue {
+  bool isNull = true;
+  ByteView bytes;
+  // Kept outside the row by the storage engine and not read (a marker is shown).
+  bool external = false;
+};
+
+using RowValues = std::vector<FieldValue>;
+
+// Rows are handed on one at a time; the views stay valid during the call.
+using RowSink = std::function<void(const RowValues&)>;
+
+// The rows of a page: what the grid shows at a time.
+inline constexpr size_t kRowsPerPage = 1000;
+
+// Where a page of rows starts: a byte position in a MyISAM data file (page
+// 0), or an InnoDB leaf page and the offset of a record in it (0: its first).
+struct PageStart {
+  int64_t page = 0;
+  int64_t position = 0;
+  bool operator==(const PageStart&) const = default;
+};
+
+// What a walk hands on.
+struct ReadOptions {
+  bool fullValues = false;   // read values kept apart from their rows (InnoDB BLOB pages)
+  bool deletedOnly = false;  // the rows deleted but still on their pages, instead of the live ones
+};
+
+// What a walk passed over and went on: per reason, how many rows, pages or
+// values, and where the first of them was.
+class DamageReport {
+ public:
+  // `unit` is "row", "page" or "value"; `firstAt` says where, such as
+  // "byte 120 of FILE" or "FILE page 7".
+  void passOver(const std::string& reason, const std::string& firstAt, const char* unit = "row", size_t count = 1);
+  void merge(const DamageReport& other);
+  bool empty() const { return entries_.empty(); }
+  // One line per reason: "3 rows passed over: REASON (the first at WHERE)".
+  std::vector<std::string> lines() const;
+
+ private:
+  struct Entry {
+    std::string reason;
+    std::string firstAt;
+    std::string unit;
+    size_t count = 0;
+  };
+  std::vector<Entry> entries_;
+};
+
+// Where a walk over rows ended.
+struct WalkEnd {
+  PageStart next;          // where the next page of rows starts
+  bool atEnd = false;      // no rows after `next`
+  size_t rows = 0;         // rows handed on
+  std::string stopReason;  // why the walk ended before the table did, when it did
+  DamageReport passedOver;
+
+  bool stoppedEarly() const { return !stopReason.empty(); }
+};
+
+// The rows of one table, a page at a time, whatever its storage engine.
+class RowSource {
+ public:
+  virtual ~RowSource() = default;
+  // Where the first page of rows starts.
+  virtual PageStart firstPage() const = 0;
+  // Up to `maxRows` rows from `start`.
+  virtual WalkEnd read(PageStart start, size_t maxRows, const RowSink& sink, const ReadOptions& options) = 0;
+  // BLOB/TEXT values of at least this many bytes show a marker in the
+  // display form; 0 for none.
+  virtual size_t largeValueLimit() const = 0;
+};
+
+// Every row, page after page; what each page passed over is reported
+// together, and a walk that comes back to a page it read stops.
+WalkEnd readAllRows(RowSource& source, const RowSink& sink, const ReadOptions& options = {});
+
+}  // namespace tavrin
