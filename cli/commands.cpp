@@ -15,7 +15,9 @@
 #include "base/file.h"
 #include "base/path.h"
 #include "export/delimited.h"
+#include "export/sql_rows.h"
 #include "innodb/system_tablespace.h"
+#include "render/time_zone.h"
 #include "render/value_renderer.h"
 #include "session/headless_ui.h"
 #include "session/scan.h"
@@ -51,7 +53,8 @@ Usage:
   tavrin-recover trigger FOLDER DATABASE TABLE
       The triggers of a table (its .TRG file), as a script for a MySQL client.
   tavrin-recover rows FOLDER DATABASE TABLE [--page N | --all] [--full]
-                 [--deleted] [--format tsv|csv] [--ibdata FILE]
+                 [--deleted] [--format tsv|csv|sql] [--ibdata FILE]
+                 [--time-zone ZONE]
       The rows of a MyISAM or InnoDB table: a line with the column names, then
       one line per row. Rows come in pages of 1000, in the order of the data
       file (MyISAM) or of the primary key (InnoDB): --page N gives the N-th
@@ -70,25 +73,34 @@ Usage:
       row, "Spatial Data" for GEOMETRY); --full gives every value in full.
       --format tsv (the default) separates values by tabs and escapes them as
       the client's batch mode does (\0 \t \n \\); --format csv writes
-      RFC 4180. NULL is written NULL. When a damaged data file stops the walk,
-      the rows before the damage are written and the reason is printed on
-      stderr.
+      RFC 4180; --format sql writes an INSERT statement per row, every value
+      in full, that gives the row back to a server. NULL is written NULL. TIMESTAMP values are shown in the local
+      time zone, or in ZONE: an IANA name (Europe/Berlin), UTC or +HH:MM.
+      Rows, pages and values passed over because they are damaged are
+      counted and named on stderr after the rows; when damage stops the
+      walk, the rows before it are written and the reason follows them.
+      A page past the last one is named on stderr.
   tavrin-recover scan FOLDER [--log-folder DIR]
       Runs an Open and its scan as the window does and prints the lines of
       its output pane. The scan log (TavrinMySQLDBRec_log_....txt) is written
-      to DIR, by default the desktop folder (or the home folder). FOLDER must
-      directly hold a .frm file, as the window's Open asks.
-  tavrin-recover export-csv FOLDER DATABASE TABLE OUT.csv [--page N]
+      to DIR, by default the desktop folder (else the home folder, else the
+      current folder); stderr names it. FOLDER must directly hold a .frm
+      file, as the window's Open asks.
+  tavrin-recover export-csv FOLDER DATABASE TABLE OUT.csv [--page N] [--force]
+                 [--time-zone ZONE]
       Writes the N-th page of rows (the first by default), as the window
       shows it, to OUT.csv exactly as the window's export does: UTF-16
       little-endian, CR LF line ends, the column names first, values quoted
-      as RFC 4180 says where needed. FOLDER is a database folder, as for scan.
+      as RFC 4180 says where needed. An existing OUT.csv is replaced only
+      with --force; nothing is written into the folder being read. The file
+      is written beside OUT.csv under another name and then renamed.
   tavrin-recover --help
       This text.
 
 FOLDER is one database folder, or a data folder whose sub-folders are the
-databases (as the server keeps them). DATABASE is a database's folder name;
-TABLE and VIEW are names as "list" shows them.
+databases (as the server keeps them). DATABASE, TABLE and VIEW are names as
+"list" shows them: as the server names them, not as their files are named.
+COMMAND --help shows this text too.
 
 Exit status: 0 on success, 1 when the folder, the object or a file cannot be
 found or read (the reason is printed on stderr), 2 for a wrong command line.
@@ -101,7 +113,7 @@ CollationCatalogue loadCatalogue(const std::string& executableFolder, std::ostre
   return std::move(choice.catalogue);
 }
 
-enum class Format { Tsv, Csv };
+enum class Format { Tsv, Csv, Sql };
 
 // One line of delimited values.
 template <class Cells>
@@ -252,15 +264,26 @@ struct RowsOptions {
   bool deleted = false;
   Format format = Format::Tsv;
   std::string ibdata;
+  TimeZone zone;
 };
 
-RowsOptions rowsOptions(const Invocation& a) {
+// The zone named by --time-zone, else the local one.
+Result<TimeZone> timeZoneOption(const Invocation& a) {
+  if (!a.has("--time-zone")) return TimeZone::local();
+  auto zone = TimeZone::named(a.options.at("--time-zone"));
+  if (!zone) return zone.failure().prefixed("--time-zone: ");
+  return zone;
+}
+
+RowsOptions rowsOptions(const Invocation& a, TimeZone zone) {
   RowsOptions o;
+  o.zone = std::move(zone);
   if (a.has("--all")) o.page = 0;
   if (a.has("--page")) o.page = std::stoull(a.options.at("--page"));
   o.full = a.has("--full");
   o.deleted = a.has("--deleted");
   if (a.has("--format") && a.options.at("--format") == "csv") o.format = Format::Csv;
+  if (a.has("--format") && a.options.at("--format") == "sql") o.format = Format::Sql;
   if (a.has("--ibdata")) o.ibdata = a.options.at("--ibdata");
   return o;
 }
@@ -279,8 +302,9 @@ std::string pageOptionProblem(const Invocation& a) {
 std::string rowsOptionProblem(const Invocation& a) {
   if (a.has("--all") && a.has("--page")) return "--page and --all exclude each other";
   if (std::string problem = pageOptionProblem(a); !problem.empty()) return problem;
-  if (a.has("--format") && a.options.at("--format") != "tsv" && a.options.at("--format") != "csv") {
-    return "--format is tsv or csv";
+  if (a.has("--format")) {
+    const std::string& format = a.options.at("--format");
+    if (format != "tsv" && format != "csv" && format != "sql") return "--format is tsv, csv or sql";
   }
   return {};
 }
@@ -341,17 +365,15 @@ Failure pastTheLastPage(uint64_t page, uint64_t pages) {
   return missing("page " + std::to_string(page) + " is past the last page of rows (" + std::to_string(pages) + ")");
 }
 
-// The wanted pages of a table written as lines. What the walk passed over,
-// and why it stopped early if it did, is told on stderr after the rows, and
-// makes the command's result a failure.
-Status writeRowPages(TableRows& table, const ValueRenderer& renderer, const RowsOptions& options, std::ostream& out,
+// The wanted pages of a table, each row written by `writeRow`. What the walk
+// passed over, and why it stopped early if it did, is told on stderr after
+// the rows, and makes the command's result a failure.
+Status writeRowPages(TableRows& table, const RowsOptions& options, const RowSink& writeRow, std::ostream& out,
                      std::ostream& err) {
-  std::string line;
-  std::vector<std::string> cells;
   uint64_t page = 1;
   PageStart start = table.firstPage();
   const bool every = options.page == 0;
-  const ReadOptions read{options.full, options.deleted};
+  const ReadOptions read{options.full || options.format == Format::Sql, options.deleted};
   DamageReport passedOver;
   std::string stopReason;
   std::set<std::pair<int64_t, int64_t>> starts;  // a chain of pages that loops comes back to one
@@ -362,11 +384,7 @@ Status writeRowPages(TableRows& table, const ValueRenderer& renderer, const Rows
     }
     const bool wanted = every || page == options.page;
     const WalkEnd end = table.read(start, kRowsPerPage, [&](const RowValues& row) {
-      if (!wanted) return;
-      renderer.render(row, cells);
-      line.clear();
-      appendLine(line, cells, options.format);
-      out << line;
+      if (wanted) writeRow(row);
     }, read);
     passedOver.merge(end.passedOver);
     if (end.stoppedEarly()) {
@@ -391,7 +409,9 @@ Status writeRowPages(TableRows& table, const ValueRenderer& renderer, const Rows
 }
 
 Status rowsCommand(const Invocation& a, const std::string& exeFolder, std::ostream& out, std::ostream& err) {
-  const RowsOptions options = rowsOptions(a);
+  auto zone = timeZoneOption(a);
+  if (!zone) return zone.failure();
+  const RowsOptions options = rowsOptions(a, std::move(*zone));
   auto scanned = scanFolder(a.arguments[0]);
   if (!scanned) return scanned.failure();
   auto target = findObject(**scanned, a.arguments[1], "Tables", a.arguments[2], "table");
@@ -404,14 +424,29 @@ Status rowsCommand(const Invocation& a, const std::string& exeFolder, std::ostre
   auto rows = TableRows::open(s.databaseFolders[size_t(entry.databaseIndex)], entry.name, catalogue, std::ref(system));
   if (!rows) return system.problem().empty() ? rows.failure() : rows.failure().prefixed("(" + system.problem() + ") ");
   TableRows& table = **rows;
-  const ValueRenderer renderer(table.definition(), catalogue,
-                               RenderOptions{options.full, options.full ? 0 : table.largeValueLimit()});
+  // SQL statements carry every value in full.
+  const bool full = options.full || options.format == Format::Sql;
+  ValueRenderer renderer(table.definition(), catalogue, TextForm{full, full ? 0 : table.largeValueLimit(), options.zone});
   std::string line;
-  std::vector<std::string> names;
+  std::vector<std::string> names, cells;
   for (size_t i : renderer.columns()) names.push_back(table.definition().columns[i].name);
+  if (options.format == Format::Sql) {
+    const SqlInsertWriter writer(objectNameFromFileName(entry.name), names, renderer.columns(), options.zone);
+    out << writer.preamble();
+    return writeRowPages(table, options, [&](const RowValues& row) {
+      line.clear();
+      writer.appendRow(line, renderer.decode(row), renderer.decoder());
+      out << line;
+    }, out, err);
+  }
   appendLine(line, names, options.format);
   out << line;
-  return writeRowPages(table, renderer, options, out, err);
+  return writeRowPages(table, options, [&](const RowValues& row) {
+    renderer.render(row, cells);
+    line.clear();
+    appendLine(line, cells, options.format);
+    out << line;
+  }, out, err);
 }
 
 // An Open of `folder` in a session without a window.
@@ -422,7 +457,7 @@ struct HeadlessSession {
 };
 
 Status openHeadless(HeadlessSession& h, const std::string& folder, const std::string& logFolder) {
-  h.controller = std::make_unique<SessionController>(h.ui, h.catalogue);
+  if (!h.controller) h.controller = std::make_unique<SessionController>(h.ui, h.catalogue);
   h.controller->start();
   ScanSettings settings = initialScanSettings();
   settings.databasePath = folder;
@@ -485,6 +520,8 @@ Status turnToPage(HeadlessSession& h, uint64_t page) {
 
 Status exportCsvCommand(const Invocation& a, const std::string& exeFolder, std::ostream& err) {
   const std::string& target = a.arguments[3];
+  auto zone = timeZoneOption(a);
+  if (!zone) return zone.failure();
   if (pathExists(target) && !a.has("--force")) return ioFailure(target + " exists; --force replaces it");
   auto scanned = scanFolder(a.arguments[0]);
   if (!scanned) return scanned.failure();
@@ -498,6 +535,8 @@ Status exportCsvCommand(const Invocation& a, const std::string& exeFolder, std::
   // The scan log of this run is of no use afterwards.
   auto logs = TemporaryFolder::make("tavrin-export-");
   if (!logs) return logs.failure();
+  h.controller = std::make_unique<SessionController>(h.ui, h.catalogue);
+  h.controller->setTimeZone(std::move(*zone));
   if (Status opened = openHeadless(h, *database, (*logs)->path()); !opened) return opened;
   const RecoverySession& s = h.controller->session();
   const ObjectTree& tree = s.tree;
@@ -551,11 +590,12 @@ int run(const std::vector<std::string>& args, const std::string& executableFolde
                    [&](auto& a) { return triggerCommand(a.arguments, out); }}},
       {"scan", {1, "scan FOLDER [--log-folder DIR]", {}, {"--log-folder"},
                 [&](auto& a) { return scanCommand(a, executableFolder, out, err); }}},
-      {"export-csv", {4, "export-csv FOLDER DATABASE TABLE OUT.csv [--page N] [--force]", {"--force"}, {"--page"},
+      {"export-csv", {4, "export-csv FOLDER DATABASE TABLE OUT.csv [--page N] [--force] [--time-zone ZONE]", {"--force"},
+                      {"--page", "--time-zone"},
                       [&](auto& a) { return exportCsvCommand(a, executableFolder, err); }, pageOptionProblem}},
-      {"rows", {3, "rows FOLDER DATABASE TABLE [--page N | --all] [--full] [--deleted] [--format tsv|csv] "
-                   "[--ibdata FILE]",
-                {"--all", "--full", "--deleted"}, {"--page", "--format", "--ibdata"},
+      {"rows", {3, "rows FOLDER DATABASE TABLE [--page N | --all] [--full] [--deleted] [--format tsv|csv|sql] "
+                   "[--ibdata FILE] [--time-zone ZONE]",
+                {"--all", "--full", "--deleted"}, {"--page", "--format", "--ibdata", "--time-zone"},
                 [&](auto& a) { return rowsCommand(a, executableFolder, out, err); }, rowsOptionProblem}},
   };
   auto it = commands.find(command);

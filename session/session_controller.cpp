@@ -313,8 +313,8 @@ size_t SessionController::readPage(PageStart start, bool pushNext) {
   pageFull_ = false;
   page_.rows.clear();
   if (!table_) return 0;
-  const ValueRenderer renderer(table_->definition(), catalogue_,
-                               {exportForm_, exportForm_ ? 0 : table_->largeValueLimit()});
+  ValueRenderer renderer(table_->definition(), catalogue_,
+                         TextForm{exportForm_, exportForm_ ? 0 : table_->largeValueLimit(), timeZone_});
   const WalkEnd end = table_->read(start, kRowsPerPage, [&](const RowValues& values) {
     renderer.render(values, page_.rows.emplace_back());
   }, ReadOptions{exportForm_, false});

@@ -19,13 +19,14 @@
 #include <thread>
 
 #include "innodb/system_tablespace.h"
-#include "tabledef/row_values.h"
+#include "render/time_zone.h"
 #include "session/scan.h"
 #include "session/scan_log.h"
 #include "session/scan_settings.h"
 #include "session/session_ui.h"
 #include "session/table_rows.h"
 #include "tabledef/collation_catalogue.h"
+#include "tabledef/row_values.h"
 
 namespace tavrin {
 
@@ -54,6 +55,8 @@ class SessionController {
   void waitForScan();
   // The clock that names the log files (the system's by default).
   void setClock(std::function<std::time_t()> clock) { clock_ = std::move(clock); }
+  // The zone TIMESTAMP values are shown in (the local one by default).
+  void setTimeZone(TimeZone zone) { timeZone_ = std::move(zone); }
 
   bool isBusy() const { return busy_.load(std::memory_order_acquire) != 0; }
   // The lists and the tree of the last scan; read them only while not busy.
@@ -106,6 +109,7 @@ class SessionController {
   int64_t rangeTo_ = 0;
   NodeId lastClickedItem_ = kNoNode;
   bool exportForm_ = false;  // set by the save options
+  TimeZone timeZone_;
   std::function<std::time_t()> clock_ = [] { return std::time(nullptr); };
 };
 

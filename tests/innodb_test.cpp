@@ -109,7 +109,7 @@ struct Page {
 };
 
 Page readPage(TableRows& table, PageStart start, ReadOptions options = {true, false}) {
-  ValueRenderer renderer(table.definition(), test::shippedCatalogue(), {options.fullValues, 0});
+  ValueRenderer renderer(table.definition(), test::shippedCatalogue(), TextForm{options.fullValues, 0, {}});
   Page page;
   std::vector<std::string> cells;
   page.end = table.read(start, kRowsPerPage, [&](const RowValues& row) {

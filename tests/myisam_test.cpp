@@ -41,7 +41,7 @@ struct Page {
 
 Page readPage(TableRows& table, PageStart start, bool exportForm = true) {
   ValueRenderer renderer(table.definition(), test::shippedCatalogue(),
-                         {exportForm, exportForm ? 0 : table.largeValueLimit()});
+                         TextForm{exportForm, exportForm ? 0 : table.largeValueLimit(), {}});
   Page page;
   std::vector<std::string> cells;
   page.end = table.read(start, kRowsPerPage, [&](const RowValues& row) {

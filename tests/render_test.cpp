@@ -3,11 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <random>
 
 #include "render/mysql_json.h"
 #include "render/number_text.h"
 #include "render/temporal_text.h"
+#include "render/time_zone.h"
 #include "session/table_rows.h"
 #include "test_support.h"
 
@@ -170,6 +173,55 @@ TEST(MysqlJson, RandomlyChangedDocuments) {
       }
     }
   }
+}
+
+// A named zone gives what the C library gives with that zone as TZ, at
+// moments over the whole range of TIMESTAMP.
+TEST(TimeZone, NamedZonesAgreeWithTheCLibrary) {
+  const std::string saved = std::getenv("TZ") ? std::getenv("TZ") : "";
+  for (const char* name : {"Europe/Berlin", "America/New_York", "Asia/Kolkata", "Australia/Lord_Howe", "UTC"}) {
+    auto zone = TimeZone::named(name);
+    ASSERT_TRUE(zone) << zone.reason();
+    ::setenv("TZ", name, 1);
+    ::tzset();
+    const TimeZone local = TimeZone::local();
+    for (int64_t t = 1; t < 2147483647; t += 86400 * 13 + 3607) {
+      std::string ours, theirs;
+      appendDateTime(ours, zone->fromUtc(t), 0);
+      appendDateTime(theirs, local.fromUtc(t), 0);
+      ASSERT_EQ(ours, theirs) << name << " at " << t;
+    }
+  }
+  if (saved.empty()) ::unsetenv("TZ");
+  else ::setenv("TZ", saved.c_str(), 1);
+  ::tzset();
+  const std::pair<const char*, const char*> fixed[] = {{"+03:00", "1970-01-01 03:00:00"}, {"-05:30", "1969-12-31 18:30:00"},
+                                                       {"+0545", "1970-01-01 05:45:00"}, {"UTC", "1970-01-01 00:00:00"}};
+  for (const auto& [name, text] : fixed) {
+    auto zone = TimeZone::named(name);
+    ASSERT_TRUE(zone) << name;
+    std::string out;
+    appendDateTime(out, zone->fromUtc(0), 0);
+    EXPECT_EQ(out, text) << name;
+  }
+  for (const char* bad : {"+25:00", "3:00", "/etc/passwd", "Europe/../../etc/passwd", "", "Nowhere/City"}) {
+    EXPECT_FALSE(TimeZone::named(bad)) << bad;
+  }
+}
+
+TEST(TimeZone, DamagedZoneFilesFailWithAReason) {
+  const std::vector<uint8_t> file = test::readBytes("/usr/share/zoneinfo/Europe/Berlin");
+  ASSERT_GT(file.size(), 100u);
+  for (size_t n = 0; n < file.size(); ++n) {
+    auto copy = std::make_unique<uint8_t[]>(n + 1);
+    std::copy(file.begin(), file.begin() + long(n), copy.get());
+    auto rules = parseZoneFile(ByteView(copy.get(), n));
+    if (!rules) {
+      EXPECT_FALSE(rules.reason().empty());
+    }
+  }
+  EXPECT_EQ(parseZoneFile(ByteView(std::string_view("TZjf0000000000000000000000000000000000000000"))).reason(),
+            "not a time zone file");
 }
 
 }  // namespace

@@ -1,0 +1,41 @@
+#include "export/sql_rows.h"
+
+#include "render/value_text.h"
+#include "tabledef/definition_file.h"
+
+namespace tavrin {
+
+SqlInsertWriter::SqlInsertWriter(const std::string& table, const std::vector<std::string>& names,
+                                 std::vector<size_t> columns, TimeZone zone)
+    : columns_(std::move(columns)), zone_(std::move(zone)) {
+  prefix_ = "INSERT INTO " + quoteIdentifier(table) + " (";
+  for (size_t i = 0; i < names.size(); ++i) prefix_ += (i ? ", " : "") + quoteIdentifier(names[i]);
+  prefix_ += ") VALUES (";
+}
+
+std::string SqlInsertWriter::preamble() const {
+  // As the server's own dumps do: a 0 in an AUTO_INCREMENT column stays 0,
+  // and values the server kept (zero dates, the empty ENUM value) go back in
+  // even where the session's mode is strict.
+  std::string text = "SET sql_mode = 'NO_AUTO_VALUE_ON_ZERO';\n";
+  const std::string offset = zone_.fixedOffsetText();
+  if (offset.empty()) return text + "-- TIMESTAMP values are in the time zone " + zone_.name() + "\n";
+  return text + "SET time_zone = '" + offset + "';\n";
+}
+
+bool SqlInsertWriter::appendRow(std::string& out, const DecodedRow& row, const ValueDecoder& decoder) const {
+  bool whole = true;
+  out += prefix_;
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    if (i) out += ", ";
+    const size_t column = columns_[i];
+    if (!appendSqlLiteral(out, row.values[column], decoder.format(column), zone_)) {
+      out += "NULL";
+      whole = false;
+    }
+  }
+  out += ");\n";
+  return whole;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,306 @@
+#include "render/value_decoder.h"
+
+#include <cstring>
+
+#include <arpa/inet.h>
+
+#include "render/mysql_json.h"
+#include "render/number_text.h"
+#include "render/temporal_text.h"
+#include "tabledef/charset.h"
+#include "tabledef/field_layout.h"
+
+namespace tavrin {
+
+namespace {
+
+// How a column's bytes are decoded.
+enum class Layout {
+  Unknown, SignedInteger, UnsignedInteger, Float, Double, Decimal, OldDecimal, Year, Date, OldDate,
+  TimeNumber, TimeCount, Time2, DateTimeNumber, DateTimeCount, DateTime2, TimestampSeconds,
+  TimestampCount, Timestamp2, Bit, Enum, Set, Char, Varchar, Blob, Geometry, Json, Inet4, Inet6, Uuid,
+};
+
+Layout layoutOf(const ColumnDefinition& c) {
+  if (c.dataTypeName == "inet4") return Layout::Inet4;
+  if (c.dataTypeName == "inet6") return Layout::Inet6;
+  if (c.dataTypeName == "uuid") return Layout::Uuid;
+  const bool counted = isHighResolutionTemporal(c);
+  switch (c.fieldType) {
+    case FieldType::Tiny:
+    case FieldType::Short:
+    case FieldType::Int24:
+    case FieldType::Long:
+    case FieldType::LongLong: return c.isUnsigned ? Layout::UnsignedInteger : Layout::SignedInteger;
+    case FieldType::Float: return Layout::Float;
+    case FieldType::Double: return Layout::Double;
+    case FieldType::NewDecimal: return Layout::Decimal;
+    case FieldType::Decimal: return Layout::OldDecimal;
+    case FieldType::Year: return Layout::Year;
+    case FieldType::NewDate: return Layout::Date;
+    case FieldType::Date: return Layout::OldDate;
+    case FieldType::Time: return counted ? Layout::TimeCount : Layout::TimeNumber;
+    case FieldType::Time2: return Layout::Time2;
+    case FieldType::DateTime: return counted ? Layout::DateTimeCount : Layout::DateTimeNumber;
+    case FieldType::DateTime2: return Layout::DateTime2;
+    case FieldType::Timestamp: return counted ? Layout::TimestampCount : Layout::TimestampSeconds;
+    case FieldType::Timestamp2: return Layout::Timestamp2;
+    case FieldType::Bit: return Layout::Bit;
+    case FieldType::Enum: return Layout::Enum;
+    case FieldType::Set: return Layout::Set;
+    case FieldType::String:
+    case FieldType::VarString: return Layout::Char;
+    case FieldType::Varchar: return Layout::Varchar;
+    case FieldType::TinyBlob:
+    case FieldType::Blob:
+    case FieldType::MediumBlob:
+    case FieldType::LongBlob: return Layout::Blob;
+    case FieldType::Geometry: return Layout::Geometry;
+    case FieldType::Json: return Layout::Json;
+    default: return Layout::Unknown;
+  }
+}
+
+ColumnShape shapeOf(Layout layout) {
+  switch (layout) {
+    case Layout::Char:
+    case Layout::Varchar: return ColumnShape::String;
+    case Layout::Blob:
+    case Layout::Json: return ColumnShape::Blob;
+    case Layout::Geometry: return ColumnShape::Geometry;
+    default: return ColumnShape::Plain;
+  }
+}
+
+uint64_t littleEndian(ByteView b, size_t width) {
+  uint64_t v = 0;
+  for (size_t i = std::min(width, b.size()); i > 0; --i) v = v << 8 | b[i - 1];
+  return v;
+}
+
+uint64_t bigEndian(ByteView b, size_t width) {
+  uint64_t v = 0;
+  for (size_t i = 0; i < width && i < b.size(); ++i) v = v << 8 | b[i];
+  return v;
+}
+
+void setTime(Value& v, ValueKind kind, const CalendarTime& t) {
+  v.kind = kind;
+  v.time = t;
+}
+
+}  // namespace
+
+struct ValueDecoder::Column {
+  const ColumnDefinition* definition = nullptr;
+  Layout layout = Layout::Unknown;
+  ColumnFormat format;
+  uint32_t width = 0;  // bytes of fixed-size values
+  bool binary = false;
+  bool uuidAlwaysReversed = false;
+  TextDecoder decoder{""};
+};
+
+ValueDecoder::ValueDecoder(const TableDefinition& table, const CollationCatalogue& catalogue) {
+  for (const ColumnDefinition& c : table.columns) {
+    Column column;
+    column.definition = &c;
+    column.layout = layoutOf(c);
+    column.width = packLength(c);
+    column.binary = c.charsetId == kBinaryCollation;
+    column.uuidAlwaysReversed = uuidAlwaysReversed(table.serverVersion);
+    column.decoder = TextDecoder(catalogue.charsetName(c.charsetId));
+    ColumnFormat& f = column.format;
+    f.shape = shapeOf(column.layout);
+    const bool number = column.layout == Layout::SignedInteger || column.layout == Layout::UnsignedInteger ||
+                        column.layout == Layout::Float || column.layout == Layout::Double ||
+                        column.layout == Layout::Decimal;
+    f.zerofillWidth = number && (c.packFlags & PackFlag::Zerofill) ? c.fieldLength : 0;
+    f.scale = declaredScale(c);
+    f.digits = fractionalDigits(c);
+    f.bits = c.fieldType == FieldType::Bit ? c.fieldLength : 0;
+    f.twoDigitYear = c.fieldType == FieldType::Year && c.fieldLength == 2;
+    columns_.push_back(std::move(column));
+  }
+}
+
+ValueDecoder::~ValueDecoder() = default;
+ValueDecoder::ValueDecoder(ValueDecoder&&) noexcept = default;
+
+const ColumnFormat& ValueDecoder::format(size_t column) const { return columns_[column].format; }
+size_t ValueDecoder::columnCount() const { return columns_.size(); }
+
+void ValueDecoder::decode(const RowValues& stored, DecodedRow& row) const {
+  row.values.resize(columns_.size());
+  row.arena.clear();
+  row.textSpans.assign(columns_.size(), {0, 0});
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    Value& v = row.values[i];
+    v = Value{};
+    if (i >= stored.size() || stored[i].isNull) continue;
+    const size_t start = row.arena.size();
+    decodeValue(columns_[i], stored[i], v, row.arena);
+    row.textSpans[i] = {start, row.arena.size() - start};
+  }
+  // The arena has its final place now: text values point into it.
+  const std::string_view arena = row.arena;
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    const ValueKind k = row.values[i].kind;
+    if (k == ValueKind::Text || k == ValueKind::Number) {
+      row.values[i].text = arena.substr(row.textSpans[i].first, row.textSpans[i].second);
+    }
+  }
+}
+
+void ValueDecoder::decodeValue(const Column& c, const FieldValue& stored, Value& v, std::string& arena) const {
+  const ColumnDefinition& d = *c.definition;
+  const ByteView b = stored.bytes;
+  v.stored = b;
+  if (stored.external) {
+    v.kind = ValueKind::External;
+    return;
+  }
+  switch (c.layout) {
+    case Layout::SignedInteger: {
+      const unsigned shift = 64 - 8 * c.width;
+      v.kind = ValueKind::Signed;
+      v.integer = int64_t(littleEndian(b, c.width) << shift) >> shift;
+      break;
+    }
+    case Layout::UnsignedInteger:
+      v.kind = ValueKind::Unsigned;
+      v.unsignedInteger = littleEndian(b, c.width);
+      break;
+    case Layout::Float: {
+      float f;
+      const uint32_t raw = uint32_t(littleEndian(b, 4));
+      std::memcpy(&f, &raw, 4);
+      v.kind = ValueKind::Float;
+      v.real = f;
+      break;
+    }
+    case Layout::Double: {
+      const uint64_t raw = littleEndian(b, 8);
+      std::memcpy(&v.real, &raw, 8);
+      v.kind = ValueKind::Double;
+      break;
+    }
+    case Layout::Decimal:
+      v.kind = ValueKind::Number;
+      appendDecimal(arena, b, d.precision, d.decimals);
+      break;
+    case Layout::OldDecimal: {
+      const std::string_view text = b.chars();
+      const size_t first = text.find_first_not_of(' ');
+      v.kind = ValueKind::Number;
+      if (first != std::string_view::npos) arena += text.substr(first);
+      break;
+    }
+    case Layout::Year:
+      v.kind = ValueKind::Year;
+      v.unsignedInteger = b[0] == 0 ? 0 : 1900u + b[0];
+      break;
+    case Layout::Date: setTime(v, ValueKind::Date, dateFromNewDate(uint32_t(littleEndian(b, 3)))); break;
+    case Layout::OldDate: setTime(v, ValueKind::Date, dateFromNumber(uint32_t(littleEndian(b, 4)))); break;
+    case Layout::TimeNumber: {
+      const uint32_t raw = uint32_t(littleEndian(b, 3));
+      setTime(v, ValueKind::Time, timeFromNumber(int32_t(raw << 8) >> 8));
+      break;
+    }
+    case Layout::TimeCount: setTime(v, ValueKind::Time, timeFromCount(b.sub(0, c.width), c.format.digits)); break;
+    case Layout::Time2: setTime(v, ValueKind::Time, timeFromBinary(b, c.format.digits)); break;
+    case Layout::DateTimeNumber: setTime(v, ValueKind::DateTime, dateTimeFromNumber(littleEndian(b, 8))); break;
+    case Layout::DateTimeCount:
+      setTime(v, ValueKind::DateTime, dateTimeFromCount(b.sub(0, c.width), c.format.digits));
+      break;
+    case Layout::DateTime2: setTime(v, ValueKind::DateTime, dateTimeFromBinary(b, c.format.digits)); break;
+    case Layout::TimestampSeconds:
+      v.kind = ValueKind::Timestamp;
+      v.integer = int64_t(littleEndian(b, 4));
+      break;
+    case Layout::TimestampCount: {
+      static constexpr uint32_t kScale[7] = {1000000, 100000, 10000, 1000, 100, 10, 1};
+      v.kind = ValueKind::Timestamp;
+      v.integer = int64_t(be32(b, 0));
+      v.time.microsecond = uint32_t(bigEndian(b.sub(4), c.width - 4) * kScale[c.format.digits]);
+      break;
+    }
+    case Layout::Timestamp2:
+      v.kind = ValueKind::Timestamp;
+      v.integer = int64_t(be32(b, 0));
+      v.time.microsecond = timestampMicroseconds(b.sub(4), c.format.digits);
+      break;
+    case Layout::Bit:
+      v.kind = ValueKind::Bits;
+      v.unsignedInteger = bigEndian(b, (d.fieldLength + 7) / 8);
+      break;
+    case Layout::Enum: {
+      const uint64_t number = littleEndian(b, c.width);
+      v.kind = ValueKind::Text;
+      if (number >= 1 && number <= d.intervalValues.size()) arena += d.intervalValues[number - 1];
+      break;
+    }
+    case Layout::Set: {
+      const uint64_t bits = littleEndian(b, c.width);
+      const size_t start = arena.size();
+      v.kind = ValueKind::Text;
+      for (size_t i = 0; i < d.intervalValues.size() && i < 64; ++i) {
+        if (!(bits >> i & 1)) continue;
+        if (arena.size() > start) arena.push_back(',');
+        arena += d.intervalValues[i];
+      }
+      break;
+    }
+    case Layout::Char:
+    case Layout::Varchar:
+    case Layout::Blob:
+      if (c.binary) {
+        v.kind = ValueKind::Binary;
+      } else {
+        const size_t start = arena.size();
+        v.kind = ValueKind::Text;
+        c.decoder.decodeAppend(b, arena);
+        // CHAR comes back without the spaces that pad it.
+        if (c.layout == Layout::Char) {
+          while (arena.size() > start && arena.back() == ' ') arena.pop_back();
+        }
+      }
+      break;
+    case Layout::Geometry: v.kind = ValueKind::Geometry; break;
+    case Layout::Json:
+      // Damaged JSON is kept as its bytes, so that nothing is lost.
+      v.kind = appendMysqlJson(arena, b) ? ValueKind::Text : ValueKind::Binary;
+      break;
+    case Layout::Inet4: {
+      char text[INET_ADDRSTRLEN];
+      v.kind = ValueKind::Text;
+      if (b.size() >= 4 && inet_ntop(AF_INET, b.data(), text, sizeof text)) arena += text;
+      break;
+    }
+    case Layout::Inet6: {
+      char text[INET6_ADDRSTRLEN];
+      v.kind = ValueKind::Text;
+      if (b.size() >= 16 && inet_ntop(AF_INET6, b.data(), text, sizeof text)) arena += text;
+      break;
+    }
+    case Layout::Uuid: {
+      // Stored with the five groups in reverse order where the server
+      // reverses them, so that time-based values sort by time.
+      static constexpr char kDigits[] = "0123456789abcdef";
+      static constexpr uint8_t kSwapped[16] = {12, 13, 14, 15, 10, 11, 8, 9, 6, 7, 0, 1, 2, 3, 4, 5};
+      v.kind = ValueKind::Text;
+      if (b.size() < 16) break;
+      const bool swapped = uuidGroupsReversed(b, c.uuidAlwaysReversed);
+      for (size_t i = 0; i < 16; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10) arena.push_back('-');
+        const uint8_t byte = b[swapped ? kSwapped[i] : i];
+        arena.push_back(kDigits[byte >> 4]);
+        arena.push_back(kDigits[byte & 15]);
+      }
+      break;
+    }
+    case Layout::Unknown: v.kind = ValueKind::Text; break;
+  }
+}
+
+}  // namespace tavrin

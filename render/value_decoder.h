@@ -1,0 +1,50 @@
+#pragma once
+// Turns the stored bytes of a row's columns into typed values, once per row:
+// integers from their widths, dates and times from each of their layouts,
+// text from each character set, DECIMAL digits, ENUM and SET names, JSON.
+
+#include <string>
+#include <vector>
+
+#include "render/value.h"
+#include "tabledef/collation_catalogue.h"
+#include "tabledef/row_values.h"
+#include "tabledef/table_definition.h"
+
+namespace tavrin {
+
+// How a column's values are written out beyond their kind.
+enum class ColumnShape : uint8_t {
+  Plain,     // numbers, dates and times, BIT, ENUM, SET, UUID, INET
+  String,    // CHAR, VARCHAR and their binary kin
+  Blob,      // BLOB/TEXT and JSON
+  Geometry,
+};
+struct ColumnFormat {
+  ColumnShape shape = ColumnShape::Plain;
+  uint32_t zerofillWidth = 0;  // ZEROFILL: pad numbers with zeros to this width
+  int32_t scale = 0;           // FLOAT and DOUBLE: declared decimals, or "none"
+  uint32_t digits = 0;         // fractional seconds
+  uint32_t bits = 0;           // BIT width
+  bool twoDigitYear = false;   // YEAR(2)
+};
+
+class ValueDecoder {
+ public:
+  ValueDecoder(const TableDefinition& table, const CollationCatalogue& catalogue);
+  ~ValueDecoder();
+  ValueDecoder(ValueDecoder&&) noexcept;
+
+  // The values of one row (one per table column); `row` reuses its storage.
+  void decode(const RowValues& stored, DecodedRow& row) const;
+  const ColumnFormat& format(size_t column) const;
+  size_t columnCount() const;
+
+ private:
+  struct Column;
+  // Decodes into `v`; text is appended to `arena`.
+  void decodeValue(const Column& c, const FieldValue& stored, Value& v, std::string& arena) const;
+  std::vector<Column> columns_;
+};
+
+}  // namespace tavrin
