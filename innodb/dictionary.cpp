@@ -9,7 +9,6 @@ namespace tavrin {
 
 namespace {
 
-constexpr int kMaxDepth = 64;
 
 // The dictionary header page names the root page of each dictionary tree:
 //   offset (after the page header)  bytes  what
@@ -70,7 +69,7 @@ void walkTree(const Tablespace& space, uint32_t root, std::string& damage,
   };
   uint64_t page = root;
   for (int depth = 0;; ++depth) {
-    if (depth > kMaxDepth) return note("the dictionary tree is deeper than any tree can be");
+    if (depth > kMaxIndexTreeDepth) return note("the dictionary tree is deeper than any tree can be");
     if (Status read = space.readPage(page, buffer); !read) return note(read.reason());
     const ByteView p(buffer);
     if (decodeFilHeader(p).pageType != kIndexPageType) return;

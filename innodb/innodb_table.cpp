@@ -8,7 +8,6 @@ namespace tavrin {
 
 namespace {
 
-constexpr int kMaxTreeDepth = 64;
 constexpr size_t kExternalReferenceSize = 20;
 constexpr uint32_t kBlobPartHeader = 8;  // part length and next page
 // The record status of an ordinary leaf record, in the low bits of the byte 3 below its origin.
@@ -70,7 +69,7 @@ Result<std::unique_ptr<InnodbTable>> InnodbTable::open(const TableDefinition& ta
 
 Result<uint32_t> InnodbTable::leftmostLeaf(uint32_t root) {
   uint64_t page = root;
-  for (int depth = 0; depth <= kMaxTreeDepth; ++depth) {
+  for (int depth = 0; depth <= kMaxIndexTreeDepth; ++depth) {
     if (Status read = source_->readPage(page, page_); !read) return read.failure();
     const ByteView p(page_);
     const uint16_t type = decodeFilHeader(p).pageType;
@@ -162,7 +161,7 @@ WalkEnd InnodbTable::read(PageStart start, size_t maxRows, const RowSink& sink, 
   auto stop = [&](const std::string& why) {
     end.stopReason = why;
     end.atEnd = true;
-    end.next = {int64_t(kNoPage), 0};
+    end.next = kEndOfPages;
     return end;
   };
   uint64_t page = uint64_t(start.page);
@@ -172,7 +171,7 @@ WalkEnd InnodbTable::read(PageStart start, size_t maxRows, const RowSink& sink, 
   while (end.rows < maxRows) {
     if (page == kNoPage) {
       end.atEnd = true;
-      end.next = {int64_t(kNoPage), 0};
+      end.next = kEndOfPages;
       return end;
     }
     if (page >= source_->pageCount()) return stop(pageNote(page, "the leaf pages lead outside the file"));

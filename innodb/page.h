@@ -13,6 +13,8 @@
 namespace tavrin {
 
 inline constexpr uint32_t kNoPage = 0xFFFFFFFF;
+// No index tree is deeper; a walk down that goes further is on damaged pages.
+inline constexpr int kMaxIndexTreeDepth = 64;
 inline constexpr uint16_t kIndexPageType = 17855;  // 0x45BF
 inline constexpr uint16_t kBlobPageType = 10;
 // The root of a clustered index after columns were added or dropped in place (MariaDB 10.3 on).

@@ -106,7 +106,6 @@ void appendReal(std::string& out, double value, bool singlePrecision, int32_t de
 }
 
 void appendDecimal(std::string& out, ByteView stored, int32_t precision, int32_t scale) {
-  constexpr uint32_t kGroupBytes[10] = {0, 1, 1, 2, 2, 3, 3, 4, 4, 4};
   constexpr uint32_t kPowers[10] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
   const uint32_t size = decimalBinarySize(precision, scale);
   const auto zero = [&] {
@@ -142,7 +141,7 @@ void appendDecimal(std::string& out, ByteView stored, int32_t precision, int32_t
     s.append(buffer, r.ptr);
   };
   if (uint32_t lead = intg % 9; lead > 0) {
-    uint32_t x = group(kGroupBytes[lead]);
+    uint32_t x = group(kDecimalGroupBytes[lead]);
     if (x >= kPowers[lead] * 10) return zero();  // one digit more than declared is accepted
     appendGroup(intDigits, x, lead + (x >= kPowers[lead] ? 1 : 0));
   }
@@ -157,7 +156,7 @@ void appendDecimal(std::string& out, ByteView stored, int32_t precision, int32_t
     appendGroup(fracDigits, x, 9);
   }
   if (uint32_t trail = frac % 9; trail > 0) {
-    uint32_t x = group(kGroupBytes[trail]);
+    uint32_t x = group(kDecimalGroupBytes[trail]);
     if (x >= kPowers[trail]) return zero();
     appendGroup(fracDigits, x, trail);
   }

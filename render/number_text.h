@@ -5,10 +5,12 @@
 #include <string>
 
 #include "base/bytes.h"
+#include "tabledef/table_definition.h"
 
 namespace tavrin {
 
-inline constexpr int32_t kNotFixedDecimals = 31;
+// A FLOAT or DOUBLE declared without a scale.
+inline constexpr int32_t kNotFixedDecimals = PackFlag::NoDecimals;
 
 void appendInteger(std::string& out, int64_t value);
 void appendUnsigned(std::string& out, uint64_t value);

@@ -22,9 +22,12 @@ enum class Layout {
 };
 
 Layout layoutOf(const ColumnDefinition& c) {
-  if (c.dataTypeName == "inet4") return Layout::Inet4;
-  if (c.dataTypeName == "inet6") return Layout::Inet6;
-  if (c.dataTypeName == "uuid") return Layout::Uuid;
+  switch (c.pluginType()) {
+    case PluginType::Inet4: return Layout::Inet4;
+    case PluginType::Inet6: return Layout::Inet6;
+    case PluginType::Uuid: return Layout::Uuid;
+    case PluginType::None: break;
+  }
   const bool counted = isHighResolutionTemporal(c);
   switch (c.fieldType) {
     case FieldType::Tiny:

@@ -30,9 +30,6 @@
 
 namespace tavrin {
 
-// A page start that means "no page after this one".
-inline constexpr PageStart kEndOfPages{0xFFFFFFFF, 0};
-
 class SessionController {
  public:
   SessionController(SessionUi& ui, const CollationCatalogue& catalogue);

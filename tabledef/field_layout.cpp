@@ -3,8 +3,6 @@
 namespace tavrin {
 
 namespace {
-constexpr uint32_t kDigitsPerGroup = 9;
-constexpr uint32_t kGroupBytes[kDigitsPerGroup + 1] = {0, 1, 1, 2, 2, 3, 3, 4, 4, 4};
 constexpr uint32_t kBlobPointerBytes = 8;
 constexpr uint32_t kTimeWidth = 10, kDateTimeWidth = 19;
 }  // namespace
@@ -16,8 +14,8 @@ int32_t declaredScale(const ColumnDefinition& c) {
 uint32_t decimalBinarySize(int32_t precision, int32_t scale) {
   if (precision < scale || scale < 0) return 0;
   const uint32_t intg = uint32_t(precision - scale), frac = uint32_t(scale);
-  return (intg / kDigitsPerGroup) * 4 + kGroupBytes[intg % kDigitsPerGroup] + (frac / kDigitsPerGroup) * 4 +
-         kGroupBytes[frac % kDigitsPerGroup];
+  constexpr uint32_t n = kDecimalDigitsPerGroup;
+  return (intg / n) * 4 + kDecimalGroupBytes[intg % n] + (frac / n) * 4 + kDecimalGroupBytes[frac % n];
 }
 
 uint32_t fractionalDigits(const ColumnDefinition& c) {
@@ -85,8 +83,12 @@ bool uuidGroupsReversed(ByteView b, bool alwaysReversed) {
 }
 
 uint32_t packLength(const ColumnDefinition& c) {
-  if (c.dataTypeName == "inet4") return 4;
-  if (c.dataTypeName == "inet6" || c.dataTypeName == "uuid") return 16;
+  switch (c.pluginType()) {
+    case PluginType::Inet4: return 4;
+    case PluginType::Inet6:
+    case PluginType::Uuid: return 16;
+    case PluginType::None: break;
+  }
   const uint32_t fraction = (fractionalDigits(c) + 1) / 2;
   switch (c.fieldType) {
     case FieldType::Tiny: return 1;

@@ -13,6 +13,11 @@ namespace tavrin {
 // The declared scale of a FLOAT or DOUBLE, or 31 when none was declared.
 int32_t declaredScale(const ColumnDefinition& column);
 
+// A binary DECIMAL keeps its digits in groups of nine, four bytes each; a
+// shorter leading or trailing group takes the bytes this table gives.
+inline constexpr uint32_t kDecimalDigitsPerGroup = 9;
+inline constexpr uint32_t kDecimalGroupBytes[kDecimalDigitsPerGroup + 1] = {0, 1, 1, 2, 2, 3, 3, 4, 4, 4};
+
 // Bytes of a binary DECIMAL of this precision and scale.
 uint32_t decimalBinarySize(int32_t precision, int32_t scale);
 

@@ -39,6 +39,9 @@ struct PageStart {
   bool operator==(const PageStart&) const = default;
 };
 
+// A page start that means "no page after this one".
+inline constexpr PageStart kEndOfPages{0xFFFFFFFF, 0};
+
 // What a walk hands on.
 struct ReadOptions {
   bool fullValues = false;   // read values kept apart from their rows (InnoDB BLOB pages)

@@ -90,6 +90,9 @@ inline constexpr uint16_t DecimalsMask = 31;
 inline constexpr uint16_t NoDecimals = 31;
 }  // namespace PackFlag
 
+// The types of the server's type plugins, stored as fixed-length bytes.
+enum class PluginType : uint8_t { None, Inet4, Inet6, Uuid };
+
 struct ColumnDefinition {
   std::string name;
   int32_t fieldIndex = 0;      // position in the definition file's field list
@@ -126,6 +129,12 @@ struct ColumnDefinition {
   uint8_t bitsShift = 0;
 
   bool isSystemHidden() const { return invisibility >= 2; }
+  PluginType pluginType() const {
+    return dataTypeName == "inet4"  ? PluginType::Inet4
+           : dataTypeName == "inet6" ? PluginType::Inet6
+           : dataTypeName == "uuid"  ? PluginType::Uuid
+                                     : PluginType::None;
+  }
   // The byte offset of the column in the row image.
   uint32_t recordOffset() const { return recordPosition > 0 ? uint32_t(recordPosition - 1) : 0; }
 };
