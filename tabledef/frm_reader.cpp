@@ -52,10 +52,13 @@ struct FormInfo {
   uint16_t intervalsLength = 0;
   uint16_t nullFieldCount = 0;
   uint16_t commentsLength = 0;
-  uint16_t expressionsLength = 0;  // layout 11: virtual columns, defaults, checks
+  uint16_t expressionsLength = 0;  // layout 11: virtual columns, defaults, checks; MySQL 5.7: generated columns
 };
 
-FormInfo decodeForm(ByteView f, uint8_t version) {
+// MySQL 5.7 and its kin write generated columns in a layout of their own.
+bool isMysql57(uint32_t serverVersion) { return serverVersion >= 50700 && serverVersion < 100000; }
+
+FormInfo decodeForm(ByteView f, uint8_t version, uint32_t serverVersion) {
   FormInfo form;
   form.fieldCount = le16(f, 258);
   form.screenLength = le16(f, 260);
@@ -65,7 +68,7 @@ FormInfo decodeForm(ByteView f, uint8_t version) {
   form.intervalsLength = le16(f, 274);
   form.nullFieldCount = le16(f, 282);
   form.commentsLength = le16(f, 284);
-  form.expressionsLength = version >= 11 ? le16(f, 286) : 0;
+  form.expressionsLength = version >= 11 || isMysql57(serverVersion) ? le16(f, 286) : 0;
   return form;
 }
 
@@ -78,6 +81,7 @@ struct FieldRecord {
   int32_t charsetId = 0;
   uint8_t geometryType = 0;
   uint16_t commentLength = 0;
+  uint8_t uniregType = 0;  // MySQL 5.7: 128 marks a generated column
 };
 
 FieldRecord decodeFieldRecord(ByteView r, bool newer) {
@@ -91,6 +95,7 @@ FieldRecord decodeFieldRecord(ByteView r, bool newer) {
     f.charsetId = r[11] * 256 + r[14];
     f.geometryType = r[14];
     f.commentLength = le16(r, 15);
+    f.uniregType = r[10];
   } else {
     f.length = r[3];
     f.recordPosition = le16(r, 4);
@@ -274,6 +279,63 @@ bool hasTableDefinitionSignature(ByteView firstBytes) {
 
 namespace {
 
+// A key record: flags (unique is stored inverted), length, part count, and
+// from layout 9 on the algorithm and block size.
+KeyDefinition decodeKeyRecord(ByteView keys, size_t p, uint8_t version) {
+  KeyDefinition key;
+  if (version >= 9) {
+    key.flags = le16(keys, p) ^ 1;
+    key.keyLength = le16(keys, p + 2);
+    key.partCount = keys[p + 4];
+    key.algorithm = keys[p + 5];
+    key.blockSize = le16(keys, p + 6);
+  } else {
+    key.flags = keys[p] ^ 1;
+    key.keyLength = le16(keys, p + 1);
+    key.partCount = keys[p + 3];
+  }
+  return key;
+}
+
+// A key part: field number, offset, then (layout 6) a one-byte length whose
+// high bit is a flag, or flags, type and a two-byte length.
+KeyPartDefinition decodeKeyPart(ByteView keys, size_t p, uint8_t version) {
+  KeyPartDefinition part;
+  part.fieldNumber = le16(keys, p) & 0x3FFF;
+  part.offset = uint16_t(le16(keys, p + 2) - 1);
+  if (version == 6) {
+    const uint8_t length = keys[p + 4];
+    part.length = length > 128 ? uint16_t(length - 128) : length;
+    part.partFlags = length > 128 ? 128 : 0;
+    part.keyType = le16(keys, p + 5);
+  } else {
+    part.partFlags = keys[p + 4];
+    part.keyType = le16(keys, p + 5);
+    part.length = le16(keys, p + 7);
+  }
+  return part;
+}
+
+// After the key records: the key names, then the comments of the keys
+// that have one.
+Status readKeyNamesAndComments(ByteView keys, size_t p, std::vector<KeyDefinition>& result) {
+  auto names = splitNameList(keys, p);
+  if (!names) return damaged("the key names run past the key section");
+  for (size_t k = 0; k < result.size() && k < names->names.size(); ++k) {
+    result[k].name = decodeIdentifier(names->names[k]);
+  }
+  p = names->end;
+  constexpr uint16_t kHasComment = 0x1000;
+  for (KeyDefinition& key : result) {
+    if (!(key.flags & kHasComment)) continue;
+    const uint16_t length = le16(keys, p);
+    if (!keys.has(p + 2, length)) return damaged("the comment of key " + key.name + " runs past the key section");
+    key.comment = decodeIdentifier(keys.sub(p + 2, length));
+    p += 2 + length;
+  }
+  return Ok{};
+}
+
 Result<std::vector<KeyDefinition>> parseKeys(ByteView keys, uint8_t version) {
   std::vector<KeyDefinition> result;
   if (keys.size() < 6) return result;
@@ -285,59 +347,18 @@ Result<std::vector<KeyDefinition>> parseKeys(ByteView keys, uint8_t version) {
   size_t p = 6;
   for (size_t k = 0; k < keyCount; ++k) {
     if (!keys.has(p, keyRecordSize)) return damaged("key " + std::to_string(k + 1) + " runs past the key section");
-    KeyDefinition key;
-    if (version >= 9) {
-      key.flags = le16(keys, p) ^ 1;
-      key.keyLength = le16(keys, p + 2);
-      key.partCount = keys[p + 4];
-      key.algorithm = keys[p + 5];
-      key.blockSize = le16(keys, p + 6);
-    } else {
-      key.flags = keys[p] ^ 1;
-      key.keyLength = le16(keys, p + 1);
-      key.partCount = keys[p + 3];
-    }
+    KeyDefinition key = decodeKeyRecord(keys, p, version);
     p += keyRecordSize;
-    for (size_t i = 0; i < key.partCount; ++i) {
+    for (size_t i = 0; i < key.partCount; ++i, p += partRecordSize) {
       if (!keys.has(p, partRecordSize)) {
         return damaged("the parts of key " + std::to_string(k + 1) + " run past the key section");
       }
-      KeyPartDefinition part;
-      part.fieldNumber = le16(keys, p) & 0x3FFF;
-      part.offset = uint16_t(le16(keys, p + 2) - 1);
-      if (version == 6) {
-        uint8_t length = keys[p + 4];
-        if (length > 128) {
-          part.length = uint16_t(length - 128);
-          part.partFlags = 128;
-        } else {
-          part.length = length;
-        }
-        part.keyType = le16(keys, p + 5);
-      } else {
-        part.partFlags = keys[p + 4];
-        part.keyType = le16(keys, p + 5);
-        part.length = le16(keys, p + 7);
-      }
-      key.parts.push_back(part);
-      p += partRecordSize;
+      key.parts.push_back(decodeKeyPart(keys, p, version));
     }
     result.push_back(std::move(key));
   }
   if (keyCount > 0) {
-    auto names = splitNameList(keys, p);
-    if (!names) return damaged("the key names run past the key section");
-    for (size_t k = 0; k < result.size() && k < names->names.size(); ++k) {
-      result[k].name = decodeIdentifier(names->names[k]);
-    }
-    p = names->end;
-    for (KeyDefinition& key : result) {
-      if (!(key.flags & 0x1000)) continue;
-      uint16_t length = le16(keys, p);
-      if (!keys.has(p + 2, length)) return damaged("the comment of key " + key.name + " runs past the key section");
-      key.comment = decodeIdentifier(keys.sub(p + 2, length));
-      p += 2 + length;
-    }
+    if (Status named = readKeyNamesAndComments(keys, p, result); !named) return named.failure();
   }
   return result;
 }
@@ -400,6 +421,24 @@ Status markVirtualColumns(TableDefinition& def, ByteView expressions) {
   return Ok{};
 }
 
+// MySQL 5.7 keeps one entry per generated column, in column order: 1, the
+// expression's length (2 bytes), 1 when the column is stored, then the
+// expression. A column that is not stored is computed when read.
+Status markGeneratedColumns(TableDefinition& def, const std::vector<uint8_t>& uniregTypes, ByteView entries) {
+  constexpr uint8_t kGeneratedField = 128;
+  constexpr size_t kEntryHeaderSize = 4;
+  size_t p = 0;
+  for (size_t i = 0; i < def.columns.size(); ++i) {
+    if (!(uniregTypes[i] & kGeneratedField)) continue;
+    if (!entries.has(p, kEntryHeaderSize) || entries[p] != 1 || !entries.has(p + kEntryHeaderSize, le16(entries, p + 1))) {
+      return damaged("the expression of column " + def.columns[i].name + " is damaged");
+    }
+    def.columns[i].isVirtual = entries[p + 3] == 0;
+    p += kEntryHeaderSize + le16(entries, p + 1);
+  }
+  return Ok{};
+}
+
 void markKeyColumns(TableDefinition& def) {
   for (const KeyDefinition& key : def.keys) {
     const bool primary = key.isPrimary();
@@ -414,7 +453,17 @@ void markKeyColumns(TableDefinition& def) {
 
 }  // namespace
 
-Result<TableDefinition> parseFrm(ByteView file, const CollationCatalogue& catalogue) {
+namespace {
+
+// Where the sections of the file lie: the form, then after it the field
+// records, their names, the value lists, the comments and the expressions.
+struct Sections {
+  FormInfo form;
+  size_t fields = 0, names = 0, intervals = 0, comments = 0, expressions = 0;
+  size_t recordSize = 0;  // of a field record
+};
+
+Result<FrmHeader> checkedHeader(ByteView file) {
   if (file.size() < kHeaderSize) {
     return damaged("too short for a table definition (" + std::to_string(file.size()) + " bytes)");
   }
@@ -424,17 +473,11 @@ Result<TableDefinition> parseFrm(ByteView file, const CollationCatalogue& catalo
   if (v != 6 && v != 7 && v != 9 && v != 10 && v != 11) {
     return damaged("unknown table definition layout " + std::to_string(v));
   }
-
-  TableDefinition def;
-  def.engineCode = header.engineCode;
-  def.layoutVersion = v;
-  def.serverVersion = header.serverVersion;
-  def.newTemporalFormat = header.serverVersion >= 50600;
-  def.tableCharsetId = header.tableCharsetId;
-  def.nullBitsFirst = header.charsetStored;
-  def.createOptions = header.createOptions;
-
   if (header.formNameCount == 0) return damaged("the form position is missing (no form names)");
+  return header;
+}
+
+Result<Sections> locateSections(ByteView file, const FrmHeader& header) {
   const size_t formPointer = kHeaderSize + header.formNamesLength;
   if (!file.has(formPointer, 4)) return damaged(at("the form position runs past the end of the file", formPointer));
   const uint32_t formPosition = le32(file, formPointer);
@@ -442,107 +485,108 @@ Result<TableDefinition> parseFrm(ByteView file, const CollationCatalogue& catalo
   if (!file.has(formPosition, kFormSize)) {
     return damaged(at("the form section runs past the end of the file", formPosition));
   }
-  const FormInfo form = decodeForm(file.sub(formPosition, kFormSize), v);
-
-  if (!file.has(header.keyPosition, header.keyLength)) {
-    return damaged(at("the key section runs past the end of the file", header.keyPosition));
+  Sections s;
+  s.form = decodeForm(file.sub(formPosition, kFormSize), header.version, header.serverVersion);
+  s.recordSize = header.version >= 9 ? 17 : 11;
+  s.fields = size_t(formPosition) + kFormSize + s.form.screenLength;
+  s.names = s.fields + size_t(s.form.fieldCount) * s.recordSize;
+  s.intervals = s.names + s.form.namesLength;
+  s.comments = s.intervals + s.form.intervalsLength;
+  s.expressions = s.comments + s.form.commentsLength;
+  if (s.expressions + s.form.expressionsLength > file.size()) {
+    return damaged(at("the field definitions run past the end of the file", s.fields));
   }
-  auto keys = parseKeys(file.sub(header.keyPosition, header.keyLength), v);
-  if (!keys) return keys.failure();
-  def.keys = std::move(*keys);
+  return s;
+}
 
-  const bool newer = v >= 9;
-  const size_t recordSize = newer ? 17 : 11;
-  const size_t fieldsStart = size_t(formPosition) + kFormSize + form.screenLength;
-  const size_t namesStart = fieldsStart + size_t(form.fieldCount) * recordSize;
-  const size_t intervalsStart = namesStart + form.namesLength;
-  const size_t commentsStart = intervalsStart + form.intervalsLength;
-  const size_t expressionsStart = commentsStart + form.commentsLength;
-  const size_t blockEnd = expressionsStart + form.expressionsLength;
-  if (blockEnd > file.size()) {
-    return damaged(at("the field definitions run past the end of the file", fieldsStart));
-  }
-
-  auto fieldNames = splitNameList(file.sub(namesStart, form.namesLength), 0);
-  if (!fieldNames) return damaged(at("the field name list is damaged", namesStart));
-  if (fieldNames->names.size() != form.fieldCount) {
-    return damaged("the file names " + std::to_string(fieldNames->names.size()) + " fields but defines " +
-                std::to_string(form.fieldCount));
-  }
-
-  ByteView intervals = file.sub(intervalsStart, form.intervalsLength);
-  std::vector<std::vector<ByteView>> valueLists;
-  for (size_t i = 0, p = 0; i < form.intervalCount; ++i) {
+Result<std::vector<std::vector<ByteView>>> readValueLists(ByteView intervals, size_t count) {
+  std::vector<std::vector<ByteView>> lists;
+  for (size_t i = 0, p = 0; i < count; ++i) {
     auto list = splitNameList(intervals, p);
     if (!list) return damaged("value list " + std::to_string(i + 1) + " is damaged");
-    valueLists.push_back(std::move(list->names));
+    lists.push_back(std::move(list->names));
     p = list->end;
   }
+  return lists;
+}
 
-  ByteView comments = file.sub(commentsStart, form.commentsLength);
-  size_t commentPosition = 0;
-  size_t enumSetSeen = 0;
-  std::vector<const std::vector<ByteView>*> listOfColumn(form.fieldCount, nullptr);
-  for (size_t i = 0; i < form.fieldCount; ++i) {
-    const FieldRecord r = decodeFieldRecord(file.sub(fieldsStart + i * recordSize, recordSize), newer);
-    ColumnDefinition c;
-    c.name = decodeIdentifier(fieldNames->names[i]);
-    c.fieldIndex = int32_t(i);
-    c.fieldLength = r.length;
-    c.recordPosition = int32_t(r.recordPosition);
-    c.packFlags = r.packFlags;
-    c.fieldType = settledType(r.fieldType, def.serverVersion);
-    c.nullable = r.packFlags & PackFlag::Nullable;
-    if (newer) {
-      c.charsetId = r.charsetId;
-      if (c.fieldType == FieldType::Enum || c.fieldType == FieldType::Set) {
-        if (r.intervalNumber != 0 && r.intervalNumber <= valueLists.size()) {
-          listOfColumn[i] = &valueLists[r.intervalNumber - 1];
-        } else if (r.intervalNumber == 0 && enumSetSeen < valueLists.size()) {
-          listOfColumn[i] = &valueLists[enumSetSeen];
-        }
-        ++enumSetSeen;
-      } else if (c.fieldType == FieldType::Decimal || c.fieldType == FieldType::NewDecimal) {
-        c.decimals = (r.packFlags >> PackFlag::DecimalsShift) & PackFlag::DecimalsMask;
-        uint32_t precision = c.fieldLength - (c.decimals > 0 ? 1 : 0) -
-                             ((r.packFlags & PackFlag::Signed) && c.fieldLength ? 1 : 0);
-        c.precision = int32_t(precision > 65 ? 65 : precision);
-      } else if (c.fieldType == FieldType::Float || c.fieldType == FieldType::Double) {
-        int32_t d = (r.packFlags >> PackFlag::DecimalsShift) & PackFlag::DecimalsMask;
-        if (d < PackFlag::NoDecimals) {
-          c.precision = int32_t(c.fieldLength);
-          c.decimals = d;
-        }
-      } else if (c.fieldType == FieldType::Geometry) {
-        c.geometryType = r.geometryType;
-        c.charsetId = kBinaryCollation;
+// The type details that layouts 9 and later keep per field.
+void applyTypeDetails(ColumnDefinition& c, const FieldRecord& r) {
+  c.charsetId = r.charsetId;
+  if (c.fieldType == FieldType::Decimal || c.fieldType == FieldType::NewDecimal) {
+    c.decimals = (r.packFlags >> PackFlag::DecimalsShift) & PackFlag::DecimalsMask;
+    uint32_t precision = c.fieldLength - (c.decimals > 0 ? 1 : 0) -
+                         ((r.packFlags & PackFlag::Signed) && c.fieldLength ? 1 : 0);
+    c.precision = int32_t(precision > 65 ? 65 : precision);
+  } else if (c.fieldType == FieldType::Float || c.fieldType == FieldType::Double) {
+    int32_t d = (r.packFlags >> PackFlag::DecimalsShift) & PackFlag::DecimalsMask;
+    if (d < PackFlag::NoDecimals) {
+      c.precision = int32_t(c.fieldLength);
+      c.decimals = d;
+    }
+  } else if (c.fieldType == FieldType::Geometry) {
+    c.geometryType = r.geometryType;
+    c.charsetId = kBinaryCollation;
+  }
+}
+
+ColumnDefinition columnOf(const FieldRecord& r, ByteView name, size_t index, uint32_t serverVersion, bool newer) {
+  ColumnDefinition c;
+  c.name = decodeIdentifier(name);
+  c.fieldIndex = int32_t(index);
+  c.fieldLength = r.length;
+  c.recordPosition = int32_t(r.recordPosition);
+  c.packFlags = r.packFlags;
+  c.fieldType = settledType(r.fieldType, serverVersion);
+  c.nullable = r.packFlags & PackFlag::Nullable;
+  if (newer) applyTypeDetails(c, r);
+  return c;
+}
+
+// The columns, each with its comment and (ENUM and SET) its value list.
+struct ColumnsRead {
+  std::vector<const std::vector<ByteView>*> listOfColumn;
+  std::vector<uint8_t> uniregTypes;
+};
+
+Result<ColumnsRead> readColumns(ByteView file, const Sections& s, const std::vector<ByteView>& names,
+                                const std::vector<std::vector<ByteView>>& valueLists, TableDefinition& def) {
+  const bool newer = def.layoutVersion >= 9;
+  const ByteView comments = file.sub(s.comments, s.form.commentsLength);
+  size_t commentPosition = 0, enumSetSeen = 0;
+  ColumnsRead read;
+  read.listOfColumn.assign(s.form.fieldCount, nullptr);
+  for (size_t i = 0; i < s.form.fieldCount; ++i) {
+    const FieldRecord r = decodeFieldRecord(file.sub(s.fields + i * s.recordSize, s.recordSize), newer);
+    ColumnDefinition c = columnOf(r, names[i], i, def.serverVersion, newer);
+    read.uniregTypes.push_back(r.uniregType);
+    if (newer && (c.fieldType == FieldType::Enum || c.fieldType == FieldType::Set)) {
+      if (r.intervalNumber != 0 && r.intervalNumber <= valueLists.size()) {
+        read.listOfColumn[i] = &valueLists[r.intervalNumber - 1];
+      } else if (r.intervalNumber == 0 && enumSetSeen < valueLists.size()) {
+        read.listOfColumn[i] = &valueLists[enumSetSeen];
       }
-      if (r.commentLength != 0) {
-        if (!comments.has(commentPosition, r.commentLength)) {
-          return damaged("the comment of column " + c.name + " runs past the comment section");
-        }
-        ByteView comment = comments.sub(commentPosition, r.commentLength);
-        std::string_view chars = comment.chars();
-        c.comment = decodeIdentifier(ByteView(chars.substr(0, chars.find('\0'))));
-        commentPosition += r.commentLength;
+      ++enumSetSeen;
+    }
+    if (newer && r.commentLength != 0) {
+      if (!comments.has(commentPosition, r.commentLength)) {
+        return damaged("the comment of column " + c.name + " runs past the comment section");
       }
+      const std::string_view chars = comments.sub(commentPosition, r.commentLength).chars();
+      c.comment = decodeIdentifier(ByteView(chars.substr(0, chars.find('\0'))));
+      commentPosition += r.commentLength;
     }
     if (isNumeric(c.fieldType)) c.isUnsigned = !(r.packFlags & PackFlag::Signed);
     settleBlob(c);
     def.columns.push_back(std::move(c));
   }
+  return read;
+}
 
-  assignValueLists(def, valueLists, listOfColumn, catalogue);
-  if (Status extras = applyExtra2(def, file.sub(kHeaderSize, header.formNamesLength)); !extras) {
-    return extras.failure();
-  }
-  if (Status expressions = markVirtualColumns(def, file.sub(expressionsStart, form.expressionsLength)); !expressions) {
-    return damaged(at(expressions.reason().c_str(), expressionsStart));
-  }
-  markKeyColumns(def);
-  // The NULL bits come first in the row image, in column order: one reserved
-  // bit in fixed-length rows, one per nullable column, and the bits of BIT
-  // columns that do not fill a byte.
+// The NULL bits come first in the row image, in column order: one reserved
+// bit in fixed-length rows, one per nullable column, and the bits of BIT
+// columns that do not fill a byte. Files older than 4.1 keep them at the end.
+void placeNullBits(TableDefinition& def, const FrmHeader& header) {
   uint32_t nullBits = (header.charsetStored && !(header.createOptions & 1)) ? 1 : 0;
   for (ColumnDefinition& c : def.columns) {
     if (c.nullable) {
@@ -557,15 +601,71 @@ Result<TableDefinition> parseFrm(ByteView file, const CollationCatalogue& catalo
     }
   }
   def.nullBytes = (nullBits + 7) / 8;
-  def.recordLength = form.recordLength;
   if (!def.nullBitsFirst) {
-    // Files older than 4.1 keep the NULL bits at the end of the row image.
     const uint32_t start = def.recordLength >= def.nullBytes ? def.recordLength - def.nullBytes : 0;
     for (ColumnDefinition& c : def.columns) {
       c.nullByte += start;
       c.bitsByte += start;
     }
   }
+}
+
+TableDefinition tableOf(const FrmHeader& header) {
+  TableDefinition def;
+  def.engineCode = header.engineCode;
+  def.layoutVersion = header.version;
+  def.serverVersion = header.serverVersion;
+  def.newTemporalFormat = header.serverVersion >= 50600;
+  def.tableCharsetId = header.tableCharsetId;
+  def.nullBitsFirst = header.charsetStored;
+  def.createOptions = header.createOptions;
+  return def;
+}
+
+// What is kept beside the columns: hidden columns and type plugin names,
+// computed columns, and which columns the keys hold.
+Status applyColumnExtras(TableDefinition& def, ByteView file, const FrmHeader& header, const Sections& s,
+                         const ColumnsRead& read) {
+  if (Status extras = applyExtra2(def, file.sub(kHeaderSize, header.formNamesLength)); !extras) return extras;
+  const ByteView expressions = file.sub(s.expressions, s.form.expressionsLength);
+  Status computed = isMysql57(def.serverVersion) ? markGeneratedColumns(def, read.uniregTypes, expressions)
+                                                 : markVirtualColumns(def, expressions);
+  if (!computed) return damaged(at(computed.reason().c_str(), s.expressions));
+  markKeyColumns(def);
+  return Ok{};
+}
+
+}  // namespace
+
+Result<TableDefinition> parseFrm(ByteView file, const CollationCatalogue& catalogue) {
+  auto header = checkedHeader(file);
+  if (!header) return header.failure();
+  auto sections = locateSections(file, *header);
+  if (!sections) return sections.failure();
+  const Sections& s = *sections;
+  TableDefinition def = tableOf(*header);
+  def.recordLength = s.form.recordLength;
+
+  if (!file.has(header->keyPosition, header->keyLength)) {
+    return damaged(at("the key section runs past the end of the file", header->keyPosition));
+  }
+  auto keys = parseKeys(file.sub(header->keyPosition, header->keyLength), header->version);
+  if (!keys) return keys.failure();
+  def.keys = std::move(*keys);
+
+  auto fieldNames = splitNameList(file.sub(s.names, s.form.namesLength), 0);
+  if (!fieldNames) return damaged(at("the field name list is damaged", s.names));
+  if (fieldNames->names.size() != s.form.fieldCount) {
+    return damaged("the file names " + std::to_string(fieldNames->names.size()) + " fields but defines " +
+                   std::to_string(s.form.fieldCount));
+  }
+  auto valueLists = readValueLists(file.sub(s.intervals, s.form.intervalsLength), s.form.intervalCount);
+  if (!valueLists) return valueLists.failure();
+  auto columns = readColumns(file, s, fieldNames->names, *valueLists, def);
+  if (!columns) return columns.failure();
+  assignValueLists(def, *valueLists, columns->listOfColumn, catalogue);
+  if (Status extras = applyColumnExtras(def, file, *header, s, *columns); !extras) return extras.failure();
+  placeNullBits(def, *header);
   return def;
 }
 

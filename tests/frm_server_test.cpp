@@ -188,5 +188,41 @@ TEST(FrmServer, NewestLayoutMarksVirtualColumns) {
   EXPECT_FALSE(column(innodb, "c").isVirtual);
 }
 
+// MySQL 5.7 marks a generated column in its field record and keeps its
+// expression in a section of its own. Built from the server's file of the
+// same table by writing those two places as MySQL 5.7 writes them.
+TEST(FrmServer, MysqlGeneratedColumns) {
+  std::vector<uint8_t> file = test::readBytes(test::fixtureData("structure") + "/shapes/computed_innodb.frm");
+  auto original = parseFrm(ByteView(file), test::shippedCatalogue());
+  ASSERT_TRUE(original) << original.reason();
+  const ByteView view(file);
+  const size_t form = le32(view, 64 + le16(view, 4));
+  const size_t fields = form + 288 + le16(view, form + 260);
+  const size_t expressions = fields + original->columns.size() * 17 + le16(view, form + 268) +
+                             le16(view, form + 274) + le16(view, form + 284);
+  file.resize(expressions);
+  for (size_t i = 0; i < 4; ++i) file[51 + i] = uint8_t(50728 >> (8 * i));
+  std::string section;
+  for (const auto& [name, stored] : std::vector<std::pair<std::string, bool>>{{"b", false}, {"v", false}, {"w", true}}) {
+    size_t index = 0;
+    while (original->columns[index].name != name) ++index;
+    file[fields + index * 17 + 10] |= 128;
+    const std::string expression = "`a` * 3";
+    section += std::string{char(1), char(expression.size()), char(0), char(stored)} + expression;
+  }
+  file.insert(file.end(), section.begin(), section.end());
+  file[form + 286] = uint8_t(section.size());
+  file[form + 287] = uint8_t(section.size() >> 8);
+  auto mysql = parseFrm(ByteView(file), test::shippedCatalogue());
+  ASSERT_TRUE(mysql) << mysql.reason();
+  EXPECT_TRUE(column(*mysql, "b").isVirtual);
+  EXPECT_TRUE(column(*mysql, "v").isVirtual);
+  EXPECT_FALSE(column(*mysql, "w").isVirtual);
+  EXPECT_FALSE(column(*mysql, "c").isVirtual);
+  file[expressions] = 2;  // an entry of a kind MySQL 5.7 never wrote
+  EXPECT_EQ(parseFrm(ByteView(file), test::shippedCatalogue()).reason(),
+            "the expression of column b is damaged at byte " + std::to_string(expressions));
+}
+
 }  // namespace
 }  // namespace tavrin
