@@ -155,6 +155,126 @@ void ValueDecoder::decode(const RowValues& stored, DecodedRow& row) const {
   }
 }
 
+namespace {
+
+bool decodeNumber(Layout layout, ByteView b, uint32_t width, const ColumnDefinition& d, Value& v, std::string& arena) {
+  switch (layout) {
+    case Layout::SignedInteger: {
+      const unsigned shift = 64 - 8 * width;
+      v.kind = ValueKind::Signed;
+      v.integer = int64_t(littleEndian(b, width) << shift) >> shift;
+      return true;
+    }
+    case Layout::UnsignedInteger:
+      v.kind = ValueKind::Unsigned;
+      v.unsignedInteger = littleEndian(b, width);
+      return true;
+    case Layout::Float: {
+      float f;
+      const uint32_t raw = uint32_t(littleEndian(b, 4));
+      std::memcpy(&f, &raw, 4);
+      v.kind = ValueKind::Float;
+      v.real = f;
+      return true;
+    }
+    case Layout::Double: {
+      const uint64_t raw = littleEndian(b, 8);
+      std::memcpy(&v.real, &raw, 8);
+      v.kind = ValueKind::Double;
+      return true;
+    }
+    case Layout::Decimal:
+      v.kind = ValueKind::Number;
+      appendDecimal(arena, b, d.precision, d.decimals);
+      return true;
+    case Layout::OldDecimal: {
+      // Digits as text, padded with spaces in front.
+      const std::string_view text = b.chars();
+      const size_t first = text.find_first_not_of(' ');
+      v.kind = ValueKind::Number;
+      if (first != std::string_view::npos) arena += text.substr(first);
+      return true;
+    }
+    default: return false;
+  }
+}
+
+bool decodeTemporal(Layout layout, ByteView b, uint32_t width, uint32_t digits, Value& v) {
+  switch (layout) {
+    case Layout::Year:
+      v.kind = ValueKind::Year;
+      v.unsignedInteger = b[0] == 0 ? 0 : 1900u + b[0];
+      return true;
+    case Layout::Date: setTime(v, ValueKind::Date, dateFromNewDate(uint32_t(littleEndian(b, 3)))); return true;
+    case Layout::OldDate: setTime(v, ValueKind::Date, dateFromNumber(uint32_t(littleEndian(b, 4)))); return true;
+    case Layout::TimeNumber: {
+      const uint32_t raw = uint32_t(littleEndian(b, 3));
+      setTime(v, ValueKind::Time, timeFromNumber(int32_t(raw << 8) >> 8));
+      return true;
+    }
+    case Layout::TimeCount: setTime(v, ValueKind::Time, timeFromCount(b.sub(0, width), digits)); return true;
+    case Layout::Time2: setTime(v, ValueKind::Time, timeFromBinary(b, digits)); return true;
+    case Layout::DateTimeNumber: setTime(v, ValueKind::DateTime, dateTimeFromNumber(littleEndian(b, 8))); return true;
+    case Layout::DateTimeCount: setTime(v, ValueKind::DateTime, dateTimeFromCount(b.sub(0, width), digits)); return true;
+    case Layout::DateTime2: setTime(v, ValueKind::DateTime, dateTimeFromBinary(b, digits)); return true;
+    case Layout::TimestampSeconds:
+      v.kind = ValueKind::Timestamp;
+      v.integer = int64_t(littleEndian(b, 4));
+      return true;
+    case Layout::TimestampCount: {
+      static constexpr uint32_t kScale[7] = {1000000, 100000, 10000, 1000, 100, 10, 1};
+      v.kind = ValueKind::Timestamp;
+      v.integer = int64_t(be32(b, 0));
+      v.time.microsecond = uint32_t(bigEndian(b.sub(4), width - 4) * kScale[digits]);
+      return true;
+    }
+    case Layout::Timestamp2:
+      v.kind = ValueKind::Timestamp;
+      v.integer = int64_t(be32(b, 0));
+      v.time.microsecond = timestampMicroseconds(b.sub(4), digits);
+      return true;
+    default: return false;
+  }
+}
+
+// ENUM: the number of its name, from 1; SET: a bit per name.
+void decodeNames(Layout layout, ByteView b, uint32_t width, const ColumnDefinition& d, std::string& arena) {
+  const uint64_t stored = littleEndian(b, width);
+  if (layout == Layout::Enum) {
+    if (stored >= 1 && stored <= d.intervalValues.size()) arena += d.intervalValues[stored - 1];
+    return;
+  }
+  const size_t start = arena.size();
+  for (size_t i = 0; i < d.intervalValues.size() && i < 64; ++i) {
+    if (!(stored >> i & 1)) continue;
+    if (arena.size() > start) arena.push_back(',');
+    arena += d.intervalValues[i];
+  }
+}
+
+void appendUuid(ByteView b, bool alwaysReversed, std::string& arena) {
+  // Stored with the five groups in reverse order where the server reverses
+  // them, so that time-based values sort by time.
+  static constexpr char kDigits[] = "0123456789abcdef";
+  static constexpr uint8_t kSwapped[16] = {12, 13, 14, 15, 10, 11, 8, 9, 6, 7, 0, 1, 2, 3, 4, 5};
+  if (b.size() < 16) return;
+  const bool swapped = uuidGroupsReversed(b, alwaysReversed);
+  for (size_t i = 0; i < 16; ++i) {
+    if (i == 4 || i == 6 || i == 8 || i == 10) arena.push_back('-');
+    const uint8_t byte = b[swapped ? kSwapped[i] : i];
+    arena.push_back(kDigits[byte >> 4]);
+    arena.push_back(kDigits[byte & 15]);
+  }
+}
+
+void appendAddress(ByteView b, int family, std::string& arena) {
+  char text[INET6_ADDRSTRLEN];
+  const size_t bytes = family == AF_INET ? 4 : 16;
+  if (b.size() >= bytes && inet_ntop(family, b.data(), text, sizeof text)) arena += text;
+}
+
+}  // namespace
+
 void ValueDecoder::decodeValue(const Column& c, const FieldValue& stored, Value& v, std::string& arena) const {
   const ColumnDefinition& d = *c.definition;
   const ByteView b = stored.bytes;
@@ -163,97 +283,16 @@ void ValueDecoder::decodeValue(const Column& c, const FieldValue& stored, Value&
     v.kind = ValueKind::External;
     return;
   }
+  if (decodeNumber(c.layout, b, c.width, d, v, arena)) return;
+  if (decodeTemporal(c.layout, b, c.width, c.format.digits, v)) return;
+  v.kind = ValueKind::Text;
   switch (c.layout) {
-    case Layout::SignedInteger: {
-      const unsigned shift = 64 - 8 * c.width;
-      v.kind = ValueKind::Signed;
-      v.integer = int64_t(littleEndian(b, c.width) << shift) >> shift;
-      break;
-    }
-    case Layout::UnsignedInteger:
-      v.kind = ValueKind::Unsigned;
-      v.unsignedInteger = littleEndian(b, c.width);
-      break;
-    case Layout::Float: {
-      float f;
-      const uint32_t raw = uint32_t(littleEndian(b, 4));
-      std::memcpy(&f, &raw, 4);
-      v.kind = ValueKind::Float;
-      v.real = f;
-      break;
-    }
-    case Layout::Double: {
-      const uint64_t raw = littleEndian(b, 8);
-      std::memcpy(&v.real, &raw, 8);
-      v.kind = ValueKind::Double;
-      break;
-    }
-    case Layout::Decimal:
-      v.kind = ValueKind::Number;
-      appendDecimal(arena, b, d.precision, d.decimals);
-      break;
-    case Layout::OldDecimal: {
-      const std::string_view text = b.chars();
-      const size_t first = text.find_first_not_of(' ');
-      v.kind = ValueKind::Number;
-      if (first != std::string_view::npos) arena += text.substr(first);
-      break;
-    }
-    case Layout::Year:
-      v.kind = ValueKind::Year;
-      v.unsignedInteger = b[0] == 0 ? 0 : 1900u + b[0];
-      break;
-    case Layout::Date: setTime(v, ValueKind::Date, dateFromNewDate(uint32_t(littleEndian(b, 3)))); break;
-    case Layout::OldDate: setTime(v, ValueKind::Date, dateFromNumber(uint32_t(littleEndian(b, 4)))); break;
-    case Layout::TimeNumber: {
-      const uint32_t raw = uint32_t(littleEndian(b, 3));
-      setTime(v, ValueKind::Time, timeFromNumber(int32_t(raw << 8) >> 8));
-      break;
-    }
-    case Layout::TimeCount: setTime(v, ValueKind::Time, timeFromCount(b.sub(0, c.width), c.format.digits)); break;
-    case Layout::Time2: setTime(v, ValueKind::Time, timeFromBinary(b, c.format.digits)); break;
-    case Layout::DateTimeNumber: setTime(v, ValueKind::DateTime, dateTimeFromNumber(littleEndian(b, 8))); break;
-    case Layout::DateTimeCount:
-      setTime(v, ValueKind::DateTime, dateTimeFromCount(b.sub(0, c.width), c.format.digits));
-      break;
-    case Layout::DateTime2: setTime(v, ValueKind::DateTime, dateTimeFromBinary(b, c.format.digits)); break;
-    case Layout::TimestampSeconds:
-      v.kind = ValueKind::Timestamp;
-      v.integer = int64_t(littleEndian(b, 4));
-      break;
-    case Layout::TimestampCount: {
-      static constexpr uint32_t kScale[7] = {1000000, 100000, 10000, 1000, 100, 10, 1};
-      v.kind = ValueKind::Timestamp;
-      v.integer = int64_t(be32(b, 0));
-      v.time.microsecond = uint32_t(bigEndian(b.sub(4), c.width - 4) * kScale[c.format.digits]);
-      break;
-    }
-    case Layout::Timestamp2:
-      v.kind = ValueKind::Timestamp;
-      v.integer = int64_t(be32(b, 0));
-      v.time.microsecond = timestampMicroseconds(b.sub(4), c.format.digits);
-      break;
     case Layout::Bit:
       v.kind = ValueKind::Bits;
       v.unsignedInteger = bigEndian(b, (d.fieldLength + 7) / 8);
       break;
-    case Layout::Enum: {
-      const uint64_t number = littleEndian(b, c.width);
-      v.kind = ValueKind::Text;
-      if (number >= 1 && number <= d.intervalValues.size()) arena += d.intervalValues[number - 1];
-      break;
-    }
-    case Layout::Set: {
-      const uint64_t bits = littleEndian(b, c.width);
-      const size_t start = arena.size();
-      v.kind = ValueKind::Text;
-      for (size_t i = 0; i < d.intervalValues.size() && i < 64; ++i) {
-        if (!(bits >> i & 1)) continue;
-        if (arena.size() > start) arena.push_back(',');
-        arena += d.intervalValues[i];
-      }
-      break;
-    }
+    case Layout::Enum:
+    case Layout::Set: decodeNames(c.layout, b, c.width, d, arena); break;
     case Layout::Char:
     case Layout::Varchar:
     case Layout::Blob:
@@ -261,7 +300,6 @@ void ValueDecoder::decodeValue(const Column& c, const FieldValue& stored, Value&
         v.kind = ValueKind::Binary;
       } else {
         const size_t start = arena.size();
-        v.kind = ValueKind::Text;
         c.decoder.decodeAppend(b, arena);
         // CHAR comes back without the spaces that pad it.
         if (c.layout == Layout::Char) {
@@ -272,37 +310,12 @@ void ValueDecoder::decodeValue(const Column& c, const FieldValue& stored, Value&
     case Layout::Geometry: v.kind = ValueKind::Geometry; break;
     case Layout::Json:
       // Damaged JSON is kept as its bytes, so that nothing is lost.
-      v.kind = appendMysqlJson(arena, b) ? ValueKind::Text : ValueKind::Binary;
+      if (!appendMysqlJson(arena, b)) v.kind = ValueKind::Binary;
       break;
-    case Layout::Inet4: {
-      char text[INET_ADDRSTRLEN];
-      v.kind = ValueKind::Text;
-      if (b.size() >= 4 && inet_ntop(AF_INET, b.data(), text, sizeof text)) arena += text;
-      break;
-    }
-    case Layout::Inet6: {
-      char text[INET6_ADDRSTRLEN];
-      v.kind = ValueKind::Text;
-      if (b.size() >= 16 && inet_ntop(AF_INET6, b.data(), text, sizeof text)) arena += text;
-      break;
-    }
-    case Layout::Uuid: {
-      // Stored with the five groups in reverse order where the server
-      // reverses them, so that time-based values sort by time.
-      static constexpr char kDigits[] = "0123456789abcdef";
-      static constexpr uint8_t kSwapped[16] = {12, 13, 14, 15, 10, 11, 8, 9, 6, 7, 0, 1, 2, 3, 4, 5};
-      v.kind = ValueKind::Text;
-      if (b.size() < 16) break;
-      const bool swapped = uuidGroupsReversed(b, c.uuidAlwaysReversed);
-      for (size_t i = 0; i < 16; ++i) {
-        if (i == 4 || i == 6 || i == 8 || i == 10) arena.push_back('-');
-        const uint8_t byte = b[swapped ? kSwapped[i] : i];
-        arena.push_back(kDigits[byte >> 4]);
-        arena.push_back(kDigits[byte & 15]);
-      }
-      break;
-    }
-    case Layout::Unknown: v.kind = ValueKind::Text; break;
+    case Layout::Inet4: appendAddress(b, AF_INET, arena); break;
+    case Layout::Inet6: appendAddress(b, AF_INET6, arena); break;
+    case Layout::Uuid: appendUuid(b, c.uuidAlwaysReversed, arena); break;
+    default: break;
   }
 }
 
