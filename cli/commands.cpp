@@ -559,6 +559,58 @@ Status exportCsvCommand(const Invocation& a, const std::string& exeFolder, std::
   return Ok{};
 }
 
+// A command of the command line: its arguments, its options and what it does.
+struct Command {
+  size_t arguments;
+  const char* usage;
+  std::vector<std::string> flags;        // options without a value
+  std::vector<std::string> valueOptions;  // options followed by a value
+  std::function<Status(const Invocation&)> action;
+  std::function<std::string(const Invocation&)> optionProblem = [](const Invocation&) { return std::string(); };
+};
+
+std::map<std::string, Command> commandTable(const std::string& exeFolder, std::ostream& out, std::ostream& err) {
+  return {
+      {"list", {1, "list FOLDER", {}, {}, [&](auto& a) { return listCommand(a.arguments, out, err); }}},
+      {"structure", {3, "structure FOLDER DATABASE TABLE", {}, {},
+                     [&](auto& a) { return structureCommand(a.arguments, exeFolder, out, err); }}},
+      {"view", {3, "view FOLDER DATABASE VIEW", {}, {}, [&](auto& a) { return viewCommand(a.arguments, out); }}},
+      {"trigger", {3, "trigger FOLDER DATABASE TABLE", {}, {},
+                   [&](auto& a) { return triggerCommand(a.arguments, out); }}},
+      {"scan", {1, "scan FOLDER [--log-folder DIR]", {}, {"--log-folder"},
+                [&](auto& a) { return scanCommand(a, exeFolder, out, err); }}},
+      {"export-csv", {4, "export-csv FOLDER DATABASE TABLE OUT.csv [--page N] [--force] [--time-zone ZONE]", {"--force"},
+                      {"--page", "--time-zone"},
+                      [&](auto& a) { return exportCsvCommand(a, exeFolder, err); }, pageOptionProblem}},
+      {"rows", {3, "rows FOLDER DATABASE TABLE [--page N | --all] [--full] [--deleted] [--format tsv|csv|sql] "
+                   "[--ibdata FILE] [--time-zone ZONE]",
+                {"--all", "--full", "--deleted"}, {"--page", "--format", "--ibdata", "--time-zone"},
+                [&](auto& a) { return rowsCommand(a, exeFolder, out, err); }, rowsOptionProblem}},
+  };
+}
+
+// The arguments and options of a command line, or what is wrong with it.
+std::string parseInvocation(const Command& c, const std::vector<std::string>& args, Invocation& invocation) {
+  auto named = [](const std::vector<std::string>& list, const std::string& a) {
+    return std::find(list.begin(), list.end(), a) != list.end();
+  };
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (named(c.flags, a)) {
+      invocation.options[a] = "";
+    } else if (named(c.valueOptions, a)) {
+      if (i + 1 == args.size()) return a + " needs a value";
+      invocation.options[a] = args[++i];
+    } else if (a.size() > 1 && a[0] == '-') {
+      return "unknown option " + a;
+    } else {
+      invocation.arguments.push_back(a);
+    }
+  }
+  if (invocation.arguments.size() != c.arguments) return "wrong number of arguments";
+  return c.optionProblem(invocation);
+}
+
 }  // namespace
 
 int run(const std::vector<std::string>& args, const std::string& executableFolder, std::ostream& out,
@@ -573,59 +625,18 @@ int run(const std::vector<std::string>& args, const std::string& executableFolde
     out << kHelp;
     return kOk;
   }
-  struct Command {
-    size_t arguments;
-    const char* usage;
-    std::vector<std::string> flags;        // options without a value
-    std::vector<std::string> valueOptions;  // options followed by a value
-    std::function<Status(const Invocation&)> action;
-    std::function<std::string(const Invocation&)> optionProblem = [](const Invocation&) { return std::string(); };
-  };
-  const std::map<std::string, Command> commands = {
-      {"list", {1, "list FOLDER", {}, {}, [&](auto& a) { return listCommand(a.arguments, out, err); }}},
-      {"structure", {3, "structure FOLDER DATABASE TABLE", {}, {},
-                     [&](auto& a) { return structureCommand(a.arguments, executableFolder, out, err); }}},
-      {"view", {3, "view FOLDER DATABASE VIEW", {}, {}, [&](auto& a) { return viewCommand(a.arguments, out); }}},
-      {"trigger", {3, "trigger FOLDER DATABASE TABLE", {}, {},
-                   [&](auto& a) { return triggerCommand(a.arguments, out); }}},
-      {"scan", {1, "scan FOLDER [--log-folder DIR]", {}, {"--log-folder"},
-                [&](auto& a) { return scanCommand(a, executableFolder, out, err); }}},
-      {"export-csv", {4, "export-csv FOLDER DATABASE TABLE OUT.csv [--page N] [--force] [--time-zone ZONE]", {"--force"},
-                      {"--page", "--time-zone"},
-                      [&](auto& a) { return exportCsvCommand(a, executableFolder, err); }, pageOptionProblem}},
-      {"rows", {3, "rows FOLDER DATABASE TABLE [--page N | --all] [--full] [--deleted] [--format tsv|csv|sql] "
-                   "[--ibdata FILE] [--time-zone ZONE]",
-                {"--all", "--full", "--deleted"}, {"--page", "--format", "--ibdata", "--time-zone"},
-                [&](auto& a) { return rowsCommand(a, executableFolder, out, err); }, rowsOptionProblem}},
-  };
+  const std::map<std::string, Command> commands = commandTable(executableFolder, out, err);
   auto it = commands.find(command);
   if (it == commands.end()) {
     err << kProgram << ": unknown command " << command << " (see " << kProgram << " --help)\n";
     return kUsage;
   }
-  const Command& c = it->second;
   Invocation invocation;
-  std::string wrong;
-  for (size_t i = 1; i < args.size() && wrong.empty(); ++i) {
-    const std::string& a = args[i];
-    if (std::find(c.flags.begin(), c.flags.end(), a) != c.flags.end()) {
-      invocation.options[a] = "";
-    } else if (std::find(c.valueOptions.begin(), c.valueOptions.end(), a) != c.valueOptions.end()) {
-      if (i + 1 == args.size()) wrong = a + " needs a value";
-      else invocation.options[a] = args[++i];
-    } else if (a.size() > 1 && a[0] == '-') {
-      wrong = "unknown option " + a;
-    } else {
-      invocation.arguments.push_back(a);
-    }
-  }
-  if (wrong.empty() && invocation.arguments.size() != c.arguments) wrong = "wrong number of arguments";
-  if (wrong.empty()) wrong = c.optionProblem(invocation);
-  if (!wrong.empty()) {
-    err << kProgram << ": " << wrong << "; usage: " << kProgram << ' ' << c.usage << '\n';
+  if (const std::string wrong = parseInvocation(it->second, args, invocation); !wrong.empty()) {
+    err << kProgram << ": " << wrong << "; usage: " << kProgram << ' ' << it->second.usage << '\n';
     return kUsage;
   }
-  const Status status = c.action(invocation);
+  const Status status = it->second.action(invocation);
   if (!status) {
     err << kProgram << ": " << status.reason() << '\n';
     return kFailed;
