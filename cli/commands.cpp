@@ -428,7 +428,8 @@ Status rowsCommand(const Invocation& a, const std::string& exeFolder, std::ostre
   const bool full = options.full || options.format == Format::Sql;
   ValueRenderer renderer(table.definition(), catalogue, TextForm{full, full ? 0 : table.largeValueLimit(), options.zone});
   std::string line;
-  std::vector<std::string> names, cells;
+  std::vector<std::string> names;
+  std::vector<std::string_view> cells;
   for (size_t i : renderer.columns()) names.push_back(table.definition().columns[i].name);
   if (options.format == Format::Sql) {
     const SqlInsertWriter writer(objectNameFromFileName(entry.name), names, renderer.columns(), options.zone);

@@ -50,8 +50,8 @@ struct Value {
 struct DecodedRow {
   std::vector<Value> values;
   std::string arena;
-  // Where each value's text lies in the arena while the row is decoded
-  // (the arena may move as it grows); kept to reuse its storage.
+  // The columns with text and where it starts in the arena, while the row
+  // is decoded (the arena may move as it grows); kept to reuse its storage.
   std::vector<std::pair<size_t, size_t>> textSpans;
 };
 

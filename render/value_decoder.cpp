@@ -136,22 +136,24 @@ size_t ValueDecoder::columnCount() const { return columns_.size(); }
 void ValueDecoder::decode(const RowValues& stored, DecodedRow& row) const {
   row.values.resize(columns_.size());
   row.arena.clear();
-  row.textSpans.assign(columns_.size(), {0, 0});
+  row.textSpans.clear();
   for (size_t i = 0; i < columns_.size(); ++i) {
     Value& v = row.values[i];
-    v = Value{};
+    // Each kind sets the fields it uses; only the kind and bytes are reset.
+    v.kind = ValueKind::Null;
+    v.stored = {};
     if (i >= stored.size() || stored[i].isNull) continue;
     const size_t start = row.arena.size();
     decodeValue(columns_[i], stored[i], v, row.arena);
-    row.textSpans[i] = {start, row.arena.size() - start};
+    if (v.kind == ValueKind::Text || v.kind == ValueKind::Number) row.textSpans.push_back({i, start});
   }
-  // The arena has its final place now: text values point into it.
+  // The arena has its final place now: text values point into it, each up
+  // to where the next one starts.
   const std::string_view arena = row.arena;
-  for (size_t i = 0; i < columns_.size(); ++i) {
-    const ValueKind k = row.values[i].kind;
-    if (k == ValueKind::Text || k == ValueKind::Number) {
-      row.values[i].text = arena.substr(row.textSpans[i].first, row.textSpans[i].second);
-    }
+  for (size_t k = 0; k < row.textSpans.size(); ++k) {
+    const auto [column, start] = row.textSpans[k];
+    const size_t end = k + 1 < row.textSpans.size() ? row.textSpans[k + 1].second : arena.size();
+    row.values[column].text = arena.substr(start, end - start);
   }
 }
 
@@ -220,6 +222,7 @@ bool decodeTemporal(Layout layout, ByteView b, uint32_t width, uint32_t digits, 
     case Layout::TimestampSeconds:
       v.kind = ValueKind::Timestamp;
       v.integer = int64_t(littleEndian(b, 4));
+      v.time.microsecond = 0;
       return true;
     case Layout::TimestampCount: {
       static constexpr uint32_t kScale[7] = {1000000, 100000, 10000, 1000, 100, 10, 1};

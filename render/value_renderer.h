@@ -3,6 +3,7 @@
 // the display or the export form.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "render/value_decoder.h"
@@ -25,6 +26,9 @@ class ValueRenderer {
 
   // The texts of the shown columns of one row (one value per table column).
   void render(const RowValues& row, std::vector<std::string>& cells);
+  // The same as views, valid until the next call: text values are not
+  // copied, which matters when millions of rows are written out.
+  void render(const RowValues& row, std::vector<std::string_view>& cells);
   // The typed values of one row, valid until the next call.
   const DecodedRow& decode(const RowValues& row);
   const ValueDecoder& decoder() const { return decoder_; }
@@ -34,6 +38,7 @@ class ValueRenderer {
   std::vector<size_t> shown_;
   TextForm form_;
   DecodedRow row_;
+  std::vector<std::string> scratch_;  // texts made for the views
 };
 
 }  // namespace tavrin
