@@ -115,16 +115,18 @@ CollationCatalogue loadCatalogue(const std::string& executableFolder, std::ostre
 
 enum class Format { Tsv, Csv, Sql };
 
+// The `index`-th value of a line of delimited values.
+void appendCell(std::string& line, size_t index, std::string_view cell, Format format) {
+  if (index) line.push_back(format == Format::Tsv ? '\t' : ',');
+  if (format == Format::Tsv) appendTsvField(line, cell);
+  else appendCsvField(line, cell);
+}
+
 // One line of delimited values.
 template <class Cells>
 void appendLine(std::string& line, const Cells& cells, Format format) {
-  bool first = true;
-  for (const auto& cell : cells) {
-    if (!first) line.push_back(format == Format::Tsv ? '\t' : ',');
-    first = false;
-    if (format == Format::Tsv) appendTsvField(line, cell);
-    else appendCsvField(line, cell);
-  }
+  size_t index = 0;
+  for (const auto& cell : cells) appendCell(line, index++, cell, format);
   line += format == Format::Tsv ? "\n" : "\r\n";
 }
 
@@ -429,7 +431,6 @@ Status rowsCommand(const Invocation& a, const std::string& exeFolder, std::ostre
   ValueRenderer renderer(table.definition(), catalogue, TextForm{full, full ? 0 : table.largeValueLimit(), options.zone});
   std::string line;
   std::vector<std::string> names;
-  std::vector<std::string_view> cells;
   for (size_t i : renderer.columns()) names.push_back(table.definition().columns[i].name);
   if (options.format == Format::Sql) {
     const SqlInsertWriter writer(objectNameFromFileName(entry.name), names, renderer.columns(), options.zone);
@@ -443,9 +444,9 @@ Status rowsCommand(const Invocation& a, const std::string& exeFolder, std::ostre
   appendLine(line, names, options.format);
   out << line;
   return writeRowPages(table, options, [&](const RowValues& row) {
-    renderer.render(row, cells);
     line.clear();
-    appendLine(line, cells, options.format);
+    renderer.renderEach(row, [&](size_t i, std::string_view cell) { appendCell(line, i, cell, options.format); });
+    line += options.format == Format::Tsv ? "\n" : "\r\n";
     out << line;
   }, out, err);
 }

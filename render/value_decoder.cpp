@@ -14,7 +14,8 @@ namespace tavrin {
 
 namespace {
 
-// How a column's bytes are decoded.
+// How a column's bytes are decoded: the numbers first, then the dates and
+// times, then the rest (the decoder goes by these groups).
 enum class Layout {
   Unknown, SignedInteger, UnsignedInteger, Float, Double, Decimal, OldDecimal, Year, Date, OldDate,
   TimeNumber, TimeCount, Time2, DateTimeNumber, DateTimeCount, DateTime2, TimestampSeconds,
@@ -101,8 +102,28 @@ struct ValueDecoder::Column {
   uint32_t width = 0;  // bytes of fixed-size values
   bool binary = false;
   bool uuidAlwaysReversed = false;
+  // A space is the byte 0x20, and that byte is never part of another
+  // character (all sets but UCS-2, UTF-16 and UTF-32).
+  bool spaceIsOneByte = true;
   TextDecoder decoder{""};
 };
+
+namespace {
+
+void appendUnpadded(const ValueDecoder::Column& c, ByteView b, std::string& arena) {
+  if (c.spaceIsOneByte) {
+    size_t n = b.size();
+    while (n > 0 && b[n - 1] == ' ') --n;
+    c.decoder.decodeAppend(b.sub(0, n), arena);
+    return;
+  }
+  const size_t start = arena.size();
+  c.decoder.decodeAppend(b, arena);
+  const size_t last = arena.find_last_not_of(' ');
+  arena.resize(last == std::string::npos || last < start ? start : last + 1);
+}
+
+}  // namespace
 
 ValueDecoder::ValueDecoder(const TableDefinition& table, const CollationCatalogue& catalogue) {
   for (const ColumnDefinition& c : table.columns) {
@@ -112,7 +133,9 @@ ValueDecoder::ValueDecoder(const TableDefinition& table, const CollationCatalogu
     column.width = packLength(c);
     column.binary = c.charsetId == kBinaryCollation;
     column.uuidAlwaysReversed = uuidAlwaysReversed(table.serverVersion);
-    column.decoder = TextDecoder(catalogue.charsetName(c.charsetId));
+    const std::string charset = catalogue.charsetName(c.charsetId);
+    column.decoder = TextDecoder(charset);
+    column.spaceIsOneByte = charset != "ucs2" && charset != "utf16" && charset != "utf16le" && charset != "utf32";
     ColumnFormat& f = column.format;
     f.shape = shapeOf(column.layout);
     const bool number = column.layout == Layout::SignedInteger || column.layout == Layout::UnsignedInteger ||
@@ -132,6 +155,16 @@ ValueDecoder::ValueDecoder(ValueDecoder&&) noexcept = default;
 
 const ColumnFormat& ValueDecoder::format(size_t column) const { return columns_[column].format; }
 size_t ValueDecoder::columnCount() const { return columns_.size(); }
+
+// Flattened: the per-value steps are small and run for every value of every row.
+[[gnu::flatten]] void ValueDecoder::decodeOne(size_t column, const FieldValue& stored, Value& v, std::string& arena) const {
+  arena.clear();
+  v.kind = ValueKind::Null;
+  v.stored = {};
+  if (stored.isNull) return;
+  decodeValue(columns_[column], stored, v, arena);
+  v.text = arena;
+}
 
 void ValueDecoder::decode(const RowValues& stored, DecodedRow& row) const {
   row.values.resize(columns_.size());
@@ -286,8 +319,8 @@ void ValueDecoder::decodeValue(const Column& c, const FieldValue& stored, Value&
     v.kind = ValueKind::External;
     return;
   }
-  if (decodeNumber(c.layout, b, c.width, d, v, arena)) return;
-  if (decodeTemporal(c.layout, b, c.width, c.format.digits, v)) return;
+  if (c.layout <= Layout::OldDecimal && decodeNumber(c.layout, b, c.width, d, v, arena)) return;
+  if (c.layout <= Layout::Timestamp2 && decodeTemporal(c.layout, b, c.width, c.format.digits, v)) return;
   v.kind = ValueKind::Text;
   switch (c.layout) {
     case Layout::Bit:
@@ -302,12 +335,9 @@ void ValueDecoder::decodeValue(const Column& c, const FieldValue& stored, Value&
       if (c.binary) {
         v.kind = ValueKind::Binary;
       } else {
-        const size_t start = arena.size();
-        c.decoder.decodeAppend(b, arena);
         // CHAR comes back without the spaces that pad it.
-        if (c.layout == Layout::Char) {
-          while (arena.size() > start && arena.back() == ' ') arena.pop_back();
-        }
+        if (c.layout == Layout::Char) appendUnpadded(c, b, arena);
+        else c.decoder.decodeAppend(b, arena);
       }
       break;
     case Layout::Geometry: v.kind = ValueKind::Geometry; break;

@@ -37,11 +37,16 @@ class ValueDecoder {
 
   // The values of one row (one per table column); `row` reuses its storage.
   void decode(const RowValues& stored, DecodedRow& row) const;
+  // The value of one column; its text is put in `arena` (emptied first) and
+  // stays valid until the arena changes.
+  void decodeOne(size_t column, const FieldValue& stored, Value& value, std::string& arena) const;
   const ColumnFormat& format(size_t column) const;
   size_t columnCount() const;
 
- private:
+ public:
   struct Column;
+
+ private:
   // Decodes into `v`; text is appended to `arena`.
   void decodeValue(const Column& c, const FieldValue& stored, Value& v, std::string& arena) const;
   std::vector<Column> columns_;

@@ -28,21 +28,12 @@ void ValueRenderer::render(const RowValues& row, std::vector<std::string>& cells
   }
 }
 
-void ValueRenderer::render(const RowValues& row, std::vector<std::string_view>& cells) {
-  decoder_.decode(row, row_);
-  cells.resize(shown_.size());
-  scratch_.resize(shown_.size());
-  for (size_t i = 0; i < shown_.size(); ++i) {
-    const size_t column = shown_[i];
-    const Value& v = row_.values[column];
-    if (v.kind == ValueKind::Text && (form_.exportForm || !form_.largeValueLimit || v.stored.size() < form_.largeValueLimit)) {
-      cells[i] = v.text;
-      continue;
-    }
-    scratch_[i].clear();
-    appendValueText(scratch_[i], v, decoder_.format(column), form_);
-    cells[i] = scratch_[i];
-  }
+std::string_view ValueRenderer::textOf(size_t column) {
+  const bool large = !form_.exportForm && form_.largeValueLimit && value_.stored.size() >= form_.largeValueLimit;
+  if (value_.kind == ValueKind::Text && !large) return value_.text;
+  scratch_.clear();
+  appendValueText(scratch_, value_, decoder_.format(column), form_);
+  return scratch_;
 }
 
 }  // namespace tavrin

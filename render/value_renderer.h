@@ -26,9 +26,18 @@ class ValueRenderer {
 
   // The texts of the shown columns of one row (one value per table column).
   void render(const RowValues& row, std::vector<std::string>& cells);
-  // The same as views, valid until the next call: text values are not
-  // copied, which matters when millions of rows are written out.
-  void render(const RowValues& row, std::vector<std::string_view>& cells);
+  // The text of each shown column of one row handed to `emit(index, text)`
+  // as soon as it is made, valid during the call: no row of texts is built,
+  // which matters when millions of rows are written out.
+  template <class Emit>
+  void renderEach(const RowValues& row, Emit&& emit) {
+    static const FieldValue kNull;
+    for (size_t i = 0; i < shown_.size(); ++i) {
+      const size_t column = shown_[i];
+      decoder_.decodeOne(column, column < row.size() ? row[column] : kNull, value_, arena_);
+      emit(i, textOf(column));
+    }
+  }
   // The typed values of one row, valid until the next call.
   const DecodedRow& decode(const RowValues& row);
   const ValueDecoder& decoder() const { return decoder_; }
@@ -38,7 +47,10 @@ class ValueRenderer {
   std::vector<size_t> shown_;
   TextForm form_;
   DecodedRow row_;
-  std::vector<std::string> scratch_;  // texts made for the views
+  // The text of the value in `value_`: its own, or one made in `scratch_`.
+  std::string_view textOf(size_t column);
+  Value value_;
+  std::string arena_, scratch_;
 };
 
 }  // namespace tavrin
