@@ -47,6 +47,69 @@ ClusteredLayout orderFields(const TableDefinition& table, std::vector<InnoDbFiel
   return layout;
 }
 
+// The InnoDB main type of a column, and whether InnoDB takes its values as
+// unsigned.
+struct InnoDbType {
+  int32_t mainType = MainType::FixBinary;
+  bool isUnsigned = false;
+};
+
+// DATE is an integer; TIME, DATETIME and TIMESTAMP are too, except with
+// fractional seconds (MariaDB 5.3 to 10.0), when they are byte strings.
+InnoDbType temporalType(const ColumnDefinition& c) {
+  if (c.fieldType == FieldType::Date || c.fieldType == FieldType::NewDate) return {MainType::Int, false};
+  if (isHighResolutionTemporal(c)) return {MainType::FixBinary, false};
+  return {MainType::Int, c.fieldType == FieldType::Timestamp};
+}
+
+// CHAR and VARCHAR: byte strings in the binary collation, the old string
+// types in latin1_swedish_ci, else the server's own.
+int32_t stringType(const ColumnDefinition& c, bool binary) {
+  const bool varying = c.fieldType != FieldType::String;
+  if (binary) return varying ? MainType::Binary : MainType::FixBinary;
+  if (c.charsetId == kLatin1SwedishCi) return varying ? MainType::Varchar : MainType::Char;
+  return varying ? MainType::VarMysql : MainType::Mysql;
+}
+
+InnoDbType innodbTypeOf(const ColumnDefinition& c, bool binary) {
+  if (!c.dataTypeName.empty()) return {MainType::FixBinary, false};
+  switch (c.fieldType) {
+    case FieldType::Tiny:
+    case FieldType::Short:
+    case FieldType::Int24:
+    case FieldType::Long:
+    case FieldType::LongLong: return {MainType::Int, c.isUnsigned};
+    case FieldType::Timestamp:
+    case FieldType::NewDate:
+    case FieldType::Date:
+    case FieldType::Time:
+    case FieldType::DateTime: return temporalType(c);
+    case FieldType::Year:
+    case FieldType::Enum:
+    case FieldType::Set: return {MainType::Int, true};
+    case FieldType::Float: return {MainType::Float, false};
+    case FieldType::Double: return {MainType::Double, false};
+    case FieldType::Decimal: return {MainType::Decimal, false};
+    case FieldType::String:
+    case FieldType::Varchar:
+    case FieldType::VarString: return {stringType(c, binary), false};
+    case FieldType::TinyBlob:
+    case FieldType::Blob:
+    case FieldType::MediumBlob:
+    case FieldType::LongBlob:
+    case FieldType::Json: return {MainType::Blob, false};
+    case FieldType::Geometry: return {MainType::Geometry, false};
+    default: return {MainType::FixBinary, false};  // DECIMAL, BIT and the 5.6 temporal types
+  }
+}
+
+// The longest value in bytes: a VARCHAR's declared length, else its width in
+// the row image.
+uint32_t longestValue(const ColumnDefinition& c) {
+  const bool varchar = c.fieldType == FieldType::Varchar || c.fieldType == FieldType::VarString;
+  return varchar && c.dataTypeName.empty() ? c.fieldLength : packLength(c);
+}
+
 }  // namespace
 
 uint32_t innodbFixedLength(int32_t mainType, uint32_t preciseType, uint32_t length, int32_t mbMinLength,
@@ -67,60 +130,12 @@ uint32_t innodbFixedLength(int32_t mainType, uint32_t preciseType, uint32_t leng
 }
 
 InnoDbField innodbFieldOf(const ColumnDefinition& c, const CollationCatalogue& catalogue) {
-  InnoDbField f;
-  f.length = packLength(c);
-  bool isUnsigned = false;
   const bool binary = c.charsetId == kBinaryCollation;
-  if (!c.dataTypeName.empty()) {
-    f.mainType = MainType::FixBinary;
-  } else {
-    switch (c.fieldType) {
-      case FieldType::Tiny:
-      case FieldType::Short:
-      case FieldType::Int24:
-      case FieldType::Long:
-      case FieldType::LongLong:
-        f.mainType = MainType::Int;
-        isUnsigned = c.isUnsigned;
-        break;
-      case FieldType::Timestamp:
-        if (isHighResolutionTemporal(c)) {
-          f.mainType = MainType::FixBinary;
-          break;
-        }
-        [[fallthrough]];
-      case FieldType::Year:
-      case FieldType::Enum:
-      case FieldType::Set:
-        f.mainType = MainType::Int;
-        isUnsigned = true;
-        break;
-      case FieldType::NewDate:
-      case FieldType::Date: f.mainType = MainType::Int; break;
-      // With fractional seconds (MariaDB 5.3 to 10.0) these are byte strings.
-      case FieldType::Time:
-      case FieldType::DateTime: f.mainType = isHighResolutionTemporal(c) ? MainType::FixBinary : MainType::Int; break;
-      case FieldType::Float: f.mainType = MainType::Float; break;
-      case FieldType::Double: f.mainType = MainType::Double; break;
-      case FieldType::Decimal: f.mainType = MainType::Decimal; break;
-      case FieldType::String:
-        f.mainType = binary ? MainType::FixBinary : c.charsetId == kLatin1SwedishCi ? MainType::Char : MainType::Mysql;
-        break;
-      case FieldType::Varchar:
-      case FieldType::VarString:
-        f.mainType = binary ? MainType::Binary : c.charsetId == kLatin1SwedishCi ? MainType::Varchar : MainType::VarMysql;
-        f.length = c.fieldLength;
-        break;
-      case FieldType::TinyBlob:
-      case FieldType::Blob:
-      case FieldType::MediumBlob:
-      case FieldType::LongBlob:
-      case FieldType::Json: f.mainType = MainType::Blob; break;
-      case FieldType::Geometry: f.mainType = MainType::Geometry; break;
-      default: f.mainType = MainType::FixBinary;  // DECIMAL, BIT and the 5.6 temporal types
-    }
-  }
-  f.preciseType = (c.nullable ? 0 : PreciseType::NotNull) | (isUnsigned ? PreciseType::Unsigned : 0) |
+  const InnoDbType type = innodbTypeOf(c, binary);
+  InnoDbField f;
+  f.mainType = type.mainType;
+  f.length = longestValue(c);
+  f.preciseType = (c.nullable ? 0 : PreciseType::NotNull) | (type.isUnsigned ? PreciseType::Unsigned : 0) |
                   (binary ? PreciseType::Binary : 0) | (uint32_t(c.charsetId & 0x7FFF) << 16);
   if (MainType::isString(f.mainType)) {
     f.mbMinLength = catalogue.minBytesPerChar(c.charsetId);

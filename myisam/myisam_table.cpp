@@ -1,5 +1,6 @@
 #include "myisam/myisam_table.h"
 
+#include <optional>
 #include <unordered_set>
 
 #include "tabledef/field_layout.h"
@@ -11,6 +12,64 @@ constexpr size_t kMinDeletedBlock = 20;
 
 std::string byteOf(uint64_t position, const ReadOnlyFile& file) {
   return "byte " + std::to_string(position) + " of " + file.path();
+}
+
+// Why a walk stops, and at which byte.
+struct Stop {
+  std::string why;
+  uint64_t position = 0;
+};
+
+// What a walk of a dynamic-format data file does at a block: stops there,
+// passes over it to `next`, or reads the row that starts in it.
+struct BlockStep {
+  std::string stopReason;  // stop at the block, when not empty
+  uint64_t next = 0;       // where the following block starts
+  bool startsRow = false;
+};
+
+BlockStep stepAt(uint64_t position, const BlockInfo& block, uint32_t flags, uint64_t size, uint64_t longestRow) {
+  if (flags & BlockFlag::Invalid) return {"a block of unknown type " + std::to_string(block.type)};
+  if (flags & BlockFlag::Deleted) {
+    if (block.blockLength < kMinDeletedBlock || position + block.blockLength > size) {
+      return {"a deleted block of " + std::to_string(block.blockLength) + " bytes"};
+    }
+    return {"", position + block.blockLength};
+  }
+  const uint64_t after = position + block.headerLength + block.blockLength;
+  if (after > size) return {"a block runs past the end of the data file"};
+  // The rest of a row that started earlier.
+  if (!(flags & BlockFlag::First)) return {"", after};
+  if (block.recordLength > longestRow) {
+    return {"a row of " + std::to_string(block.recordLength) + " bytes, longer than the table allows"};
+  }
+  return {"", after, true};
+}
+
+// Gathers into `row` a row that spans several blocks, following the chain
+// from its first block at `position`; says where and why the chain breaks.
+std::optional<Stop> gatherRow(FileWindow& window, uint64_t position, const BlockInfo& first, uint64_t size,
+                              std::vector<uint8_t>& row) {
+  row.clear();
+  std::unordered_set<uint64_t> visited{position};
+  BlockInfo piece = first;
+  uint64_t piecePosition = position;
+  while (true) {
+    if (piece.dataLength > first.recordLength - row.size()) {
+      return Stop{"the blocks of a row hold more than its length", piecePosition};
+    }
+    ByteView bytes = window.view(piecePosition + piece.headerLength, piece.dataLength);
+    row.insert(row.end(), bytes.data(), bytes.data() + bytes.size());
+    if (row.size() == first.recordLength) return std::nullopt;
+    if (!piece.hasNext || piece.nextPosition >= size || !visited.insert(piece.nextPosition).second) {
+      return Stop{"the chain of blocks of a row breaks off or loops", position};
+    }
+    piecePosition = piece.nextPosition;
+    const uint32_t flags = decodeBlockHeader(window.view(piecePosition, kBlockHeaderBytes), piece);
+    if (flags & (BlockFlag::First | BlockFlag::Deleted | BlockFlag::Invalid)) {
+      return Stop{"a row continues in a block that is not its continuation", piecePosition};
+    }
+  }
 }
 }  // namespace
 
@@ -170,68 +229,26 @@ WalkEnd MyisamTable::walkDynamic(uint64_t start, size_t maxRows, const RowSink& 
   while (p < size && end.rows < maxRows) {
     BlockInfo block;
     const uint32_t flags = decodeBlockHeader(window_.view(p, kBlockHeaderBytes), block);
-    if (flags & BlockFlag::Invalid) {
-      stop("a block of unknown type " + std::to_string(block.type), p);
+    const BlockStep step = stepAt(p, block, flags, size, longestRow);
+    if (!step.stopReason.empty()) {
+      stop(step.stopReason, p);
       break;
     }
-    if (flags & BlockFlag::Deleted) {
-      if (block.blockLength < kMinDeletedBlock || p + block.blockLength > size) {
-        stop("a deleted block of " + std::to_string(block.blockLength) + " bytes", p);
-        break;
-      }
-      p += block.blockLength;
+    if (!step.startsRow) {
+      p = step.next;
       continue;
     }
     const uint64_t data = p + block.headerLength;
-    const uint64_t after = data + block.blockLength;
-    if (after > size) {
-      stop("a block runs past the end of the data file", p);
-      break;
-    }
-    if (!(flags & BlockFlag::First)) {  // the rest of a row that started earlier
-      p = after;
-      continue;
-    }
-    if (block.recordLength > longestRow) {
-      stop("a row of " + std::to_string(block.recordLength) + " bytes, longer than the table allows", p);
-      break;
-    }
-    // Gather the row from its chain of blocks.
     ByteView packed;
     if (block.dataLength == block.recordLength) {
       packed = window_.view(data, block.dataLength);
+    } else if (const std::optional<Stop> broken = gatherRow(window_, p, block, size, packedRow_)) {
+      stop(broken->why, broken->position);
+      break;
     } else {
-      packedRow_.clear();
-      std::unordered_set<uint64_t> visited{p};
-      BlockInfo piece = block;
-      uint64_t piecePosition = p;
-      bool broken = false;
-      while (true) {
-        if (piece.dataLength > block.recordLength - packedRow_.size()) {
-          stop("the blocks of a row hold more than its length", piecePosition);
-          broken = true;
-          break;
-        }
-        ByteView bytes = window_.view(piecePosition + piece.headerLength, piece.dataLength);
-        packedRow_.insert(packedRow_.end(), bytes.data(), bytes.data() + bytes.size());
-        if (packedRow_.size() == block.recordLength) break;
-        if (!piece.hasNext || piece.nextPosition >= size || !visited.insert(piece.nextPosition).second) {
-          stop("the chain of blocks of a row breaks off or loops", p);
-          broken = true;
-          break;
-        }
-        piecePosition = piece.nextPosition;
-        const uint32_t pieceFlags = decodeBlockHeader(window_.view(piecePosition, kBlockHeaderBytes), piece);
-        if (pieceFlags & (BlockFlag::First | BlockFlag::Deleted | BlockFlag::Invalid)) {
-          stop("a row continues in a block that is not its continuation", piecePosition);
-          broken = true;
-          break;
-        }
-      }
-      if (broken) break;
       packed = ByteView(packedRow_);
     }
-    p = after;
+    p = step.next;
     Status unpacked = unpackDynamicRow(packed, state_, image_);
     if (!unpacked) {
       // The walk goes on with the next row; the row is reported.

@@ -1,7 +1,9 @@
 #include "render/number_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <utility>
 
 #include "tabledef/field_layout.h"
 
@@ -47,6 +49,109 @@ constexpr int kDoubleDigits = 17;
 // Beyond this many integer digits (for whole numbers) or leading zeros, the
 // exponent form is used.
 constexpr int kMaxPointForFixedForm = 15;  // DBL_DIG
+
+constexpr uint32_t kPowers[10] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
+constexpr uint32_t kLargestGroup = 999999999;
+
+// What a DECIMAL of this scale shows when it is zero or its bytes are no decimal.
+void appendZeroDecimal(std::string& out, int32_t scale) {
+  out.push_back('0');
+  if (scale > 0) {
+    out.push_back('.');
+    out.append(size_t(scale), '0');
+  }
+}
+
+// The digit groups of a stored DECIMAL, front to back. The stored sign bit is
+// set for values of at least zero, and a negative value has all its bits
+// inverted.
+class DecimalGroups {
+ public:
+  DecimalGroups(ByteView stored, uint32_t size) : size_(size) {
+    for (uint32_t i = 0; i < size && i < sizeof bytes_; ++i) bytes_[i] = stored[i];
+    negative_ = !(bytes_[0] & 0x80);
+    bytes_[0] ^= 0x80;
+    mask_ = negative_ ? 0xFFFFFFFF : 0;
+  }
+
+  bool negative() const { return negative_; }
+
+  // The next group, of `width` bytes.
+  uint32_t next(uint32_t width) {
+    const ByteView v(bytes_, size_);
+    uint32_t x = 0;
+    for (uint32_t i = 0; i < width; ++i) x = x << 8 | v[p_ + i];
+    p_ += width;
+    // Bytes beyond the group width are sign bits; a 4-byte group needs none.
+    const uint32_t widthMask = width == 4 ? 0xFFFFFFFF : (1u << (8 * width)) - 1;
+    return (x ^ mask_) & widthMask;
+  }
+
+ private:
+  uint8_t bytes_[64];
+  uint32_t size_;
+  bool negative_;
+  uint32_t mask_;
+  size_t p_ = 0;
+};
+
+// Appends a group as `digits` digits, zeros in front.
+void appendGroup(std::string& s, uint32_t x, uint32_t digits) {
+  char buffer[16];
+  auto r = std::to_chars(buffer, buffer + sizeof buffer, x);
+  s.append(digits - std::min<uint32_t>(digits, uint32_t(r.ptr - buffer)), '0');
+  s.append(buffer, r.ptr);
+}
+
+// A group of nine digits; false when it holds a larger number.
+bool readWholeGroup(DecimalGroups& groups, std::string& digits) {
+  const uint32_t x = groups.next(4);
+  if (x > kLargestGroup) return false;
+  appendGroup(digits, x, 9);
+  return true;
+}
+
+// The integer digits, zeros in front as stored; false when a group holds more
+// digits than it may.
+bool readIntegerDigits(DecimalGroups& groups, uint32_t intg, std::string& digits) {
+  if (uint32_t lead = intg % 9; lead > 0) {
+    const uint32_t x = groups.next(kDecimalGroupBytes[lead]);
+    if (x >= kPowers[lead] * 10) return false;  // one digit more than declared is accepted
+    appendGroup(digits, x, lead + (x >= kPowers[lead] ? 1 : 0));
+  }
+  for (uint32_t i = 0; i < intg / 9; ++i) {
+    if (!readWholeGroup(groups, digits)) return false;
+  }
+  return true;
+}
+
+// The `frac` decimals; false when a group holds more digits than it may.
+bool readFractionDigits(DecimalGroups& groups, uint32_t frac, std::string& digits) {
+  for (uint32_t i = 0; i < frac / 9; ++i) {
+    if (!readWholeGroup(groups, digits)) return false;
+  }
+  if (uint32_t trail = frac % 9; trail > 0) {
+    const uint32_t x = groups.next(kDecimalGroupBytes[trail]);
+    if (x >= kPowers[trail]) return false;
+    appendGroup(digits, x, trail);
+  }
+  return true;
+}
+
+// The sign, unless the value is zero, the integer digits without leading
+// zeros, and the decimals.
+void appendDecimalText(std::string& out, bool negative, std::string intDigits, const std::string& fracDigits,
+                       int32_t scale) {
+  size_t firstDigit = intDigits.find_first_not_of('0');
+  intDigits = firstDigit == std::string::npos ? "0" : intDigits.substr(firstDigit);
+  const bool isZero = intDigits == "0" && fracDigits.find_first_not_of('0') == std::string::npos;
+  if (negative && !isZero) out.push_back('-');
+  out += intDigits;
+  if (scale > 0) {
+    out.push_back('.');
+    out += fracDigits;
+  }
+}
 
 }  // namespace
 
@@ -106,69 +211,15 @@ void appendReal(std::string& out, double value, bool singlePrecision, int32_t de
 }
 
 void appendDecimal(std::string& out, ByteView stored, int32_t precision, int32_t scale) {
-  constexpr uint32_t kPowers[10] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
   const uint32_t size = decimalBinarySize(precision, scale);
-  const auto zero = [&] {
-    out.push_back('0');
-    if (scale > 0) {
-      out.push_back('.');
-      out.append(size_t(scale), '0');
-    }
-  };
-  if (size == 0 || stored.size() < size) return zero();
-  uint8_t copy[64];
-  for (uint32_t i = 0; i < size && i < sizeof copy; ++i) copy[i] = stored[i];
-  const bool negative = !(copy[0] & 0x80);
-  copy[0] ^= 0x80;
-  const uint32_t mask = negative ? 0xFFFFFFFF : 0;
-  ByteView v(copy, size);
-
-  const uint32_t intg = uint32_t(precision - scale), frac = uint32_t(scale);
+  if (size == 0 || stored.size() < size) return appendZeroDecimal(out, scale);
+  DecimalGroups groups(stored, size);
   std::string intDigits, fracDigits;
-  size_t p = 0;
-  auto group = [&](uint32_t bytes) {
-    uint32_t x = 0;
-    for (uint32_t i = 0; i < bytes; ++i) x = x << 8 | v[p + i];
-    p += bytes;
-    // Bytes beyond the group width are sign bits; a 4-byte group needs none.
-    const uint32_t widthMask = bytes == 4 ? 0xFFFFFFFF : (1u << (8 * bytes)) - 1;
-    return (x ^ mask) & widthMask;
-  };
-  auto appendGroup = [](std::string& s, uint32_t x, uint32_t digits) {
-    char buffer[16];
-    auto r = std::to_chars(buffer, buffer + sizeof buffer, x);
-    s.append(digits - std::min<uint32_t>(digits, uint32_t(r.ptr - buffer)), '0');
-    s.append(buffer, r.ptr);
-  };
-  if (uint32_t lead = intg % 9; lead > 0) {
-    uint32_t x = group(kDecimalGroupBytes[lead]);
-    if (x >= kPowers[lead] * 10) return zero();  // one digit more than declared is accepted
-    appendGroup(intDigits, x, lead + (x >= kPowers[lead] ? 1 : 0));
+  if (!readIntegerDigits(groups, uint32_t(precision - scale), intDigits) ||
+      !readFractionDigits(groups, uint32_t(scale), fracDigits)) {
+    return appendZeroDecimal(out, scale);
   }
-  for (uint32_t i = 0; i < intg / 9; ++i) {
-    uint32_t x = group(4);
-    if (x > 999999999) return zero();
-    appendGroup(intDigits, x, 9);
-  }
-  for (uint32_t i = 0; i < frac / 9; ++i) {
-    uint32_t x = group(4);
-    if (x > 999999999) return zero();
-    appendGroup(fracDigits, x, 9);
-  }
-  if (uint32_t trail = frac % 9; trail > 0) {
-    uint32_t x = group(kDecimalGroupBytes[trail]);
-    if (x >= kPowers[trail]) return zero();
-    appendGroup(fracDigits, x, trail);
-  }
-  size_t firstDigit = intDigits.find_first_not_of('0');
-  intDigits = firstDigit == std::string::npos ? "0" : intDigits.substr(firstDigit);
-  const bool isZero = intDigits == "0" && fracDigits.find_first_not_of('0') == std::string::npos;
-  if (negative && !isZero) out.push_back('-');
-  out += intDigits;
-  if (scale > 0) {
-    out.push_back('.');
-    out += fracDigits;
-  }
+  appendDecimalText(out, groups.negative(), std::move(intDigits), fracDigits, scale);
 }
 
 void zeroFill(std::string& out, size_t textStart, uint32_t width) {

@@ -47,6 +47,90 @@ size_t characterLength(std::string_view set, uint8_t lead) {
   return 1;
 }
 
+// The bytes of a multi-byte character as one number, first byte highest.
+uint32_t characterCode(const uint8_t* p, size_t length) {
+  uint32_t code = 0;
+  for (size_t k = 0; k < length; ++k) code = code << 8 | p[k];
+  return code;
+}
+
+void appendSingleByte(ByteView bytes, const charset_tables::SingleByteSet& set, std::string& out) {
+  for (size_t i = 0; i < bytes.size(); ++i) appendUtf8(out, set.codePoints[bytes.data()[i]]);
+}
+
+// Where the run of ASCII bytes from `i` ends, looked at a word at a time.
+size_t asciiRunEnd(const uint8_t* p, size_t i, size_t n) {
+  for (uint64_t word; i + 8 <= n; i += 8) {
+    std::memcpy(&word, p + i, 8);
+    if (word & 0x8080808080808080ULL) break;
+  }
+  while (i < n && p[i] < 0x80) ++i;
+  return i;
+}
+
+// UTF-8 text; a byte that starts no valid sequence is a character of
+// `otherwise` when given, else '?'.
+void appendUtf8Text(ByteView bytes, const charset_tables::SingleByteSet* otherwise, std::string& out) {
+  const uint8_t* p = bytes.data();
+  const size_t n = bytes.size();
+  for (size_t i = 0; i < n;) {
+    // Plain ASCII runs are copied whole.
+    if (const size_t ascii = asciiRunEnd(p, i, n); ascii > i) {
+      out.append(reinterpret_cast<const char*>(p + i), ascii - i);
+      i = ascii;
+      continue;
+    }
+    const size_t len = utf8SequenceLength(p + i, n - i);
+    if (len == 0) {
+      appendUtf8(out, otherwise ? otherwise->codePoints[p[i]] : kReplacement);
+      ++i;
+    } else {
+      out.append(reinterpret_cast<const char*>(p + i), len);
+      i += len;
+    }
+  }
+}
+
+void appendUcs2(ByteView bytes, std::string& out) {
+  const uint8_t* p = bytes.data();
+  const size_t n = bytes.size();
+  for (size_t i = 0; i + 1 < n; i += 2) appendUtf8(out, uint32_t(p[i]) << 8 | p[i + 1]);
+  if (n % 2) appendUtf8(out, kReplacement);
+}
+
+// UTF-16 of either byte order; a surrogate outside a pair comes out as '?'.
+void appendUtf16(ByteView bytes, bool littleEndian, std::string& out) {
+  const uint8_t* p = bytes.data();
+  const size_t n = bytes.size();
+  auto unit = [&](size_t i) {
+    return littleEndian ? uint32_t(p[i + 1]) << 8 | p[i] : uint32_t(p[i]) << 8 | p[i + 1];
+  };
+  size_t i = 0;
+  while (i + 1 < n) {
+    uint32_t u = unit(i);
+    i += 2;
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n) {
+      uint32_t low = unit(i);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+        i += 2;
+        continue;
+      }
+    }
+    appendUtf8(out, u);
+  }
+  if (i < n) appendUtf8(out, kReplacement);
+}
+
+void appendUtf32(ByteView bytes, std::string& out) {
+  const uint8_t* p = bytes.data();
+  const size_t n = bytes.size();
+  for (size_t i = 0; i + 3 < n; i += 4) {
+    appendUtf8(out, uint32_t(p[i]) << 24 | uint32_t(p[i + 1]) << 16 | uint32_t(p[i + 2]) << 8 | p[i + 3]);
+  }
+  if (n % 4) appendUtf8(out, kReplacement);
+}
+
 }  // namespace
 
 void appendUtf8(std::string& out, uint32_t cp) {
@@ -116,90 +200,28 @@ std::string TextDecoder::decode(ByteView bytes) const {
 }
 
 void TextDecoder::decodeAppend(ByteView bytes, std::string& out) const {
-  const uint8_t* p = bytes.data();
-  const size_t n = bytes.size();
   switch (kind_) {
-    case Kind::Binary:
-      out.append(bytes.chars());
-      return;
-    case Kind::SingleByte:
-      for (size_t i = 0; i < n; ++i) appendUtf8(out, singleByte_->codePoints[p[i]]);
-      return;
-    case Kind::Utf8:
-    case Kind::Fallback:
-      for (size_t i = 0; i < n;) {
-        // Plain ASCII runs are copied whole.
-        size_t ascii = i;
-        for (uint64_t word; ascii + 8 <= n; ascii += 8) {
-          std::memcpy(&word, p + ascii, 8);
-          if (word & 0x8080808080808080ULL) break;
-        }
-        while (ascii < n && p[ascii] < 0x80) ++ascii;
-        if (ascii > i) {
-          out.append(reinterpret_cast<const char*>(p + i), ascii - i);
-          i = ascii;
-          continue;
-        }
-        size_t len = utf8SequenceLength(p + i, n - i);
-        if (len == 0) {
-          appendUtf8(out, kind_ == Kind::Utf8 ? kReplacement : singleByte_->codePoints[p[i]]);
-          ++i;
-        } else {
-          out.append(reinterpret_cast<const char*>(p + i), len);
-          i += len;
-        }
-      }
-      return;
-    case Kind::Ucs2:
-      for (size_t i = 0; i + 1 < n; i += 2) appendUtf8(out, uint32_t(p[i]) << 8 | p[i + 1]);
-      if (n % 2) appendUtf8(out, kReplacement);
-      return;
-    case Kind::Utf16:
-    case Kind::Utf16Le: {
-      const bool little = kind_ == Kind::Utf16Le;
-      auto unit = [&](size_t i) {
-        return little ? uint32_t(p[i + 1]) << 8 | p[i] : uint32_t(p[i]) << 8 | p[i + 1];
-      };
-      size_t i = 0;
-      while (i + 1 < n) {
-        uint32_t u = unit(i);
-        i += 2;
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n) {
-          uint32_t low = unit(i);
-          if (low >= 0xDC00 && low <= 0xDFFF) {
-            appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
-            i += 2;
-            continue;
-          }
-        }
-        appendUtf8(out, u);
-      }
-      if (i < n) appendUtf8(out, kReplacement);
-      return;
-    }
-    case Kind::Utf32:
-      for (size_t i = 0; i + 3 < n; i += 4) {
-        appendUtf8(out, uint32_t(p[i]) << 24 | uint32_t(p[i + 1]) << 16 |
-                            uint32_t(p[i + 2]) << 8 | p[i + 3]);
-      }
-      if (n % 4) appendUtf8(out, kReplacement);
-      return;
+    case Kind::Binary: out.append(bytes.chars()); return;
+    case Kind::SingleByte: return appendSingleByte(bytes, *singleByte_, out);
+    case Kind::Utf8: return appendUtf8Text(bytes, nullptr, out);
+    case Kind::Fallback: return appendUtf8Text(bytes, singleByte_, out);
+    case Kind::Ucs2: return appendUcs2(bytes, out);
+    case Kind::Utf16: return appendUtf16(bytes, false, out);
+    case Kind::Utf16Le: return appendUtf16(bytes, true, out);
+    case Kind::Utf32: return appendUtf32(bytes, out);
     case Kind::MultiByte: {
       // The system converter decodes the runs between the characters on
       // which the server maps differently.
+      const uint8_t* p = bytes.data();
+      const size_t n = bytes.size();
       size_t run = 0;
       for (size_t i = 0; i < n;) {
         const size_t length = characterLength(name_, p[i]);
-        if (length > 1 && i + length <= n) {
-          uint32_t code = 0;
-          for (size_t k = 0; k < length; ++k) code = code << 8 | p[i + k];
-          if (const uint32_t* mapped = overrideOf(code)) {
-            convertRun(ByteView(p + run, i - run), out);
-            appendUtf8(out, *mapped);
-            i += length;
-            run = i;
-            continue;
-          }
+        const uint32_t* mapped = length > 1 && i + length <= n ? overrideOf(characterCode(p + i, length)) : nullptr;
+        if (mapped) {
+          convertRun(ByteView(p + run, i - run), out);
+          appendUtf8(out, *mapped);
+          run = i + length;
         }
         i += std::min(length, n - i);
       }
