@@ -130,6 +130,8 @@ Result<size_t> packedVarcharLength(PackedRow& row, bool oneByte) {
 }
 
 Status unpackVarchar(PackedRow& row, uint8_t* out, uint32_t length) {
+  // A damaged index file may give a VARCHAR no room even for its length.
+  if (length == 0) return damaged("a VARCHAR column is narrower than its length");
   const bool oneByte = length - 1 < 256;
   const Result<size_t> valueLength = packedVarcharLength(row, oneByte);
   if (!valueLength) return valueLength.failure();
@@ -164,7 +166,9 @@ Status unpackSpaceStripped(PackedRow& row, uint8_t* out, uint32_t length, bool t
   if (!valueLength) return valueLength.failure();
   const size_t stored = *valueLength;
   --row.minimum;
-  if (stored >= length || row.minimum + int64_t(stored) > row.left()) return columnsRunPastEnd();
+  if (stored >= length || int64_t(stored) > row.left() || row.minimum + int64_t(stored) > row.left()) {
+    return columnsRunPastEnd();
+  }
   if (trailing) {
     std::copy(row.here(), row.here() + stored, out);
     std::fill(out + stored, out + length, ' ');
@@ -200,7 +204,7 @@ Status unpackUnflagged(PackedRow& row, const MyisamColumnDef& column, size_t at,
   if (column.type == Blob) return unpackBlob(row, column.length, at, image);
   const uint32_t length = column.length;
   if (column.type == SkipEndSpace || column.type == SkipPreSpace) --row.minimum;
-  if (row.minimum + int64_t(length) > row.left()) return columnsRunPastEnd();
+  if (int64_t(length) > row.left() || row.minimum + int64_t(length) > row.left()) return columnsRunPastEnd();
   std::copy(row.here(), row.here() + length, image.bytes.data() + at);
   row.p += length;
   return Ok{};

@@ -112,7 +112,8 @@ Status appendOpaque(std::string& out, ByteView data) {
     case FieldType::NewDecimal: {
       if (value.size() < 2) return bad("a decimal has no precision");
       const int32_t precision = value[0], scale = value[1];
-      if (scale > precision || decimalBinarySize(precision, scale) != value.size() - 2) {
+      if (scale > precision || precision > kMaxDecimalPrecision ||
+          decimalBinarySize(precision, scale) != value.size() - 2) {
         return bad("a decimal does not fit its precision");
       }
       appendDecimal(out, value.sub(2), precision, scale);

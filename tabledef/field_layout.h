@@ -18,6 +18,9 @@ int32_t declaredScale(const ColumnDefinition& column);
 inline constexpr uint32_t kDecimalDigitsPerGroup = 9;
 inline constexpr uint32_t kDecimalGroupBytes[kDecimalDigitsPerGroup + 1] = {0, 1, 1, 2, 2, 3, 3, 4, 4, 4};
 
+// The most digits a DECIMAL can have.
+inline constexpr int32_t kMaxDecimalPrecision = 65;
+
 // Bytes of a binary DECIMAL of this precision and scale.
 uint32_t decimalBinarySize(int32_t precision, int32_t scale);
 

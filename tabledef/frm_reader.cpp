@@ -1,10 +1,12 @@
 #include "tabledef/frm_reader.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "base/file.h"
 #include "base/text.h"
 #include "tabledef/charset.h"
+#include "tabledef/field_layout.h"
 
 namespace tavrin {
 
@@ -517,7 +519,7 @@ void applyTypeDetails(ColumnDefinition& c, const FieldRecord& r) {
     c.decimals = (r.packFlags >> PackFlag::DecimalsShift) & PackFlag::DecimalsMask;
     uint32_t precision = c.fieldLength - (c.decimals > 0 ? 1 : 0) -
                          ((r.packFlags & PackFlag::Signed) && c.fieldLength ? 1 : 0);
-    c.precision = int32_t(precision > 65 ? 65 : precision);
+    c.precision = int32_t(std::min<uint32_t>(precision, kMaxDecimalPrecision));
   } else if (c.fieldType == FieldType::Float || c.fieldType == FieldType::Double) {
     int32_t d = (r.packFlags >> PackFlag::DecimalsShift) & PackFlag::DecimalsMask;
     if (d < PackFlag::NoDecimals) {

@@ -304,5 +304,36 @@ TEST(MyisamDamage, IndexFiles) {
   }
 }
 
+// Column descriptions of a damaged index file must not make a row unpack
+// outside its bytes or its image (the sanitizer build checks the bounds).
+TEST(MyisamDamage, ColumnDescriptionsThatDoNotFitTheRow) {
+  using namespace MyisamColumnType;
+  struct Case {
+    const char* what;
+    MyisamState state;
+    std::vector<uint8_t> packed;
+    const char* reason;
+  };
+  MyisamState zeroVarchar;
+  zeroVarchar.columnDefs = {{Varchar, 0, 0, 0}};
+  MyisamState manyFlags;  // a shortest row shorter than the flag bytes
+  manyFlags.packBits = 10;
+  manyFlags.recordLength = 10;
+  manyFlags.columnDefs = {{SkipEndSpace, 10, 0, 0}};
+  MyisamState strippedTooLong = manyFlags;
+  Case cases[] = {
+      {"a VARCHAR of no width", zeroVarchar, {5, 'a', 'b', 'c', 'd', 'e'}, "a VARCHAR column is narrower than its length"},
+      {"a full-width value past the row", manyFlags, std::vector<uint8_t>(12, 0), "a row's columns run past its end"},
+      {"a stripped value past the row", strippedTooLong, {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 9, 'x'},
+       "a row's columns run past its end"},
+  };
+  for (const Case& c : cases) {
+    auto exact = std::make_unique<uint8_t[]>(c.packed.size());
+    std::copy(c.packed.begin(), c.packed.end(), exact.get());
+    RowImage image;
+    EXPECT_EQ(unpackDynamicRow(ByteView(exact.get(), c.packed.size()), c.state, image).reason(), c.reason) << c.what;
+  }
+}
+
 }  // namespace
 }  // namespace tavrin

@@ -12,6 +12,7 @@
 #include "render/temporal_text.h"
 #include "render/time_zone.h"
 #include "session/table_rows.h"
+#include "tabledef/field_layout.h"
 #include "test_support.h"
 
 namespace tavrin {
@@ -109,6 +110,15 @@ TEST(TemporalText, StoredLayouts) {
   EXPECT_EQ(out, "0000201313");
 }
 
+// An opaque DECIMAL of 200 digits, more than any DECIMAL holds, in the 89
+// bytes such a precision would take.
+std::vector<uint8_t> widestDecimal() {
+  const uint32_t bytes = decimalBinarySize(200, 0);
+  std::vector<uint8_t> document = {0x0F, 246, uint8_t(2 + bytes), 200, 0};
+  document.resize(document.size() + bytes, 0x80);
+  return document;
+}
+
 // The stored documents of the real MySQL 5.7 table.
 std::vector<std::vector<uint8_t>> realJsonDocuments() {
   auto table = TableRows::open(test::realFixtures() + "/mariadb-test-data", "mysql_json_test", test::shippedCatalogue());
@@ -134,6 +144,7 @@ TEST(MysqlJson, DamagedDocumentsFailWithAReason) {
       {{0x09, 1, 2, 3}, "the JSON value is damaged: a number is cut short"},
       {{0x02, 0x01, 0x00, 0xFF, 0x00}, "the JSON value is damaged: an object or array is longer than its value"},
       {{0x0E}, "the JSON value is damaged: an unknown type"},
+      {widestDecimal(), "the JSON value is damaged: a decimal does not fit its precision"},
   };
   for (const Case& c : cases) {
     std::string out = "kept";
