@@ -1,7 +1,5 @@
 #include "render/temporal_text.h"
 
-#include <ctime>
-
 #include "render/number_text.h"
 
 namespace tavrin {
@@ -208,34 +206,15 @@ CalendarTime dateTimeFromCount(ByteView bytes, uint32_t digits) {
   return t;
 }
 
-void appendTimestamp(std::string& out, int64_t seconds, uint32_t microsecond, uint32_t digits) {
-  CalendarTime t;
-  if (seconds != 0) {
-    std::time_t when = std::time_t(seconds);
-    std::tm local{};
-    if (localtime_r(&when, &local)) {
-      t.year = uint32_t(local.tm_year + 1900);
-      t.month = uint32_t(local.tm_mon + 1);
-      t.day = uint32_t(local.tm_mday);
-      t.hour = uint32_t(local.tm_hour);
-      t.minute = uint32_t(local.tm_min);
-      t.second = uint32_t(local.tm_sec);
-      t.microsecond = microsecond;
-    }
-  }
-  appendDateTime(out, t, digits);
-}
-
 uint32_t timestampMicroseconds(ByteView fraction, uint32_t digits) {
   return uint32_t(binaryFraction(fraction, 0, digits, false));
 }
 
-void appendYear(std::string& out, uint8_t stored, bool twoDigits) {
-  if (twoDigits) {
-    appendPadded(out, stored == 0 ? 0 : (1900u + stored) % 100, 2);
-  } else {
-    appendPadded(out, stored == 0 ? 0 : 1900u + stored, 4);
-  }
+uint32_t yearFromStored(uint8_t stored) { return stored == 0 ? 0 : 1900u + stored; }
+
+void appendYear(std::string& out, uint32_t year, bool twoDigits) {
+  if (twoDigits) appendPadded(out, year % 100, 2);
+  else appendPadded(out, year, 4);
 }
 
 }  // namespace tavrin

@@ -35,13 +35,12 @@ CalendarTime dateTimeFromBinary(ByteView bytes, uint32_t digits);  // DATETIME o
 CalendarTime timeFromCount(ByteView bytes, uint32_t digits);
 CalendarTime dateTimeFromCount(ByteView bytes, uint32_t digits);
 
-// TIMESTAMP: seconds since 1970 UTC and microseconds, shown in the local time
-// zone; 0 seconds is the zero value 0000-00-00 00:00:00.
-void appendTimestamp(std::string& out, int64_t seconds, uint32_t microsecond, uint32_t digits);
 // The fractional part of a TIMESTAMP of 5.6, after its 4 big-endian seconds.
 uint32_t timestampMicroseconds(ByteView fraction, uint32_t digits);
 
-// YEAR: 0 is 0000; YEAR(2) of old servers has two digits.
-void appendYear(std::string& out, uint8_t stored, bool twoDigits);
+// YEAR: the stored byte counts from 1900, with 0 for the zero year 0000;
+// YEAR(2) of old servers shows two digits.
+uint32_t yearFromStored(uint8_t stored);
+void appendYear(std::string& out, uint32_t year, bool twoDigits);
 
 }  // namespace tavrin

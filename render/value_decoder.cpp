@@ -238,7 +238,7 @@ bool decodeTemporal(Layout layout, ByteView b, uint32_t width, uint32_t digits, 
   switch (layout) {
     case Layout::Year:
       v.kind = ValueKind::Year;
-      v.unsignedInteger = b[0] == 0 ? 0 : 1900u + b[0];
+      v.unsignedInteger = yearFromStored(b[0]);
       return true;
     case Layout::Date: setTime(v, ValueKind::Date, dateFromNewDate(uint32_t(littleEndian(b, 3)))); return true;
     case Layout::OldDate: setTime(v, ValueKind::Date, dateFromNumber(uint32_t(littleEndian(b, 4)))); return true;

@@ -21,13 +21,6 @@ void appendBits(std::string& out, uint64_t bits, uint32_t width) {
   for (uint32_t i = width; i > 0; --i) out.push_back((bits >> (i - 1)) & 1 ? '1' : '0');
 }
 
-void appendYearText(std::string& out, uint64_t year, bool twoDigits) {
-  const uint64_t shown = twoDigits ? year % 100 : year;
-  const std::string digits = std::to_string(shown);
-  out.append((twoDigits ? 2 : 4) - std::min<size_t>(digits.size(), twoDigits ? 2 : 4), '0');
-  out += digits;
-}
-
 void appendTimestampText(std::string& out, const Value& v, const ColumnFormat& f, const TimeZone& zone) {
   CalendarTime t;
   if (v.integer != 0) {
@@ -46,7 +39,7 @@ void appendPlainText(std::string& out, const Value& v, const ColumnFormat& f, co
     case ValueKind::Float: appendReal(out, v.real, true, f.scale); break;
     case ValueKind::Double: appendReal(out, v.real, false, f.scale); break;
     case ValueKind::Number: out += v.text; break;
-    case ValueKind::Year: appendYearText(out, v.unsignedInteger, f.twoDigitYear); break;
+    case ValueKind::Year: appendYear(out, uint32_t(v.unsignedInteger), f.twoDigitYear); break;
     case ValueKind::Date: appendDate(out, v.time); break;
     case ValueKind::Time: appendTime(out, v.time, f.digits); break;
     case ValueKind::DateTime: appendDateTime(out, v.time, f.digits); break;

@@ -104,9 +104,9 @@ TEST(TemporalText, StoredLayouts) {
   appendTime(out, timeFromNumber(-8385959), 0);
   EXPECT_EQ(out, "-838:59:59");
   out.clear();
-  appendYear(out, 0, false);
-  appendYear(out, 113, false);
-  appendYear(out, 113, true);
+  appendYear(out, yearFromStored(0), false);
+  appendYear(out, yearFromStored(113), false);
+  appendYear(out, yearFromStored(113), true);
   EXPECT_EQ(out, "0000201313");
 }
 
