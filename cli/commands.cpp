@@ -11,6 +11,7 @@
 #include <set>
 
 #include <stdlib.h>
+#include <unistd.h>
 
 #include "base/file.h"
 #include "base/path.h"
@@ -540,6 +541,10 @@ Status exportCsvCommand(const Invocation& a, const std::string& exeFolder, std::
   h.controller = std::make_unique<SessionController>(h.ui, h.catalogue);
   h.controller->setTimeZone(std::move(*zone));
   if (Status opened = openHeadless(h, *database, (*logs)->path()); !opened) return opened;
+  // The log stays open for writing; its folder goes now, so that nothing is
+  // left behind however this run ends.
+  ::unlink(h.controller->logFilePath().c_str());
+  ::rmdir((*logs)->path().c_str());
   const RecoverySession& s = h.controller->session();
   const ObjectTree& tree = s.tree;
   const NodeId dataFolder = tree.node(tree.roots().front()).children.front();
