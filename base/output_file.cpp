@@ -44,17 +44,15 @@ Status writeFileAtomically(const std::string& path, std::string_view bytes) {
   std::string temporary = joinPath(folderOf(path), "." + lastComponent(path) + ".tavrin-XXXXXX");
   const int fd = ::mkstemp(temporary.data());
   if (fd < 0) return openFailure("cannot create a file beside " + path, errno);
-  const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
+  // The permissions of a file the tool writes, not mkstemp's 0600.
+  constexpr mode_t kOutputMode = 0644;
+  const bool written = ::fchmod(fd, kOutputMode) == 0 && writeAll(fd, bytes) && ::fsync(fd) == 0;
   const int writeError = errno;
   const bool closed = ::close(fd) == 0;
   if (!written || !closed) {
     ::unlink(temporary.c_str());
     return ioFailure("cannot write " + path + ": " + std::strerror(written ? errno : writeError));
   }
-  // The permissions a new file gets under the user's umask, not mkstemp's 0600.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::chmod(temporary.c_str(), 0666 & ~mask);
   if (::rename(temporary.c_str(), path.c_str()) != 0) {
     const int error = errno;
     ::unlink(temporary.c_str());
