@@ -16,11 +16,13 @@
 #include "base/file.h"
 #include "base/path.h"
 #include "export/delimited.h"
+#include "export/mariadb_link.h"
 #include "export/sql_rows.h"
 #include "innodb/system_tablespace.h"
 #include "render/time_zone.h"
 #include "render/value_renderer.h"
 #include "session/headless_ui.h"
+#include "session/save_options.h"
 #include "session/scan.h"
 #include "session/session_controller.h"
 #include "session/structure_view.h"
@@ -95,6 +97,14 @@ Usage:
       as RFC 4180 says where needed. An existing OUT.csv is replaced only
       with --force; nothing is written into the folder being read. The file
       is written beside OUT.csv under another name and then renamed.
+  tavrin-recover test-connection [--server HOST] [--port N] [--socket PATH]
+                 --user USER [--password-file FILE]
+      Tests a connection to a MySQL or MariaDB server as the save options
+      do (server localhost and port 3306 unless given; a socket path may
+      be given too) and prints "Connection is successful", or the server's
+      reason. The password is taken from the environment variable
+      TAVRIN_PASSWORD or the first line of FILE, never from the command
+      line; it may be empty.
   tavrin-recover --help
       This text.
 
@@ -566,6 +576,52 @@ Status exportCsvCommand(const Invocation& a, const std::string& exeFolder, std::
   return Ok{};
 }
 
+// The password of a server: from TAVRIN_PASSWORD or the first line of
+// --password-file, never from the command line, where every user of the
+// machine could read it. Empty when neither is given.
+Result<std::string> serverPassword(const Invocation& a) {
+  if (a.has("--password-file")) {
+    auto bytes = readSmallFile(a.options.at("--password-file"), 4096);
+    if (!bytes) return bytes.failure().prefixed("--password-file: ");
+    const std::string text(bytes->begin(), bytes->end());
+    return text.substr(0, text.find('\n'));
+  }
+  const char* password = std::getenv("TAVRIN_PASSWORD");
+  return std::string(password ? password : "");
+}
+
+// A headless save options dialog: its messages are the command's output.
+class CommandLineSaveUi : public SaveOptionsUi {
+ public:
+  void showFields(const SaveDialogFields&) override {}
+  void message(const std::string& text) override { messages.push_back(text); }
+  std::optional<std::string> chooseFolder(const std::string&) override { return std::nullopt; }
+  void close(bool) override {}
+  std::vector<std::string> messages;
+};
+
+Status testConnectionCommand(const Invocation& a, std::ostream& out) {
+  auto password = serverPassword(a);
+  if (!password) return password.failure();
+  CommandLineSaveUi ui;
+  SaveOptionsController dialog(ui, testMariadbConnection);
+  dialog.show();
+  ServerAddress address = dialog.fields().server;
+  if (a.has("--server")) address.server = a.options.at("--server");
+  if (a.has("--port")) address.port = a.options.at("--port");
+  if (a.has("--socket")) address.socket = a.options.at("--socket");
+  address.user = a.options.at("--user");
+  address.password = *password;
+  dialog.editServer(address);
+  const bool passed = dialog.testConnection();
+  const std::string said = ui.messages.empty() ? "" : ui.messages.back();
+  if (!passed) return ioFailure(said);
+  out << said << '\n';
+  return Ok{};
+}
+
+std::string userOptionProblem(const Invocation& a) { return a.has("--user") ? "" : "--user is needed"; }
+
 // A command of the command line: its arguments, its options and what it does.
 struct Command {
   size_t arguments;
@@ -593,6 +649,10 @@ std::map<std::string, Command> commandTable(const std::string& exeFolder, std::o
                    "[--ibdata FILE] [--time-zone ZONE]",
                 {"--all", "--full", "--deleted"}, {"--page", "--format", "--ibdata", "--time-zone"},
                 [&](auto& a) { return rowsCommand(a, exeFolder, out, err); }, rowsOptionProblem}},
+      {"test-connection", {0, "test-connection [--server HOST] [--port N] [--socket PATH] --user USER "
+                              "[--password-file FILE]",
+                           {}, {"--server", "--port", "--socket", "--user", "--password-file"},
+                           [&](auto& a) { return testConnectionCommand(a, out); }, userOptionProblem}},
   };
 }
 

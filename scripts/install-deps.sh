@@ -3,7 +3,7 @@
 # installed are left alone, so running it again changes nothing.
 set -euo pipefail
 
-packages=(cmake g++ make python3 tzdata libgtest-dev mariadb-server mariadb-client)
+packages=(cmake g++ make pkg-config python3 tzdata libgtest-dev mariadb-server mariadb-client libmariadb-dev)
 
 missing=()
 for package in "${packages[@]}"; do
@@ -22,4 +22,4 @@ fi
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 "${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq "${missing[@]}" </dev/null
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null

@@ -218,7 +218,6 @@ int SessionController::onNodeClicked(NodeId item) {
   ui_.showProgress(true);
   ui_.showGrid(true);
   ui_.showDefinition(false);
-  exportForm_ = false;
   ui_.setTreeBusy(true);
   table_.reset();
   pageStarts_.clear();

@@ -20,6 +20,7 @@
 
 #include "innodb/system_tablespace.h"
 #include "render/time_zone.h"
+#include "session/save_options.h"
 #include "session/scan.h"
 #include "session/scan_log.h"
 #include "session/scan_settings.h"
@@ -52,6 +53,9 @@ class SessionController {
   void waitForScan();
   // The clock that names the log files (the system's by default).
   void setClock(std::function<std::time_t()> clock) { clock_ = std::move(clock); }
+  // The save options recorded by the dialog: values are shown in full while
+  // a save mode is set.
+  void setSaveSettings(const SaveSettings& settings) { exportForm_ = settings.exportForm(); }
   // The zone TIMESTAMP values are shown in (the local one by default).
   void setTimeZone(TimeZone zone) { timeZone_ = std::move(zone); }
 
@@ -105,7 +109,7 @@ class SessionController {
   int64_t rangeFrom_ = 0;
   int64_t rangeTo_ = 0;
   NodeId lastClickedItem_ = kNoNode;
-  bool exportForm_ = false;  // set by the save options
+  bool exportForm_ = false;  // while a save mode of the save options is set
   TimeZone timeZone_;
   std::function<std::time_t()> clock_ = [] { return std::time(nullptr); };
 };

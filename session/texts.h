@@ -43,4 +43,16 @@ inline constexpr const char* kNotIntoDataFolder = ": nothing is written into the
 
 inline constexpr const char* kLogNamePrefix = "TavrinMySQLDBRec_log_";
 
+// The save options dialog.
+inline constexpr const char* kSaveDialogTitle = "Save Database";
+inline constexpr const char* kChooseSavingMode = "Choose the saving mode and click OK button to continue the process";
+inline constexpr const char* kEnterServerName = "Please enter Server name.";
+inline constexpr const char* kEnterUserName = "Please enter user name.";
+inline constexpr const char* kEnterPortNumber = "Please enter port number.";
+inline constexpr const char* kConnectionSuccessful = "Connection is successful";
+inline constexpr const char* kTestConnectionUnsuccessful =
+    "Test connection is unsuccessful.Saving in database cannot be done.";
+inline constexpr const char* kSelectDestinationFolder = "Please select valid destination folder path.";
+inline constexpr const char* kChooseFolder = "Please choose a folder.";
+
 }  // namespace tavrin::texts

@@ -700,6 +700,35 @@ class SqlRoundTrip(unittest.TestCase):
         self.assertGreater(self.round_trip("innodb_rows", "inno"), 20)
 
 
+class ConnectionTest(unittest.TestCase):
+    """test-connection reaches a real server as the save options do."""
+
+    def test_a_local_server(self):
+        with fixture.fresh_server() as server:
+            server.client("CREATE USER 'saver'@'localhost' IDENTIFIED BY 'se''cret';")
+            def connect(*args, password=None, **kw):
+                env = dict(os.environ)
+                env.pop("TAVRIN_PASSWORD", None)
+                if password is not None:
+                    env["TAVRIN_PASSWORD"] = password
+                r = subprocess.run([RECOVER, "test-connection", "--socket", server.socket, *args],
+                                   capture_output=True, stdin=subprocess.DEVNULL, env=env, **kw)
+                return r.returncode, r.stdout.decode(), r.stderr.decode()
+            # root has no password here: an empty one is the server's to accept.
+            self.assertEqual(connect("--user", "root"), (0, "Connection is successful\n", ""))
+            self.assertEqual(connect("--user", "saver", password="se'cret"), (0, "Connection is successful\n", ""))
+            status, out, err = connect("--user", "saver", password="wrong")
+            self.assertEqual((status, out), (1, ""))
+            self.assertIn("Access denied for user 'saver'@'localhost'", err)
+            with tempfile.NamedTemporaryFile("w") as secret:
+                secret.write("se'cret\nignored\n")
+                secret.flush()
+                self.assertEqual(connect("--user", "saver", "--password-file", secret.name)[0], 0)
+            self.assertEqual(connect("--user", "root", "--port", "0"),
+                             (1, "", "tavrin-recover: Please enter port number.\n"))
+            self.assertEqual(connect("--user", "")[2], "tavrin-recover: Please enter user name.\n")
+
+
 class ValuesOfOtherServers(unittest.TestCase):
     """Tables written by MySQL 5.7 (binary JSON) and MariaDB 10.11.4 (UUIDs in
     their old order) give what today's server gives for them."""
