@@ -435,7 +435,11 @@ Status rowsCommand(const Invocation& a, const std::string& exeFolder, std::ostre
   SystemTablespaceSource system(s, options.ibdata, catalogue, err);
   if (Status named = system.checkNamed(); !named) return named;
   auto rows = TableRows::open(s.databaseFolders[size_t(entry.databaseIndex)], entry.name, catalogue, std::ref(system));
-  if (!rows) return system.problem().empty() ? rows.failure() : rows.failure().prefixed("(" + system.problem() + ") ");
+  if (!rows) {
+    Failure failure = rows.failure();
+    if (!system.problem().empty()) failure.reason += " (" + system.problem() + ")";
+    return failure;
+  }
   TableRows& table = **rows;
   // SQL statements carry every value in full.
   const bool full = options.full || options.format == Format::Sql;
