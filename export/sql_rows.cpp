@@ -17,7 +17,7 @@ std::string SqlInsertWriter::preamble() const {
   // As the server's own dumps do: a 0 in an AUTO_INCREMENT column stays 0,
   // and values the server kept (zero dates, the empty ENUM value) go back in
   // even where the session's mode is strict.
-  std::string text = "SET sql_mode = 'NO_AUTO_VALUE_ON_ZERO';\n";
+  std::string text = "SET NAMES utf8mb4;\nSET sql_mode = 'NO_AUTO_VALUE_ON_ZERO';\n";
   const std::string offset = zone_.fixedOffsetText();
   if (offset.empty()) return text + "-- TIMESTAMP values are in the time zone " + zone_.name() + "\n";
   return text + "SET time_zone = '" + offset + "';\n";

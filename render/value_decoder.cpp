@@ -146,6 +146,8 @@ ValueDecoder::ValueDecoder(const TableDefinition& table, const CollationCatalogu
     f.digits = fractionalDigits(c);
     f.bits = c.fieldType == FieldType::Bit ? c.fieldLength : 0;
     f.twoDigitYear = c.fieldType == FieldType::Year && c.fieldLength == 2;
+    f.textIsStoredBytes = (f.shape == ColumnShape::String || column.layout == Layout::Blob) && !column.binary;
+    f.charset = charset;
     columns_.push_back(std::move(column));
   }
 }

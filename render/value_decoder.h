@@ -27,6 +27,10 @@ struct ColumnFormat {
   uint32_t digits = 0;         // fractional seconds
   uint32_t bits = 0;           // BIT width
   bool twoDigitYear = false;   // YEAR(2)
+  // Text that is the column's stored bytes in `charset` (CHAR, VARCHAR,
+  // TEXT), not a name or a form made of them (ENUM, SET, JSON, UUID, INET).
+  bool textIsStoredBytes = false;
+  std::string charset;
 };
 
 class ValueDecoder {

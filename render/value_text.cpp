@@ -1,5 +1,6 @@
 #include "render/value_text.h"
 
+#include "base/text.h"
 #include "render/number_text.h"
 #include "render/temporal_text.h"
 
@@ -55,6 +56,20 @@ bool isLarge(const Value& v, const ColumnFormat& f, const TextForm& form) {
          v.stored.size() >= form.largeValueLimit;
 }
 
+// Text goes into a script as UTF-8 (the script says SET NAMES utf8mb4) where
+// that gives the stored bytes back exactly: the UTF-8 sets, and ASCII in the
+// sets that hold it as is. Anything else goes as its stored bytes in hex
+// with the column's character set, so that no byte is changed on the way.
+bool textGoesAsUtf8(const Value& v, const ColumnFormat& f) {
+  if (!f.textIsStoredBytes || f.charset.empty()) return true;
+  if (f.charset == "utf8mb4" || f.charset == "utf8mb3" || f.charset == "utf8") return isValidUtf8(v.stored.chars());
+  if (f.charset == "ucs2" || f.charset == "utf16" || f.charset == "utf16le" || f.charset == "utf32") return false;
+  for (size_t i = 0; i < v.stored.size(); ++i) {
+    if (v.stored[i] >= 0x80) return false;
+  }
+  return true;
+}
+
 void appendSqlString(std::string& out, std::string_view text) {
   out.push_back('\'');
   for (char c : text) {
@@ -107,7 +122,15 @@ bool appendSqlLiteral(std::string& out, const Value& v, const ColumnFormat& f, c
   switch (v.kind) {
     case ValueKind::Null: out += "NULL"; return true;
     case ValueKind::External: return false;
-    case ValueKind::Text: appendSqlString(out, v.text); return true;
+    case ValueKind::Text:
+      if (textGoesAsUtf8(v, f)) {
+        appendSqlString(out, v.text);
+      } else {
+        out += "_" + f.charset + " X'";
+        appendHex(out, v.stored);
+        out.push_back('\'');
+      }
+      return true;
     case ValueKind::Binary:
     case ValueKind::Geometry:
       out += "X'";

@@ -26,3 +26,6 @@ echo "== tavrin-recover rows $sample shop customers"
 echo
 echo "== tavrin-recover rows $sample shop orders (InnoDB)"
 "$recover" rows "$sample" shop orders
+echo
+echo "== tavrin-recover rows $sample shop orders --format sql --time-zone UTC"
+"$recover" rows "$sample" shop orders --format sql --time-zone UTC

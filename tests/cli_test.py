@@ -698,6 +698,7 @@ class SqlRoundTrip(unittest.TestCase):
     def test_every_type_of_both_engines(self):
         self.assertGreater(self.round_trip("myisam_rows", "rows"), 50)
         self.assertGreater(self.round_trip("innodb_rows", "inno"), 20)
+        self.assertEqual(self.round_trip("objects", "my-db"), 2)
 
 
 class ConnectionTest(unittest.TestCase):
