@@ -378,44 +378,38 @@ Failure pastTheLastPage(uint64_t page, uint64_t pages) {
   return missing("page " + std::to_string(page) + " is past the last page of rows (" + std::to_string(pages) + ")");
 }
 
-// The wanted pages of a table, each row written by `writeRow`. What the walk
+// Page `wanted` (from 1) of a table: the pages before it are walked without
+// their rows being written; what they passed over is reported all the same.
+Result<WalkEnd> readPageNumber(RowSource& rows, uint64_t wanted, const RowSink& sink, const ReadOptions& read) {
+  WalkEnd walked;
+  PageStart start = rows.firstPage();
+  std::set<std::pair<int64_t, int64_t>> starts;  // a chain of pages that loops comes back to one
+  for (uint64_t page = 1;; ++page) {
+    if (!starts.insert({start.page, start.position}).second) {
+      walked.stopReason = "the pages of the table loop";
+      return walked;
+    }
+    const WalkEnd end = rows.read(start, kRowsPerPage, page == wanted ? sink : RowSink([](const RowValues&) {}), read);
+    walked.passedOver.merge(end.passedOver);
+    walked.stopReason = end.stopReason;
+    if (end.stoppedEarly() || (page == wanted && (page == 1 || end.rows > 0))) return walked;
+    if (page == wanted || end.atEnd) return pastTheLastPage(wanted, end.rows > 0 ? page : page - 1);
+    start = end.next;
+  }
+}
+
+// The wanted rows of a table, each written by `writeRow`. What the walk
 // passed over, and why it stopped early if it did, is told on stderr after
 // the rows, and makes the command's result a failure.
 Status writeRowPages(TableRows& table, const RowsOptions& options, const RowSink& writeRow, std::ostream& out,
                      std::ostream& err) {
-  uint64_t page = 1;
-  PageStart start = table.firstPage();
-  const bool every = options.page == 0;
   const ReadOptions read{options.full || options.format == Format::Sql, options.deleted};
-  DamageReport passedOver;
-  std::string stopReason;
-  std::set<std::pair<int64_t, int64_t>> starts;  // a chain of pages that loops comes back to one
-  while (true) {
-    if (!starts.insert({start.page, start.position}).second) {
-      stopReason = "the pages of the table loop";
-      break;
-    }
-    const bool wanted = every || page == options.page;
-    const WalkEnd end = table.read(start, kRowsPerPage, [&](const RowValues& row) {
-      if (wanted) writeRow(row);
-    }, read);
-    passedOver.merge(end.passedOver);
-    if (end.stoppedEarly()) {
-      stopReason = end.stopReason;
-      break;
-    }
-    const bool reached = !every && page == options.page;
-    if (reached && (page == 1 || end.rows > 0)) break;
-    if (reached || end.atEnd) {
-      if (every) break;
-      return pastTheLastPage(options.page, end.rows > 0 ? page : page - 1);
-    }
-    start = end.next;
-    ++page;
-  }
+  Result<WalkEnd> walked = options.page == 0 ? Result<WalkEnd>(readAllRows(table.rows(), writeRow, read))
+                                             : readPageNumber(table.rows(), options.page, writeRow, read);
   out.flush();
-  std::vector<std::string> losses = passedOver.lines();
-  if (!stopReason.empty()) losses.push_back(stopReason);
+  if (!walked) return walked.failure();
+  std::vector<std::string> losses = walked->passedOver.lines();
+  if (walked->stoppedEarly()) losses.push_back(walked->stopReason);
   if (losses.empty()) return Ok{};
   for (size_t i = 0; i + 1 < losses.size(); ++i) err << kProgram << ": " << losses[i] << '\n';
   return damaged(losses.back());
