@@ -40,7 +40,7 @@ bool writeAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
-Status writeFileAtomically(const std::string& path, std::string_view bytes) {
+Status writeFileAtomically(const std::string& path, std::string_view bytes, bool replace) {
   std::string temporary = joinPath(folderOf(path), "." + lastComponent(path) + ".tavrin-XXXXXX");
   const int fd = ::mkstemp(temporary.data());
   if (fd < 0) return openFailure("cannot create a file beside " + path, errno);
@@ -53,11 +53,11 @@ Status writeFileAtomically(const std::string& path, std::string_view bytes) {
     ::unlink(temporary.c_str());
     return ioFailure("cannot write " + path + ": " + std::strerror(written ? errno : writeError));
   }
-  if (::rename(temporary.c_str(), path.c_str()) != 0) {
-    const int error = errno;
-    ::unlink(temporary.c_str());
-    return ioFailure("cannot write " + path + ": " + std::strerror(error));
-  }
+  // A hard link puts the file in place only where no file has the name.
+  const bool placed = replace ? ::rename(temporary.c_str(), path.c_str()) == 0 : ::link(temporary.c_str(), path.c_str()) == 0;
+  const int error = errno;
+  if (!placed || !replace) ::unlink(temporary.c_str());
+  if (!placed) return ioFailure("cannot write " + path + ": " + std::strerror(error));
   return Ok{};
 }
 

@@ -10,8 +10,9 @@
 
 namespace tavrin {
 
-// Writes `bytes` as the file `path`, replacing a file of that name.
-Status writeFileAtomically(const std::string& path, std::string_view bytes);
+// Writes `bytes` as the file `path`, replacing a file of that name unless
+// `replace` is false, when an existing file is kept and the write fails.
+Status writeFileAtomically(const std::string& path, std::string_view bytes, bool replace = true);
 
 // True when `path` (which need not exist) would be a file in `folder` or in
 // a folder below it, once links are followed.

@@ -150,6 +150,7 @@ Status InnodbTable::valuesOf(uint32_t origin, const ReadOptions& options, std::s
         if (Status read = readExternal(v.bytes, whole); !read && note.empty()) note = read.reason();
         v.bytes = ByteView(whole);
         v.external = false;
+        v.keptApart = true;
       }
     }
   }

@@ -10,7 +10,7 @@ namespace tavrin {
 
 struct ScanSettings {
   std::string databasePath;   // the folder to scan
-  std::string temporaryPath;  // checked and kept; read by no other part
+  std::string temporaryPath;  // where values kept apart go while a save mode is set
   std::string logFolder;      // where the scan log is created
 };
 

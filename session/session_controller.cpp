@@ -2,6 +2,8 @@
 
 #include <ctime>
 
+#include <sys/stat.h>
+
 #include "base/output_file.h"
 #include "base/path.h"
 #include "export/grid_csv.h"
@@ -316,6 +318,7 @@ size_t SessionController::readPage(PageStart start, bool pushNext) {
                          TextForm{exportForm_, exportForm_ ? 0 : table_->largeValueLimit(), timeZone_});
   const WalkEnd end = table_->read(start, kRowsPerPage, [&](const RowValues& values) {
     renderer.render(values, page_.rows.emplace_back());
+    if (exportForm_) extractKeptApart(values, renderer.columns(), page_.rows.back());
   }, ReadOptions{exportForm_, false});
   const size_t row = page_.rows.size();
   for (const std::string& line : end.passedOver.lines()) report(line);
@@ -325,6 +328,25 @@ size_t SessionController::readPage(PageStart start, bool pushNext) {
     if (pushNext) pageStarts_.push_back(end.next);
   }
   return row;
+}
+
+void SessionController::extractKeptApart(const RowValues& values, const std::vector<size_t>& shown,
+                                         std::vector<std::string>& row) {
+  const std::string folder = joinPath(settings_.temporaryPath, texts::kKeptApartFolder);
+  for (size_t i = 0; i < shown.size(); ++i) {
+    if (shown[i] >= values.size() || !values[shown[i]].keptApart) continue;
+    ::mkdir(folder.c_str(), 0755);
+    // Numbers go on past files of an earlier run: nothing is written over.
+    std::string path;
+    do {
+      path = joinPath(folder, std::to_string(extracted_++));
+    } while (pathExists(path));
+    if (Status written = writeFileAtomically(path, row[i], false); !written) {
+      report(written.reason());  // the value stays in the grid
+      continue;
+    }
+    row[i] = path;
+  }
 }
 
 // ---- Pages ----

@@ -81,6 +81,9 @@ class SessionController {
   // pushes the start of the next one. Returns the rows read.
   size_t readPage(PageStart start, bool pushNext);
   void clearTableStore();
+  // While a save mode is set, each value kept apart from its InnoDB row goes
+  // to a numbered file of its own; the grid shows the file's path.
+  void extractKeptApart(const RowValues& values, const std::vector<size_t>& shown, std::vector<std::string>& row);
   // Why a file may not be written at `path`, or nothing.
   std::string outputRefusal(const std::string& path) const;
 
@@ -111,6 +114,7 @@ class SessionController {
   NodeId lastClickedItem_ = kNoNode;
   bool exportForm_ = false;  // while a save mode of the save options is set
   TimeZone timeZone_;
+  uint64_t extracted_ = 0;  // values kept apart written to files so far
   std::function<std::time_t()> clock_ = [] { return std::time(nullptr); };
 };
 

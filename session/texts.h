@@ -42,6 +42,8 @@ inline constexpr const char* kFileSaved = "File saved successfully.";
 inline constexpr const char* kNotIntoDataFolder = ": nothing is written into the folder being recovered.";
 
 inline constexpr const char* kLogNamePrefix = "TavrinMySQLDBRec_log_";
+// The folder, under the temporary folder, of the values kept apart.
+inline constexpr const char* kKeptApartFolder = "blobdata";
 
 // The save options dialog.
 inline constexpr const char* kSaveDialogTitle = "Save Database";

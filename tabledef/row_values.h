@@ -21,6 +21,8 @@ struct FieldValue {
   ByteView bytes;
   // Kept outside the row by the storage engine and not read (a marker is shown).
   bool external = false;
+  // Read whole from where the storage engine kept it apart from its row.
+  bool keptApart = false;
 };
 
 using RowValues = std::vector<FieldValue>;

@@ -49,8 +49,8 @@ struct Session {
   }
 
   // Opens `folder` and waits for the scan.
-  void open(const std::string& folder) {
-    ui.answerSettings({folder, "/tmp", logs.path()});
+  void open(const std::string& folder, const std::string& temporary = "/tmp") {
+    ui.answerSettings({folder, temporary, logs.path()});
     ASSERT_EQ(controller.onOpen(), 1);
     controller.waitForScan();
   }
@@ -203,6 +203,27 @@ TEST(Session, InnodbPagesThroughTheDictionary) {
   EXPECT_EQ(s.ui.gridRows().front()[0], "3001");
   s.controller.onPreviousPage();
   EXPECT_EQ(s.ui.gridRows().front()[0], "2001");
+}
+
+// While a save mode is set, a value kept apart from its InnoDB row goes to
+// a numbered file in the temporary folder, in full; the grid shows its path.
+TEST(Session, ValuesKeptApartGoToFilesWhileSaving) {
+  test::ScratchFolder temporary;
+  Session s;
+  s.open(test::fixtureData("innodb_rows") + "/inno", temporary.path());
+  const std::string existing = temporary.write("blobdata/0", "kept");
+  SaveSettings saving;
+  saving.saveAsScript = true;
+  s.controller.setSaveSettings(saving);
+  s.click(s.node({"inno", "Tables", "apart_compact"}));
+  const auto rows = s.ui.gridRows();
+  ASSERT_FALSE(rows.empty());
+  const std::string path = rows.front()[1];  // b LONGBLOB, kept apart
+  EXPECT_EQ(path, temporary.path() + "/blobdata/1");  // the file of an earlier run is kept
+  EXPECT_EQ(test::readText(existing), "kept");
+  const std::string value = test::readText(path);
+  EXPECT_EQ(value.substr(0, 8), "0x00FF41");
+  EXPECT_EQ(value.size(), 2 + 2 * 3 * 20000u);
 }
 
 TEST(Session, KeysViewsAndTriggers) {
