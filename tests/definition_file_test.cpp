@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "export/sql_definitions.h"
+#include "tabledef/database_options.h"
 #include "tabledef/definition_file.h"
 #include "tabledef/trigger_definition.h"
 #include "tabledef/view_definition.h"
@@ -158,6 +160,27 @@ TEST(TriggerDefinition, RealTriggerFiles) {
             "DELIMITER $$\nCREATE TRIGGER sys_config_update_set_user BEFORE UPDATE on sys_config FOR EACH ROW BEGIN IF "
             "@sys.ignore_sys_config_triggers != true AND NEW.set_by IS NULL THEN SET NEW.set_by = USER(); END IF; END\n"
             "$$\nDELIMITER ;\n");
+}
+
+// The database's options give the statement the server itself shows.
+TEST(DatabaseOptions, CreateDatabaseAsTheServerShowsIt) {
+  struct Case {
+    const char* folder;
+    const char* name;
+    const char* answer;
+  } cases[] = {{"my@002ddb", "my-db", "create_database_my_db"}, {"klein", "klein", "create_database_klein"}};
+  for (const auto& [folder, name, answer] : cases) {
+    auto options = readDatabaseOptions(test::fixtureData("objects") + "/" + folder);
+    ASSERT_TRUE(options) << options.reason();
+    const test::Answer shown = test::readAnswer("objects", answer);
+    ASSERT_EQ(shown.rows.size(), 1u);
+    EXPECT_EQ(createDatabaseStatement(name, *options, false), shown.rows[0].at("Create Database"));
+  }
+  auto none = readDatabaseOptions(test::fixtureData("objects") + "/nonexistent");
+  ASSERT_TRUE(none);
+  EXPECT_EQ(createDatabaseStatement("x", *none, true), "CREATE DATABASE IF NOT EXISTS `x`");
+  const DatabaseOptions windows = parseDatabaseOptions("default-character-set=utf8mb4\r\ndefault-collation=utf8mb4_bin\r\n");
+  EXPECT_EQ(windows.collation, "utf8mb4_bin");
 }
 
 }  // namespace

@@ -1,0 +1,35 @@
+#include "tabledef/database_options.h"
+
+#include "base/bytes.h"
+#include "base/file.h"
+#include "base/path.h"
+#include "tabledef/definition_file.h"
+
+namespace tavrin {
+
+namespace {
+constexpr uint64_t kMaxOptionsFile = 64u << 10;
+}  // namespace
+
+DatabaseOptions parseDatabaseOptions(std::string_view text) {
+  DatabaseOptions options;
+  // Lines end at LF; a file written on another system may end them in CR LF.
+  auto value = [&](std::string_view key) {
+    std::string found(definitionValue(text, key).value_or(""));
+    if (!found.empty() && found.back() == '\r') found.pop_back();
+    return found;
+  };
+  options.charset = value("default-character-set");
+  options.collation = value("default-collation");
+  return options;
+}
+
+Result<DatabaseOptions> readDatabaseOptions(const std::string& databaseFolder) {
+  const std::string path = joinPath(databaseFolder, "db.opt");
+  if (!pathExists(path)) return DatabaseOptions{};
+  auto bytes = readSmallFile(path, kMaxOptionsFile);
+  if (!bytes) return bytes.failure();
+  return parseDatabaseOptions(ByteView(*bytes).chars());
+}
+
+}  // namespace tavrin
