@@ -76,8 +76,9 @@ Usage:
       row, "Spatial Data" for GEOMETRY); --full gives every value in full.
       --format tsv (the default) separates values by tabs and escapes them as
       the client's batch mode does (\0 \t \n \\); --format csv writes
-      RFC 4180; --format sql writes an INSERT statement per row, every value
-      in full, that gives the row back to a server. NULL is written NULL. TIMESTAMP values are shown in the local
+      RFC 4180; --format sql writes INSERT statements (many rows each, every
+      value in full) that give the rows back to a server. NULL is written
+      NULL. TIMESTAMP values are shown in the local
       time zone, or in ZONE: an IANA name (Europe/Berlin), UTC or +HH:MM.
       Rows, pages and values passed over because they are damaged are
       counted and named on stderr after the rows; when damage stops the
@@ -442,13 +443,17 @@ Status rowsCommand(const Invocation& a, const std::string& exeFolder, std::ostre
   std::vector<std::string> names;
   for (size_t i : renderer.columns()) names.push_back(table.definition().columns[i].name);
   if (options.format == Format::Sql) {
-    const SqlInsertWriter writer(objectNameFromFileName(entry.name), names, renderer.columns(), options.zone);
+    SqlInsertWriter writer(objectNameFromFileName(entry.name), names, renderer.columns(), options.zone);
     out << writer.preamble();
-    return writeRowPages(table, options, [&](const RowValues& row) {
+    Status written = writeRowPages(table, options, [&](const RowValues& row) {
       line.clear();
-      writer.appendRow(line, renderer.decode(row), renderer.decoder());
+      writer.addRow(line, renderer.decode(row), renderer.decoder());
       out << line;
     }, out, err);
+    line.clear();
+    writer.finish(line);
+    out << line;
+    return written;
   }
   appendLine(line, names, options.format);
   out << line;

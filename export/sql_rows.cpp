@@ -10,7 +10,7 @@ SqlInsertWriter::SqlInsertWriter(const std::string& table, const std::vector<std
     : columns_(std::move(columns)), zone_(std::move(zone)) {
   prefix_ = "INSERT INTO " + quoteIdentifier(table) + " (";
   for (size_t i = 0; i < names.size(); ++i) prefix_ += (i ? ", " : "") + quoteIdentifier(names[i]);
-  prefix_ += ") VALUES (";
+  prefix_ += ") VALUES ";
 }
 
 std::string SqlInsertWriter::preamble() const {
@@ -23,19 +23,28 @@ std::string SqlInsertWriter::preamble() const {
   return text + "SET time_zone = '" + offset + "';\n";
 }
 
-bool SqlInsertWriter::appendRow(std::string& out, const DecodedRow& row, const ValueDecoder& decoder) const {
+bool SqlInsertWriter::addRow(std::string& out, const DecodedRow& row, const ValueDecoder& decoder) {
+  if (statement_.size() >= kInsertStatementBytes) finish(out);
+  statement_ += statement_.empty() ? prefix_ : ",\n";
   bool whole = true;
-  out += prefix_;
+  statement_.push_back('(');
   for (size_t i = 0; i < columns_.size(); ++i) {
-    if (i) out += ", ";
+    if (i) statement_ += ", ";
     const size_t column = columns_[i];
-    if (!appendSqlLiteral(out, row.values[column], decoder.format(column), zone_)) {
-      out += "NULL";
+    if (!appendSqlLiteral(statement_, row.values[column], decoder.format(column), zone_)) {
+      statement_ += "NULL";
       whole = false;
     }
   }
-  out += ");\n";
+  statement_.push_back(')');
   return whole;
+}
+
+void SqlInsertWriter::finish(std::string& out) {
+  if (statement_.empty()) return;
+  out += statement_;
+  out += ";\n";
+  statement_.clear();
 }
 
 }  // namespace tavrin
