@@ -154,6 +154,11 @@ WalkEnd MyisamTable::read(PageStart start, size_t maxRows, const RowSink& sink, 
     end.passedOver.passOver("the data file is longer than its index says", byteOf(walkLimit(), data_), "byte",
                             data_.size() - walkLimit());
   }
+  // A data file cut short (or emptied) loses the rows its index still counts.
+  if (end.atEnd && !end.stoppedEarly() && state_.dataLength > data_.size()) {
+    end.passedOver.passOver("the data file is shorter than its index says", byteOf(data_.size(), data_), "byte",
+                            state_.dataLength - data_.size());
+  }
   return end;
 }
 

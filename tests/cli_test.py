@@ -657,6 +657,19 @@ class Robustness(unittest.TestCase):
             self.assertIn(f"{(1 << 40) - 40} bytes passed over: the data file is longer than its index says "
                           f"(from byte 40 of {db}/t@002d1.MYD)", err)
 
+    def test_a_data_file_shorter_than_its_index_says(self):
+        with tempfile.TemporaryDirectory() as top:
+            db = os.path.join(top, "db")
+            shutil.copytree(os.path.join(data("objects"), "my@002ddb"), db)
+            fixture.make_writable(db)
+            data_file = os.path.join(db, "t@002d1.MYD")
+            length = os.path.getsize(data_file)
+            open(data_file, "wb").close()
+            status, out, err = recover("rows", db, "db", "t-1")
+            self.assertEqual((status, out), (1, "id\tname\n"))
+            self.assertIn(f"{length} bytes passed over: the data file is shorter than its index says "
+                          f"(from byte 0 of {data_file})", err)
+
     def test_the_scan_log_without_a_home(self):
         with tempfile.TemporaryDirectory() as top:
             env = {k: v for k, v in os.environ.items() if k not in ("HOME", "XDG_CONFIG_HOME")}
