@@ -108,9 +108,7 @@ struct ValueDecoder::Column {
   TextDecoder decoder{""};
 };
 
-namespace {
-
-void appendUnpadded(const ValueDecoder::Column& c, ByteView b, std::string& arena) {
+void ValueDecoder::appendUnpadded(const Column& c, ByteView b, std::string& arena) {
   if (c.spaceIsOneByte) {
     size_t n = b.size();
     while (n > 0 && b[n - 1] == ' ') --n;
@@ -123,8 +121,6 @@ void appendUnpadded(const ValueDecoder::Column& c, ByteView b, std::string& aren
   arena.resize(last == std::string::npos || last < start ? start : last + 1);
 }
 
-}  // namespace
-
 ValueDecoder::ValueDecoder(const TableDefinition& table, const CollationCatalogue& catalogue) {
   for (const ColumnDefinition& c : table.columns) {
     Column column;
@@ -135,7 +131,7 @@ ValueDecoder::ValueDecoder(const TableDefinition& table, const CollationCatalogu
     column.uuidAlwaysReversed = uuidAlwaysReversed(table.serverVersion);
     const std::string charset = catalogue.charsetName(c.charsetId);
     column.decoder = TextDecoder(charset);
-    column.spaceIsOneByte = charset != "ucs2" && charset != "utf16" && charset != "utf16le" && charset != "utf32";
+    column.spaceIsOneByte = !isWideCharset(charset);
     ColumnFormat& f = column.format;
     f.shape = shapeOf(column.layout);
     const bool number = column.layout == Layout::SignedInteger || column.layout == Layout::UnsignedInteger ||

@@ -47,12 +47,12 @@ class ValueDecoder {
   const ColumnFormat& format(size_t column) const;
   size_t columnCount() const;
 
- public:
-  struct Column;
-
  private:
+  struct Column;
   // Decodes into `v`; text is appended to `arena`.
   void decodeValue(const Column& c, const FieldValue& stored, Value& v, std::string& arena) const;
+  // CHAR text without the spaces that pad it.
+  static void appendUnpadded(const Column& c, ByteView b, std::string& arena);
   std::vector<Column> columns_;
 };
 

@@ -3,6 +3,7 @@
 #include "base/text.h"
 #include "render/number_text.h"
 #include "render/temporal_text.h"
+#include "tabledef/charset.h"
 
 namespace tavrin {
 
@@ -62,8 +63,8 @@ bool isLarge(const Value& v, const ColumnFormat& f, const TextForm& form) {
 // with the column's character set, so that no byte is changed on the way.
 bool textGoesAsUtf8(const Value& v, const ColumnFormat& f) {
   if (!f.textIsStoredBytes || f.charset.empty()) return true;
-  if (f.charset == "utf8mb4" || f.charset == "utf8mb3" || f.charset == "utf8") return isValidUtf8(v.stored.chars());
-  if (f.charset == "ucs2" || f.charset == "utf16" || f.charset == "utf16le" || f.charset == "utf32") return false;
+  if (isUtf8Charset(f.charset)) return isValidUtf8(v.stored.chars());
+  if (isWideCharset(f.charset)) return false;
   for (size_t i = 0; i < v.stored.size(); ++i) {
     if (v.stored[i] >= 0x80) return false;
   }

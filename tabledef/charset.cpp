@@ -163,7 +163,7 @@ struct TextDecoder::SystemConverter {
 };
 
 TextDecoder::TextDecoder(std::string_view charsetName) : name_(charsetName) {
-  if (charsetName == "utf8mb4" || charsetName == "utf8mb3" || charsetName == "utf8") {
+  if (isUtf8Charset(charsetName)) {
     kind_ = Kind::Utf8;
   } else if (charsetName == "ucs2") {
     kind_ = Kind::Ucs2;
@@ -258,6 +258,12 @@ void TextDecoder::convertRun(ByteView bytes, std::string& out) const {
       iconv(system_->cd, nullptr, nullptr, nullptr, nullptr);
     }
   }
+}
+
+bool isUtf8Charset(std::string_view name) { return name == "utf8mb4" || name == "utf8mb3" || name == "utf8"; }
+
+bool isWideCharset(std::string_view name) {
+  return name == "ucs2" || name == "utf16" || name == "utf16le" || name == "utf32";
 }
 
 std::string decodeIdentifier(ByteView bytes) { return TextDecoder("").decode(bytes); }

@@ -45,6 +45,13 @@ class TextDecoder {
   std::unique_ptr<SystemConverter> system_;
 };
 
+// The UTF-8 sets of the server (utf8mb4, utf8mb3 and its old name utf8).
+bool isUtf8Charset(std::string_view charsetName);
+// The sets whose characters all take two or four bytes (UCS-2, UTF-16,
+// UTF-32): in every other set an ASCII byte is that character, and never
+// part of another.
+bool isWideCharset(std::string_view charsetName);
+
 // Names and comments in definition files are UTF-8; files of servers older
 // than 4.1 may hold latin1 bytes, which are taken as such.
 std::string decodeIdentifier(ByteView bytes);
