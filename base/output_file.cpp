@@ -40,25 +40,68 @@ bool writeAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
-Status writeFileAtomically(const std::string& path, std::string_view bytes, bool replace) {
+Result<OutputFile> OutputFile::create(const std::string& path) {
   std::string temporary = joinPath(folderOf(path), "." + lastComponent(path) + ".tavrin-XXXXXX");
   const int fd = ::mkstemp(temporary.data());
   if (fd < 0) return openFailure("cannot create a file beside " + path, errno);
   // The permissions of a file the tool writes, not mkstemp's 0600.
   constexpr mode_t kOutputMode = 0644;
-  const bool written = ::fchmod(fd, kOutputMode) == 0 && writeAll(fd, bytes) && ::fsync(fd) == 0;
-  const int writeError = errno;
-  const bool closed = ::close(fd) == 0;
-  if (!written || !closed) {
+  if (::fchmod(fd, kOutputMode) != 0) {
+    const int error = errno;
+    ::close(fd);
     ::unlink(temporary.c_str());
-    return ioFailure("cannot write " + path + ": " + std::strerror(written ? errno : writeError));
+    return ioFailure("cannot write " + path + ": " + std::strerror(error));
   }
-  // A hard link puts the file in place only where no file has the name.
-  const bool placed = replace ? ::rename(temporary.c_str(), path.c_str()) == 0 : ::link(temporary.c_str(), path.c_str()) == 0;
-  const int error = errno;
-  if (!placed || !replace) ::unlink(temporary.c_str());
-  if (!placed) return ioFailure("cannot write " + path + ": " + std::strerror(error));
+  return OutputFile(path, std::move(temporary), fd);
+}
+
+OutputFile::OutputFile(OutputFile&& other) noexcept
+    : path_(std::move(other.path_)), temporary_(std::move(other.temporary_)), fd_(other.fd_) {
+  other.fd_ = -1;
+  other.temporary_.clear();
+}
+
+OutputFile::~OutputFile() { discard(); }
+
+void OutputFile::discard() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (!temporary_.empty()) ::unlink(temporary_.c_str());
+  temporary_.clear();
+}
+
+Status OutputFile::failure(int error) {
+  discard();
+  return ioFailure("cannot write " + path_ + ": " + std::strerror(error));
+}
+
+Status OutputFile::append(std::string_view bytes) {
+  if (fd_ < 0) return ioFailure("cannot write " + path_ + ": the file is closed");
+  if (!writeAll(fd_, bytes)) return failure(errno);
   return Ok{};
+}
+
+Status OutputFile::commit(bool replace) {
+  if (fd_ < 0) return ioFailure("cannot write " + path_ + ": the file is closed");
+  if (::fsync(fd_) != 0) return failure(errno);
+  const int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0) return failure(errno);
+  // A hard link puts the file in place only where no file has the name.
+  const bool placed = replace ? ::rename(temporary_.c_str(), path_.c_str()) == 0
+                              : ::link(temporary_.c_str(), path_.c_str()) == 0;
+  const int error = errno;
+  if (placed && replace) temporary_.clear();
+  if (!placed) return failure(error);
+  discard();
+  return Ok{};
+}
+
+Status writeFileAtomically(const std::string& path, std::string_view bytes, bool replace) {
+  auto file = OutputFile::create(path);
+  if (!file) return file.failure();
+  if (Status written = file->append(bytes); !written) return written;
+  return file->commit(replace);
 }
 
 bool liesWithin(const std::string& path, const std::string& folder) {

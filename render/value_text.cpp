@@ -71,6 +71,8 @@ bool textGoesAsUtf8(const Value& v, const ColumnFormat& f) {
   return true;
 }
 
+}  // namespace
+
 void appendSqlString(std::string& out, std::string_view text) {
   out.push_back('\'');
   for (char c : text) {
@@ -86,8 +88,6 @@ void appendSqlString(std::string& out, std::string_view text) {
   }
   out.push_back('\'');
 }
-
-}  // namespace
 
 void appendValueText(std::string& out, const Value& v, const ColumnFormat& f, const TextForm& form) {
   switch (v.kind) {

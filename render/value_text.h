@@ -3,6 +3,7 @@
 // large values), the export form (every value in full) and SQL literals.
 
 #include <string>
+#include <string_view>
 
 #include "render/time_zone.h"
 #include "render/value.h"
@@ -28,6 +29,10 @@ struct TextForm {
 // forms for what text cannot hold: binary strings and BLOBs as 0x and
 // hexadecimal, BIT as its bits.
 void appendValueText(std::string& out, const Value& value, const ColumnFormat& format, const TextForm& form);
+
+// UTF-8 text as a quoted SQL string, with the server's escapes for the
+// characters a statement cannot hold as they are.
+void appendSqlString(std::string& out, std::string_view text);
 
 // The value as an SQL literal that gives it back: NULL, numbers, quoted and
 // escaped strings, dates and times (TIMESTAMP in `zone`), binary values as

@@ -1,7 +1,13 @@
 #include "tabledef/trigger_definition.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
 #include "base/bytes.h"
 #include "base/file.h"
+#include "base/text.h"
+#include "tabledef/charset.h"
 #include "tabledef/definition_file.h"
 
 namespace tavrin {
@@ -18,6 +24,17 @@ std::string_view trimmed(std::string_view s) {
   size_t last = s.find_last_not_of(space);
   return s.substr(first, last - first + 1);
 }
+std::vector<std::string> splitWords(std::string_view text) {
+  std::vector<std::string> words;
+  size_t p = 0;
+  while (p < text.size()) {
+    const size_t end = std::min(text.find(' ', p), text.size());
+    if (end > p) words.emplace_back(text.substr(p, end - p));
+    p = end + 1;
+  }
+  return words;
+}
+
 }  // namespace
 
 CToken::CToken(std::string text) : given_(text), remaining_(std::move(text)) {}
@@ -75,6 +92,84 @@ Result<std::string> triggerScript(std::string_view fileText) {
     script += "\n$$\nDELIMITER ;\n";
   }
   return script;
+}
+
+namespace {
+
+// A name at `p`: quoted in backquotes (doubled inside) or bare up to a space,
+// a dot or a backquote.
+std::string identifierAt(std::string_view text, size_t& p) {
+  std::string name;
+  if (p < text.size() && text[p] == '`') {
+    for (++p; p < text.size(); ++p) {
+      if (text[p] != '`') {
+        name.push_back(text[p]);
+      } else if (p + 1 < text.size() && text[p + 1] == '`') {
+        name.push_back('`');
+        ++p;
+      } else {
+        ++p;
+        break;
+      }
+    }
+    return name;
+  }
+  while (p < text.size() && text[p] != '.' && text[p] != '`' && !std::isspace(static_cast<unsigned char>(text[p]))) {
+    name.push_back(text[p++]);
+  }
+  return name;
+}
+
+// The statement in UTF-8: the server keeps it in the character set of the
+// client that created it.
+std::string statementText(const std::string& stored, std::string_view clientCharset) {
+  if (isValidUtf8(stored) || clientCharset.empty()) return stored;
+  return TextDecoder(clientCharset).decode(ByteView(std::string_view(stored)));
+}
+
+}  // namespace
+
+std::string triggerNameOf(std::string_view statement) {
+  size_t p = 0;
+  for (;;) {
+    p = statement.find("TRIGGER", p);
+    if (p == std::string_view::npos) return {};
+    const bool wordStart = p == 0 || std::isspace(static_cast<unsigned char>(statement[p - 1]));
+    p += 7;
+    if (wordStart && p < statement.size() && std::isspace(static_cast<unsigned char>(statement[p]))) break;
+  }
+  while (p < statement.size() && std::isspace(static_cast<unsigned char>(statement[p]))) ++p;
+  std::string name = identifierAt(statement, p);
+  if (p < statement.size() && statement[p] == '.') name = identifierAt(statement, ++p);
+  return name;
+}
+
+Result<std::vector<StoredTrigger>> storedTriggers(std::string_view fileText) {
+  if (fileText.substr(0, kTriggerSignature.size()) != kTriggerSignature) {
+    return damaged("not a trigger definition file");
+  }
+  std::vector<StoredTrigger> triggers;
+  auto value = definitionValue(fileText, "triggers");
+  if (!value || value->empty()) return triggers;
+  auto statements = splitDefinitionList(*value);
+  if (!statements) return damaged("the trigger list is damaged: " + statements.reason());
+  std::vector<std::string> modes, charsets;
+  if (auto m = definitionValue(fileText, "sql_modes")) modes = splitWords(*m);
+  if (auto c = definitionValue(fileText, "client_cs_names"); c && !c->empty()) {
+    if (auto list = splitDefinitionList(*c)) charsets = std::move(*list);
+  }
+  for (size_t i = 0; i < statements->size(); ++i) {
+    StoredTrigger t;
+    t.statement = statementText((*statements)[i], i < charsets.size() ? charsets[i] : std::string());
+    t.name = triggerNameOf(t.statement);
+    if (i < modes.size()) {
+      char* end = nullptr;
+      t.sqlMode = std::strtoull(modes[i].c_str(), &end, 10);
+      t.hasSqlMode = end && *end == '\0' && !modes[i].empty();
+    }
+    triggers.push_back(std::move(t));
+  }
+  return triggers;
 }
 
 Result<std::string> triggerDefinitionText(const std::string& path) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/result.h"
 
@@ -34,5 +35,19 @@ class CToken {
 Result<std::string> triggerScript(std::string_view fileText);
 
 Result<std::string> triggerDefinitionText(const std::string& path);
+
+// One trigger of a trigger file as the server keeps it, to be created again.
+struct StoredTrigger {
+  std::string name;
+  std::string statement;  // CREATE DEFINER=... TRIGGER ..., in UTF-8
+  uint64_t sqlMode = 0;   // the server's bits of the mode it was created under
+  bool hasSqlMode = false;
+};
+
+// Every trigger of a trigger file's text, in the order the server fires them.
+Result<std::vector<StoredTrigger>> storedTriggers(std::string_view fileText);
+
+// The name a CREATE TRIGGER statement gives its trigger (without a database).
+std::string triggerNameOf(std::string_view statement);
 
 }  // namespace tavrin

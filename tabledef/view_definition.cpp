@@ -1,5 +1,8 @@
 #include "tabledef/view_definition.h"
 
+#include <initializer_list>
+#include <utility>
+
 #include "base/bytes.h"
 #include "base/file.h"
 #include "base/path.h"
@@ -21,7 +24,53 @@ std::string queryText(const std::string& bytes, std::string_view fileText) {
   return TextDecoder(client && !client->empty() ? *client : "latin1").decode(ByteView(std::string_view(bytes)));
 }
 
+// A number-coded property; `fallback` where the file has none or it is out
+// of range.
+const char* codedValue(std::string_view fileText, std::string_view key, std::initializer_list<const char*> names,
+                       const char* fallback) {
+  const std::optional<std::string_view> value = definitionValue(fileText, key);
+  if (!value || value->size() != 1 || (*value)[0] < '0') return fallback;
+  const size_t code = size_t((*value)[0] - '0');
+  return code < names.size() ? names.begin()[code] : fallback;
+}
+
+Result<std::string> storedQuery(std::string_view fileText) {
+  std::optional<std::string_view> stored = definitionValue(fileText, "query");
+  if (!stored) return std::string();
+  auto unescaped = unescapeDefinitionValue(*stored);
+  if (!unescaped) return damaged("the view's query is damaged: " + unescaped.reason());
+  return queryText(*unescaped, fileText);
+}
+
 }  // namespace
+
+Result<StoredView> storedView(std::string_view fileText) {
+  if (!hasViewSignature(fileText)) return damaged("not a view definition file");
+  auto query = storedQuery(fileText);
+  if (!query) return query.failure();
+  if (query->empty()) return damaged("the view's query is missing");
+  StoredView view;
+  view.query = std::move(*query);
+  view.algorithm = codedValue(fileText, "algorithm", {"UNDEFINED", "MERGE", "TEMPTABLE"}, "UNDEFINED");
+  // 2 is the default, which is DEFINER.
+  view.security = codedValue(fileText, "suid", {"INVOKER", "DEFINER", "DEFINER"}, "DEFINER");
+  view.checkOption = codedValue(fileText, "with_check_option", {"", "LOCAL", "CASCADED"}, "");
+  for (auto [key, field] : {std::pair{"definer_user", &view.definerUser}, std::pair{"definer_host", &view.definerHost}}) {
+    const std::optional<std::string_view> value = definitionValue(fileText, key);
+    if (!value) continue;
+    auto unescaped = unescapeDefinitionValue(*value);
+    if (unescaped) *field = std::move(*unescaped);
+  }
+  return view;
+}
+
+Result<StoredView> readStoredView(const std::string& path) {
+  auto bytes = readSmallFile(path, kMaxDefinitionFileSize);
+  if (!bytes) return bytes.failure();
+  auto view = storedView(ByteView(*bytes).chars());
+  if (!view) return view.failure().prefixed(path + ": ");
+  return view;
+}
 
 bool hasViewSignature(std::string_view firstBytes) {
   return firstBytes.substr(0, kViewSignature.size()) == kViewSignature;
@@ -29,14 +78,10 @@ bool hasViewSignature(std::string_view firstBytes) {
 
 Result<std::string> viewStatement(std::string_view viewName, std::string_view fileText) {
   if (!hasViewSignature(fileText)) return damaged("not a view definition file");
-  std::string query;
-  if (auto stored = definitionValue(fileText, "query")) {
-    auto unescaped = unescapeDefinitionValue(*stored);
-    if (!unescaped) return damaged("the view's query is damaged: " + unescaped.reason());
-    query = queryText(*unescaped, fileText);
-  }
+  auto query = storedQuery(fileText);
+  if (!query) return query.failure();
   return "CREATE ALGORITHM=UNDEFINED DEFINER=`root`@`localhost` SQL SECURITY DEFINER VIEW " +
-         quoteIdentifier(viewName) + " AS " + query + ";";
+         quoteIdentifier(viewName) + " AS " + *query + ";";
 }
 
 Result<std::string> viewDefinitionText(const std::string& path) {

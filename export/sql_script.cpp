@@ -1,0 +1,93 @@
+#include "export/sql_script.h"
+
+namespace tavrin {
+
+namespace {
+
+constexpr size_t kWriteBufferBytes = 1 << 20;
+
+// Each setting with the variable it changes, kept before and restored at the
+// script's end.
+struct ScriptSetting {
+  const char* variable;
+  const char* value;
+};
+constexpr ScriptSetting kScriptSettings[] = {
+    {"TIME_ZONE", "'+00:00'"},
+    {"SQL_MODE", "'NO_AUTO_VALUE_ON_ZERO'"},
+    {"UNIQUE_CHECKS", "0"},
+    {"FOREIGN_KEY_CHECKS", "0"},
+    {"SQL_NOTES", "0"},
+};
+constexpr const char* kCharsetVariables[] = {"CHARACTER_SET_CLIENT", "CHARACTER_SET_RESULTS", "COLLATION_CONNECTION"};
+
+std::string scriptHeader(std::string_view origin) {
+  std::string text = "-- Tables saved by tavrin-recover from ";
+  text.append(origin);
+  text += "\n\n";
+  for (const char* v : kCharsetVariables) text += std::string("SET @OLD_") + v + "=@@" + v + ";\n";
+  text += "SET NAMES utf8mb4;\n";
+  for (const ScriptSetting& s : kScriptSettings) {
+    text += std::string("SET @OLD_") + s.variable + "=@@" + s.variable + ", " + s.variable + "=" + s.value + ";\n";
+  }
+  return text + "\n";
+}
+
+std::string scriptFooter() {
+  std::string text = "\n";
+  for (const ScriptSetting& s : kScriptSettings) text += std::string("SET ") + s.variable + "=@OLD_" + s.variable + ";\n";
+  for (const char* v : kCharsetVariables) text += std::string("SET ") + v + "=@OLD_" + v + ";\n";
+  return text;
+}
+
+// A delimiter that the statement does not hold.
+std::string_view delimiterFor(std::string_view statement) {
+  for (std::string_view d : {";;", "$$", "//", "@@@@"}) {
+    if (statement.find(d) == std::string_view::npos) return d;
+  }
+  return "~~tavrin~~";
+}
+
+}  // namespace
+
+std::vector<std::string> saveSessionStatements() {
+  std::vector<std::string> statements = {"SET NAMES utf8mb4"};
+  for (const ScriptSetting& s : kScriptSettings) statements.push_back(std::string("SET ") + s.variable + "=" + s.value);
+  return statements;
+}
+
+Result<std::unique_ptr<ScriptFile>> ScriptFile::create(const std::string& path, std::string_view origin) {
+  auto file = OutputFile::create(path);
+  if (!file) return file.failure();
+  std::unique_ptr<ScriptFile> script(new ScriptFile(std::move(*file)));
+  if (Status written = script->write(scriptHeader(origin)); !written) return written.failure();
+  return script;
+}
+
+Status ScriptFile::write(std::string_view text) {
+  buffer_.append(text);
+  if (buffer_.size() < kWriteBufferBytes) return Ok{};
+  Status written = file_.append(buffer_);
+  buffer_.clear();
+  return written;
+}
+
+Status ScriptFile::execute(std::string_view statement, StatementKind kind) {
+  if (kind == StatementKind::Plain) {
+    if (Status w = write(statement); !w) return w;
+    return write(";\n");
+  }
+  const std::string_view delimiter = delimiterFor(statement);
+  std::string text = "DELIMITER ";
+  text.append(delimiter).append("\n").append(statement).append("\n").append(delimiter).append("\nDELIMITER ;\n");
+  return write(text);
+}
+
+Status ScriptFile::complete(bool replace) {
+  if (Status w = write(scriptFooter()); !w) return w;
+  if (Status w = file_.append(buffer_); !w) return w;
+  buffer_.clear();
+  return file_.commit(replace);
+}
+
+}  // namespace tavrin
