@@ -1,5 +1,7 @@
 #include "cli/commands.h"
 
+#include "cli/command_support.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -37,7 +39,6 @@ namespace tavrin::cli {
 
 namespace {
 
-constexpr const char* kProgram = "tavrin-recover";
 
 constexpr const char* kHelp = R"(tavrin-recover: recovers MySQL and MariaDB tables from the files of a data folder,
 without a server. Files are only read, never changed.
@@ -118,13 +119,6 @@ Exit status: 0 on success, 1 when the folder, the object or a file cannot be
 found or read (the reason is printed on stderr), 2 for a wrong command line.
 )";
 
-// The catalogue from the current folder, else from beside the executable.
-CollationCatalogue loadCatalogue(const std::string& executableFolder, std::ostream& err) {
-  CatalogueChoice choice = findCatalogue({".", executableFolder});
-  for (const std::string& warning : choice.warnings) err << kProgram << ": warning: " << warning << '\n';
-  return std::move(choice.catalogue);
-}
-
 enum class Format { Tsv, Csv, Sql };
 
 // The `index`-th value of a line of delimited values.
@@ -146,76 +140,6 @@ void printTsvRow(const StructureRow& row, std::ostream& out) {
   std::string line;
   appendLine(line, row, Format::Tsv);
   out << line;
-}
-
-// A command line: its arguments and its options with their values.
-struct Invocation {
-  std::vector<std::string> arguments;
-  std::map<std::string, std::string> options;
-  bool has(const std::string& option) const { return options.count(option) != 0; }
-};
-
-struct ScannedFolder {
-  RecoverySession session;
-  NodeId dataFolderNode = kNoNode;
-};
-
-std::string absoluteFolder(const std::string& folder) {
-  std::error_code ec;
-  std::string absolute = std::filesystem::absolute(folder, ec).lexically_normal().string();
-  return stripTrailingSeparators(ec ? folder : absolute);
-}
-
-// The folder scanned as the server keeps it: itself the only database when
-// it holds definition or trigger files, else each sub-folder a database.
-Result<std::unique_ptr<ScannedFolder>> scanFolder(const std::string& folder) {
-  if (!pathExists(folder)) return missing(folder + " does not exist");
-  if (!isDirectory(folder)) return ioFailure(folder + " is not a folder");
-  const std::string absolute = absoluteFolder(folder);
-  bool found = holdsObjectFiles(absolute);
-  if (!found) {
-    auto entries = listFolder(absolute);
-    if (!entries) return entries.failure();
-    for (const DirEntry& e : *entries) {
-      if (e.isDirectory && holdsObjectFiles(joinPath(absolute, e.name))) found = true;
-    }
-  }
-  if (!found) {
-    return missing("no MySQL database in " + folder + ": neither it nor its sub-folders hold a .frm or .TRG file");
-  }
-  auto scanned = std::make_unique<ScannedFolder>();
-  scanned->dataFolderNode = BuildObjectTree(scanned->session, absolute);
-  return scanned;
-}
-
-void warnPassedOver(const RecoverySession& session, std::ostream& err) {
-  for (const PassedOver& p : session.passedOver) err << kProgram << ": warning: " << p.path << texts::kPassedOver << p.reason << '\n';
-}
-
-// The folder of a database of a scanned folder.
-Result<std::string> findDatabase(const ScannedFolder& scanned, const std::string& database) {
-  const RecoverySession& s = scanned.session;
-  for (const std::string& folder : s.databaseFolders) {
-    if (objectNameFromFileName(lastComponent(folder)) == database) return folder;
-  }
-  return missing("no database " + database + " in " + s.dataPath);
-}
-
-// What the node of an object of a database stands for; `group` is "Tables",
-// "Views" or "Trigger". An object the scan passed over is named with why.
-Result<NodeTarget> findObject(const ScannedFolder& scanned, const std::string& database, const std::string& group,
-                              const std::string& name, const char* kind) {
-  auto folder = findDatabase(scanned, database);
-  if (!folder) return folder.failure();
-  const ObjectTree& tree = scanned.session.tree;
-  const NodeId db = tree.findChild(scanned.dataFolderNode, database);
-  const NodeId groupNode = tree.findChild(db, group);
-  const NodeId node = groupNode == kNoNode ? kNoNode : tree.findChild(groupNode, name);
-  if (node != kNoNode) return resolveNode(scanned.session, node);
-  if (const PassedOver* p = passedOverObject(scanned.session, *folder, name)) {
-    return damaged(std::string("the ") + kind + " " + name + " cannot be read: " + p->path + texts::kPassedOver + p->reason);
-  }
-  return missing(std::string("no ") + kind + " " + name + " in database " + database);
 }
 
 void printTree(const ObjectTree& tree, NodeId node, int depth, std::ostream& out) {
@@ -322,58 +246,6 @@ std::string rowsOptionProblem(const Invocation& a) {
   }
   return {};
 }
-
-// The system tablespace for the tables of a scanned folder: the one named on
-// the command line (which must be one), else the first where the server
-// keeps it, read when an InnoDB table first needs it.
-class SystemTablespaceSource {
- public:
-  SystemTablespaceSource(const RecoverySession& session, std::string named, const CollationCatalogue& catalogue,
-                         std::ostream& err)
-      : session_(session), named_(std::move(named)), catalogue_(catalogue), err_(err) {}
-
-  Status checkNamed() {
-    if (named_.empty()) return Ok{};
-    auto opened = SystemTablespace::open(named_, catalogue_);
-    if (!opened) return opened.failure().prefixed("--ibdata: ");
-    take(std::move(*opened));
-    return Ok{};
-  }
-
-  InnodbSystem operator()() {
-    if (!loaded_) {
-      loaded_ = true;
-      for (const std::string& path : systemTablespaceCandidates(session_)) {
-        if (!isRegularFile(path)) continue;
-        auto opened = SystemTablespace::open(path, catalogue_);
-        if (opened) take(std::move(*opened));
-        else problem_ = opened.reason();
-        break;
-      }
-    }
-    return space_ ? space_->system() : InnodbSystem{};
-  }
-
-  const std::string& problem() const { return problem_; }
-
- private:
-  void take(std::unique_ptr<SystemTablespace> space) {
-    loaded_ = true;
-    space_ = std::move(space);
-    if (!space_->dictionary().damage.empty()) {
-      err_ << kProgram << ": warning: the InnoDB dictionary in " << space_->path()
-           << " is damaged: " << space_->dictionary().damage << '\n';
-    }
-  }
-
-  const RecoverySession& session_;
-  std::string named_;
-  const CollationCatalogue& catalogue_;
-  std::ostream& err_;
-  bool loaded_ = false;
-  std::unique_ptr<SystemTablespace> space_;
-  std::string problem_;
-};
 
 Failure pastTheLastPage(uint64_t page, uint64_t pages) {
   return missing("page " + std::to_string(page) + " is past the last page of rows (" + std::to_string(pages) + ")");
@@ -577,20 +449,6 @@ Status exportCsvCommand(const Invocation& a, const std::string& exeFolder, std::
     return ioFailure(messages.empty() ? "nothing was exported" : messages.back());
   }
   return Ok{};
-}
-
-// The password of a server: from TAVRIN_PASSWORD or the first line of
-// --password-file, never from the command line, where every user of the
-// machine could read it. Empty when neither is given.
-Result<std::string> serverPassword(const Invocation& a) {
-  if (a.has("--password-file")) {
-    auto bytes = readSmallFile(a.options.at("--password-file"), 4096);
-    if (!bytes) return bytes.failure().prefixed("--password-file: ");
-    const std::string text(bytes->begin(), bytes->end());
-    return text.substr(0, text.find('\n'));
-  }
-  const char* password = std::getenv("TAVRIN_PASSWORD");
-  return std::string(password ? password : "");
 }
 
 // A headless save options dialog: its messages are the command's output.

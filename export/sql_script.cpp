@@ -12,9 +12,10 @@ struct ScriptSetting {
   const char* variable;
   const char* value;
 };
+constexpr const char* kSaveSqlMode = "'NO_AUTO_VALUE_ON_ZERO'";
 constexpr ScriptSetting kScriptSettings[] = {
     {"TIME_ZONE", "'+00:00'"},
-    {"SQL_MODE", "'NO_AUTO_VALUE_ON_ZERO'"},
+    {"SQL_MODE", kSaveSqlMode},
     {"UNIQUE_CHECKS", "0"},
     {"FOREIGN_KEY_CHECKS", "0"},
     {"SQL_NOTES", "0"},
@@ -55,6 +56,8 @@ std::vector<std::string> saveSessionStatements() {
   for (const ScriptSetting& s : kScriptSettings) statements.push_back(std::string("SET ") + s.variable + "=" + s.value);
   return statements;
 }
+
+std::string saveSqlModeStatement() { return std::string("SET SQL_MODE=") + kSaveSqlMode; }
 
 Result<std::unique_ptr<ScriptFile>> ScriptFile::create(const std::string& path, std::string_view origin) {
   auto file = OutputFile::create(path);

@@ -17,6 +17,9 @@ namespace tavrin {
 // kept as 0 (and zero dates and the empty ENUM value taken as the server
 // kept them), no key checks while rows go in.
 std::vector<std::string> saveSessionStatements();
+// The SQL mode of those settings, set again after statements that need
+// their own (triggers keep the mode they were made under).
+std::string saveSqlModeStatement();
 
 class ScriptFile : public StatementTarget {
  public:

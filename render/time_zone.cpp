@@ -106,6 +106,14 @@ Result<TimeZone::Rules> parseZoneFile(ByteView file) {
   return rules;
 }
 
+TimeZone TimeZone::utc() {
+  TimeZone zone;
+  zone.kind_ = Kind::Rules;
+  zone.name_ = "UTC";
+  zone.rules_ = std::make_shared<const Rules>();
+  return zone;
+}
+
 Result<TimeZone> TimeZone::named(std::string_view name) {
   TimeZone zone;
   zone.kind_ = Kind::Rules;

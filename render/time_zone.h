@@ -19,6 +19,7 @@ class TimeZone {
   // The zone of this machine as the C library has it (TZ, else /etc/localtime).
   TimeZone() = default;
   static TimeZone local() { return TimeZone(); }
+  static TimeZone utc();
   // "UTC", a fixed offset such as "+03:00" or "-05:30", or an IANA name such
   // as "Europe/Berlin" (read from the system's zone files).
   static Result<TimeZone> named(std::string_view name);

@@ -57,4 +57,18 @@ inline constexpr const char* kTestConnectionUnsuccessful =
 inline constexpr const char* kSelectDestinationFolder = "Please select valid destination folder path.";
 inline constexpr const char* kChooseFolder = "Please choose a folder.";
 
+// Saving: the outcome of each object.
+inline constexpr const char* kExistsOnTarget = "it exists on the target and is left as it is";
+inline constexpr const char* kDatabaseNotSaved = "its database could not be saved";
+inline constexpr const char* kSaveStopped = "the save was stopped";
+inline constexpr const char* kScriptExists = " exists already";
+inline constexpr const char* kScriptNotWritten = " was not written: the save was stopped";
+inline constexpr const char* kAfterRows = "after ";
+inline constexpr const char* kRowsColon = " rows: ";
+inline constexpr const char* kSavedWithoutValue =
+    " rows saved with NULL for a value kept apart from the row that could not be read";
+inline constexpr const char* kDefinerRefused =
+    " (the target refuses the definer the object was made with: save as an account allowed to name another "
+    "definer, such as one with the SET USER or SUPER privilege)";
+
 }  // namespace tavrin::texts

@@ -30,7 +30,8 @@ std::vector<std::string> DamageReport::lines() const {
   return lines;
 }
 
-WalkEnd readAllRows(RowSource& source, const RowSink& sink, const ReadOptions& options) {
+WalkEnd readAllRows(RowSource& source, const RowSink& sink, const ReadOptions& options,
+                    const std::function<bool()>& stopped) {
   WalkEnd all;
   std::set<std::pair<int64_t, int64_t>> starts;
   PageStart start = source.firstPage();
@@ -44,6 +45,10 @@ WalkEnd readAllRows(RowSource& source, const RowSink& sink, const ReadOptions& o
     all.passedOver.merge(page.passedOver);
     if (page.stoppedEarly()) all.stopReason = page.stopReason;
     if (page.atEnd || page.stoppedEarly() || page.rows == 0) break;
+    if (stopped && stopped()) {
+      all.stopReason = "stopped";
+      break;
+    }
     start = page.next;
   }
   all.atEnd = true;

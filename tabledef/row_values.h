@@ -97,7 +97,10 @@ class RowSource {
 };
 
 // Every row, page after page; what each page passed over is reported
-// together, and a walk that comes back to a page it read stops.
-WalkEnd readAllRows(RowSource& source, const RowSink& sink, const ReadOptions& options = {});
+// together, and a walk that comes back to a page it read stops. `stopped`
+// is asked between pages; when it says yes, the walk ends with the reason
+// "stopped".
+WalkEnd readAllRows(RowSource& source, const RowSink& sink, const ReadOptions& options = {},
+                    const std::function<bool()>& stopped = {});
 
 }  // namespace tavrin

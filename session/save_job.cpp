@@ -1,0 +1,486 @@
+#include "session/save_job.h"
+
+#include <algorithm>
+#include <thread>
+
+#include "base/file.h"
+#include "base/path.h"
+#include "export/create_table.h"
+#include "export/sql_definitions.h"
+#include "export/sql_rows.h"
+#include "export/sql_script.h"
+#include "render/value_renderer.h"
+#include "render/value_text.h"
+#include "session/table_rows.h"
+#include "session/texts.h"
+#include "tabledef/database_options.h"
+#include "tabledef/definition_file.h"
+#include "tabledef/trigger_definition.h"
+#include "tabledef/view_definition.h"
+
+namespace tavrin {
+
+struct SaveJob::Database {
+  std::string folder;
+  std::string name;
+  std::vector<size_t> tables, views, triggers;  // into the session's lists
+};
+
+struct SaveJob::TableWork {
+  uint64_t sent = 0;            // rows in statements the target took
+  uint64_t unreadable = 0;      // rows with a value kept apart that could not be read
+  std::string losses;           // what was passed over, for the report
+};
+
+namespace {
+
+constexpr uint64_t kMaxDefinitionFileSize = 64u << 20;
+
+std::string stemOf(const std::string& fileName) { return fileName.substr(0, fileName.rfind('.')); }
+
+std::string folderOf(const std::string& path) {
+  const size_t slash = path.rfind(kSeparator);
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+std::string quotedString(std::string_view text) {
+  std::string quoted;
+  appendSqlString(quoted, text);
+  return quoted;
+}
+
+// The kind of the object named `name` on the server (BASE TABLE, VIEW...),
+// or nothing when there is none.
+Result<std::optional<std::string>> objectOnServer(ServerConnection& server, const std::string& database,
+                                                  const std::string& name) {
+  return server.firstValue("SELECT TABLE_TYPE FROM information_schema.TABLES WHERE TABLE_SCHEMA = " +
+                           quotedString(database) + " AND TABLE_NAME = " + quotedString(name));
+}
+
+Result<bool> triggerOnServer(ServerConnection& server, const std::string& database, const std::string& name) {
+  auto found = server.firstValue("SELECT 1 FROM information_schema.TRIGGERS WHERE TRIGGER_SCHEMA = " +
+                                 quotedString(database) + " AND TRIGGER_NAME = " + quotedString(name));
+  if (!found) return found.failure();
+  return found->has_value();
+}
+
+// Where a target that already has the object leaves it: skipped, or
+// dropped first when replacing. An empty result means go on.
+std::optional<Status> clearWay(StatementTarget& target, ServerConnection* server, const std::string& database,
+                               const std::string& name, bool replace, SavedObject& saved) {
+  std::optional<std::string> kind;
+  if (server) {
+    auto found = objectOnServer(*server, database, name);
+    if (!found) return found.failure();
+    if (!found->has_value()) return std::nullopt;
+    kind = **found;
+    if (!replace) {
+      saved.outcome = SaveOutcome::Skipped;
+      saved.detail = texts::kExistsOnTarget;
+      return Status(Ok{});
+    }
+  } else if (!replace) {
+    return std::nullopt;
+  }
+  const bool view = kind ? *kind == "VIEW" : std::string_view(saved.kind) == "view";
+  Status dropped = target.execute(std::string(view ? "DROP VIEW IF EXISTS " : "DROP TABLE IF EXISTS ") +
+                                  quoteIdentifier(name));
+  if (!dropped) return dropped;
+  return std::nullopt;
+}
+
+// A script's file name: the database's name where a file can carry it.
+std::string scriptFileName(const std::string& database, const std::string& folder) {
+  const bool plain = !database.empty() && database[0] != '.' && database.find('/') == std::string::npos;
+  return (plain ? database : lastComponent(folder)) + ".sql";
+}
+
+// The order to make views in: each after the views it reads, where that
+// can be; views that read each other in a circle keep their order.
+std::vector<size_t> viewOrder(const std::vector<StoredView>& views, const std::vector<std::string>& names,
+                              const std::string& database) {
+  std::vector<std::vector<size_t>> reads;
+  for (const StoredView& v : views) reads.push_back(viewsReadBy(v, database, names));
+  std::vector<size_t> order;
+  std::vector<bool> placed(views.size(), false);
+  for (bool progress = true; progress;) {
+    progress = false;
+    for (size_t i = 0; i < views.size(); ++i) {
+      if (placed[i]) continue;
+      const bool ready = std::all_of(reads[i].begin(), reads[i].end(), [&](size_t r) { return placed[r] || r == i; });
+      if (ready) {
+        order.push_back(i);
+        placed[i] = progress = true;
+      }
+    }
+  }
+  for (size_t i = 0; i < views.size(); ++i) {
+    if (!placed[i]) order.push_back(i);
+  }
+  return order;
+}
+
+// The server refuses another account as definer to users without the
+// privilege to name it; say what to do.
+std::string withDefinerHint(const std::string& reason, bool namesDefiner) {
+  if (!namesDefiner || (reason.find("SUPER") == std::string::npos && reason.find("SET USER") == std::string::npos)) {
+    return reason;
+  }
+  return reason + texts::kDefinerRefused;
+}
+
+std::string_view withoutTerminator(std::string_view statement) {
+  while (!statement.empty() && (statement.back() == '\n' || statement.back() == ';')) statement.remove_suffix(1);
+  return statement;
+}
+
+// What a table's walk passed over and rows saved without a value.
+std::string lossesOf(const WalkEnd& end, uint64_t unreadable) {
+  std::vector<std::string> lines = end.passedOver.lines();
+  if (end.stoppedEarly()) lines.push_back(end.stopReason);
+  if (unreadable) lines.push_back(std::to_string(unreadable) + texts::kSavedWithoutValue);
+  std::string text;
+  for (const std::string& line : lines) text += (text.empty() ? "" : "; ") + line;
+  return text;
+}
+
+void markAll(std::vector<SavedObject>& saved, SaveOutcome from, SaveOutcome to, const std::string& detail) {
+  for (SavedObject& s : saved) {
+    if (s.outcome != from && !(from == SaveOutcome::Saved && s.outcome == SaveOutcome::SavedWithLosses)) continue;
+    s.outcome = to;
+    s.detail = detail;
+  }
+}
+
+}  // namespace
+
+std::string SavedObject::line() const {
+  std::string text = std::string(kind) + " " + database + "." + name + ": ";
+  const std::string rowCount = std::string(kind) == "table" ? ", " + std::to_string(rows) + " rows" : "";
+  switch (outcome) {
+    case SaveOutcome::Saved: return text + "saved" + rowCount;
+    case SaveOutcome::SavedWithLosses: return text + "saved" + rowCount + "; " + detail;
+    case SaveOutcome::Skipped: return text + "skipped: " + detail;
+    case SaveOutcome::Failed: return text + "failed: " + detail;
+    case SaveOutcome::NotSaved: return text + "not saved: " + detail;
+  }
+  return text;
+}
+
+bool SaveReport::allSaved() const {
+  return !stopped && std::all_of(objects.begin(), objects.end(),
+                                 [](const SavedObject& o) { return o.outcome == SaveOutcome::Saved; });
+}
+
+SaveJob::SaveJob(const RecoverySession& session, const CollationCatalogue& catalogue,
+                 std::function<InnodbSystem()> innodbSystem)
+    : session_(session), catalogue_(catalogue), innodbSystemSource_(std::move(innodbSystem)) {}
+
+std::vector<SaveJob::Database> SaveJob::databasesOf(const SaveRequest& request) const {
+  std::vector<Database> databases(session_.databaseFolders.size());
+  for (size_t i = 0; i < databases.size(); ++i) {
+    databases[i].folder = session_.databaseFolders[i];
+    databases[i].name = objectNameFromFileName(lastComponent(databases[i].folder));
+  }
+  auto databaseOf = [&](const std::string& folder) -> Database* {
+    for (Database& d : databases) {
+      if (d.folder == folder) return &d;
+    }
+    return nullptr;
+  };
+  for (const NodeTarget& o : request.objects) {
+    if (o.kind == NodeTarget::Kind::Table && o.index < session_.tables.size()) {
+      databases[size_t(session_.tables[o.index].databaseIndex)].tables.push_back(o.index);
+    } else if (o.kind == NodeTarget::Kind::View && o.index < session_.viewFiles.size()) {
+      if (Database* d = databaseOf(folderOf(session_.viewFiles[o.index]))) d->views.push_back(o.index);
+    } else if (o.kind == NodeTarget::Kind::Trigger && o.index < session_.triggers.size()) {
+      if (Database* d = databaseOf(session_.triggers[o.index].folderPath)) d->triggers.push_back(o.index);
+    }
+  }
+  std::erase_if(databases, [](const Database& d) { return d.tables.empty() && d.views.empty() && d.triggers.empty(); });
+  return databases;
+}
+
+SaveReport SaveJob::run(const SaveRequest& request, const std::atomic<bool>& stop) {
+  stop_ = &stop;
+  totalRows_ = 0;
+  if (innodbSystemSource_) innodbSystem_ = innodbSystemSource_();
+  SaveReport report;
+  for (const Database& database : databasesOf(request)) saveDatabase(database, request, report);
+  report.stopped = stopped();
+  for (const SavedObject& o : report.objects) report.rows += o.outcome == SaveOutcome::Saved ||
+                                                                     o.outcome == SaveOutcome::SavedWithLosses
+                                                                 ? o.rows
+                                                                 : 0;
+  return report;
+}
+
+void SaveJob::saveDatabase(const Database& database, const SaveRequest& request, SaveReport& report) {
+  std::vector<SavedObject> saved;
+  if (request.mode == SaveRequest::Mode::Script) saveScript(database, request, saved);
+  else saveOnServer(database, request, saved);
+  report.objects.insert(report.objects.end(), saved.begin(), saved.end());
+}
+
+// The objects of a database that could not be begun: the database's own
+// failure, then each object as not saved.
+std::vector<SavedObject> SaveJob::notBegun(const Database& database, const std::string& reason) const {
+  std::vector<SavedObject> saved;
+  saved.push_back({database.name, database.name, "database", SaveOutcome::Failed, 0, reason});
+  for (size_t t : database.tables) {
+    saved.push_back({database.name, objectNameFromFileName(session_.tables[t].name), "table", SaveOutcome::NotSaved, 0,
+                     texts::kDatabaseNotSaved});
+  }
+  for (size_t v : database.views) {
+    saved.push_back({database.name, objectNameFromFileName(stemOf(lastComponent(session_.viewFiles[v]))), "view",
+                     SaveOutcome::NotSaved, 0, texts::kDatabaseNotSaved});
+  }
+  for (size_t t : database.triggers) {
+    saved.push_back({database.name, objectNameFromFileName(stemOf(session_.triggers[t].fileName)), "triggers of table",
+                     SaveOutcome::NotSaved, 0, texts::kDatabaseNotSaved});
+  }
+  return saved;
+}
+
+Status SaveJob::beginDatabase(StatementTarget& target, const Database& database) const {
+  auto options = readDatabaseOptions(database.folder);
+  if (!options) return options.failure();
+  if (Status made = target.execute(createDatabaseStatement(database.name, *options, true)); !made) return made;
+  return target.execute("USE " + quoteIdentifier(database.name));
+}
+
+void SaveJob::saveScript(const Database& database, const SaveRequest& request, std::vector<SavedObject>& saved) {
+  const std::string path = joinPath(request.scriptFolder, scriptFileName(database.name, database.folder));
+  if (!request.force && pathExists(path)) {
+    saved = notBegun(database, path + texts::kScriptExists);
+    return;
+  }
+  auto script = ScriptFile::create(path, session_.dataPath);
+  Status begun = script ? beginDatabase(**script, database) : Status(script.failure());
+  if (!begun) {
+    saved = notBegun(database, begun.reason());
+    return;
+  }
+  for (size_t t : database.tables) saved.push_back(saveTable(**script, nullptr, database, t, request.replace));
+  saveViews(**script, nullptr, database, request.replace, saved);
+  saveTriggers(**script, nullptr, database, request.replace, saved);
+  // A script cut short is not written at all.
+  if (stopped()) return markAll(saved, SaveOutcome::Saved, SaveOutcome::NotSaved, path + texts::kScriptNotWritten);
+  if (Status complete = (*script)->complete(request.force); !complete) {
+    markAll(saved, SaveOutcome::Saved, SaveOutcome::Failed, complete.reason());
+  }
+}
+
+void SaveJob::saveOnServer(const Database& database, const SaveRequest& request, std::vector<SavedObject>& saved) {
+  auto server = request.connect ? request.connect(request.address) : Result<std::unique_ptr<ServerConnection>>(
+                                                                         ioFailure("no client library"));
+  Status begun = server ? beginDatabase(**server, database) : Status(server.failure());
+  if (!begun) {
+    saved = notBegun(database, begun.reason());
+    return;
+  }
+  saveTables(**server, database, request, saved);
+  saveViews(**server, server->get(), database, request.replace, saved);
+  saveTriggers(**server, server->get(), database, request.replace, saved);
+}
+
+// The tables of a database by several connections at once: each worker
+// takes the next table until none is left. The first worker uses the
+// database's own connection; a worker that cannot connect leaves the work
+// to the others.
+void SaveJob::saveTables(ServerConnection& first, const Database& database, const SaveRequest& request,
+                         std::vector<SavedObject>& saved) {
+  std::vector<SavedObject> results(database.tables.size());
+  std::atomic<size_t> next{0};
+  auto work = [&](ServerConnection& server) {
+    for (size_t i; (i = next.fetch_add(1)) < database.tables.size();) {
+      results[i] = saveTable(server, &server, database, database.tables[i], request.replace);
+    }
+  };
+  unsigned workers = request.workers ? request.workers : std::max(1u, std::thread::hardware_concurrency());
+  workers = unsigned(std::min<size_t>(workers, database.tables.size()));
+  std::vector<std::thread> threads;
+  for (unsigned w = 1; w < workers; ++w) {
+    threads.emplace_back([&] {
+      auto own = request.connect(request.address);
+      if (own && beginDatabase(**own, database)) work(**own);
+    });
+  }
+  work(first);
+  for (std::thread& t : threads) t.join();
+  saved.insert(saved.end(), results.begin(), results.end());
+}
+
+SavedObject SaveJob::saveTable(StatementTarget& target, ServerConnection* server, const Database& database,
+                               size_t table, bool replace) {
+  const std::string& fileName = session_.tables[table].name;
+  SavedObject saved{database.name, objectNameFromFileName(fileName), "table", SaveOutcome::Failed, 0, ""};
+  if (stopped()) {
+    saved.outcome = SaveOutcome::NotSaved;
+    saved.detail = texts::kSaveStopped;
+    return saved;
+  }
+  auto rows = TableRows::open(database.folder, fileName, catalogue_, [this] { return innodbSystem_; });
+  if (!rows) {
+    saved.detail = rows.reason();
+    return saved;
+  }
+  if (std::optional<Status> cleared = clearWay(target, server, database.name, saved.name, replace, saved)) {
+    if (!*cleared) saved.detail = cleared->reason();
+    return saved;
+  }
+  const TableDefinition& definition = (*rows)->definition();
+  Status made = target.execute(createTableStatement(saved.name, definition, catalogue_, std::nullopt));
+  if (!made) {
+    saved.detail = made.reason();
+    return saved;
+  }
+  TableWork work;
+  Status sent = sendRows(target, database, saved.name, **rows, work);
+  saved.rows = work.sent;
+  if (!sent) {
+    saved.detail = texts::kAfterRows + std::to_string(work.sent) + texts::kRowsColon + sent.reason();
+    if (stopped()) saved.outcome = SaveOutcome::NotSaved;
+    return saved;
+  }
+  saved.outcome = work.losses.empty() ? SaveOutcome::Saved : SaveOutcome::SavedWithLosses;
+  saved.detail = work.losses;
+  return saved;
+}
+
+// Every row in multi-row INSERT statements, each sent as soon as it is
+// full. MyISAM tables build their keys once, after the rows.
+Status SaveJob::sendRows(StatementTarget& target, const Database& database, const std::string& name,
+                         TableRows& table, TableWork& work) {
+  const TableDefinition& definition = table.definition();
+  const TimeZone utc = TimeZone::utc();
+  ValueRenderer renderer(definition, catalogue_, TextForm{true, 0, utc});
+  std::vector<std::string> names;
+  for (size_t i : renderer.columns()) names.push_back(definition.columns[i].name);
+  SqlInsertWriter writer(name, names, renderer.columns(), utc);
+  const bool keysAfter = definition.engineCode == kEngineMyisam;
+  const std::string quoted = quoteIdentifier(name);
+  if (keysAfter) {
+    if (Status s = target.execute("ALTER TABLE " + quoted + " DISABLE KEYS"); !s) return s;
+  }
+  Status failed = Ok{};
+  std::string statement;
+  uint64_t pending = 0;
+  auto send = [&](uint64_t rows) {
+    if (failed = target.execute(withoutTerminator(statement)); !failed) return;
+    work.sent += rows;
+    reportProgress(database.name, name, work.sent, rows);
+    statement.clear();
+  };
+  WalkEnd end = readAllRows(table.rows(), [&](const RowValues& row) {
+    if (!failed) return;
+    if (!writer.addRow(statement, renderer.decode(row), renderer.decoder())) ++work.unreadable;
+    const bool full = !statement.empty();
+    if (full) send(pending);
+    pending = full ? 1 : pending + 1;
+  }, ReadOptions{true, false}, [&] { return stopped() || !failed; });
+  if (failed && !stopped()) {
+    writer.finish(statement);
+    if (!statement.empty()) send(pending);
+  }
+  if (!failed) return failed;
+  if (stopped()) return Status(ioFailure(texts::kSaveStopped));
+  if (keysAfter) {
+    if (Status s = target.execute("ALTER TABLE " + quoted + " ENABLE KEYS"); !s) return s;
+  }
+  work.losses = lossesOf(end, work.unreadable);
+  return Ok{};
+}
+
+void SaveJob::saveViews(StatementTarget& target, ServerConnection* server, const Database& database, bool replace,
+                        std::vector<SavedObject>& saved) {
+  std::vector<std::string> names;
+  std::vector<Result<StoredView>> views;
+  std::vector<StoredView> readable;  // the same, empty where unreadable, for the order
+  for (size_t v : database.views) {
+    const std::string& path = session_.viewFiles[v];
+    names.push_back(objectNameFromFileName(stemOf(lastComponent(path))));
+    views.push_back(readStoredView(path));
+    readable.push_back(views.back() ? *views.back() : StoredView{});
+  }
+  for (size_t i : viewOrder(readable, names, database.name)) {
+    SavedObject view{database.name, names[i], "view", SaveOutcome::Failed, 0, ""};
+    if (stopped()) {
+      view.outcome = SaveOutcome::NotSaved;
+      view.detail = texts::kSaveStopped;
+    } else if (!views[i]) {
+      view.detail = views[i].reason();
+    } else if (std::optional<Status> cleared = clearWay(target, server, database.name, names[i], replace, view)) {
+      if (!*cleared) view.detail = cleared->reason();
+    } else if (Status made = target.execute(createViewStatement(names[i], *views[i])); !made) {
+      view.detail = withDefinerHint(made.reason(), !views[i]->definerUser.empty());
+    } else {
+      view.outcome = SaveOutcome::Saved;
+    }
+    saved.push_back(std::move(view));
+  }
+}
+
+// Each trigger under the SQL mode it was made with, in the order the
+// server fires them.
+void SaveJob::saveTriggers(StatementTarget& target, ServerConnection* server, const Database& database, bool replace,
+                           std::vector<SavedObject>& saved) {
+  for (size_t t : database.triggers) {
+    const TriggerEntry& entry = session_.triggers[t];
+    const std::string path = joinPath(entry.folderPath, entry.fileName);
+    auto text = readSmallFile(path, kMaxDefinitionFileSize);
+    auto triggers = text ? storedTriggers(ByteView(*text).chars()) : Result<std::vector<StoredTrigger>>(text.failure());
+    if (!triggers) {
+      saved.push_back({database.name, objectNameFromFileName(stemOf(entry.fileName)), "triggers of table",
+                       SaveOutcome::Failed, 0, triggers.failure().prefixed(path + ": ").reason});
+      continue;
+    }
+    for (const StoredTrigger& trigger : *triggers) {
+      saved.push_back(saveTrigger(target, server, database, trigger, replace));
+    }
+    if (Status restored = target.execute(saveSqlModeStatement()); !restored) {
+      saved.back().outcome = SaveOutcome::Failed;
+      saved.back().detail = restored.reason();
+    }
+  }
+}
+
+SavedObject SaveJob::saveTrigger(StatementTarget& target, ServerConnection* server, const Database& database,
+                                 const StoredTrigger& trigger, bool replace) {
+  SavedObject saved{database.name, trigger.name, "trigger", SaveOutcome::Failed, 0, ""};
+  if (stopped()) {
+    saved.outcome = SaveOutcome::NotSaved;
+    saved.detail = texts::kSaveStopped;
+    return saved;
+  }
+  if (server) {
+    auto found = triggerOnServer(*server, database.name, trigger.name);
+    if (!found) {
+      saved.detail = found.reason();
+      return saved;
+    }
+    if (*found && !replace) {
+      saved.outcome = SaveOutcome::Skipped;
+      saved.detail = texts::kExistsOnTarget;
+      return saved;
+    }
+  }
+  Status made = replace ? target.execute("DROP TRIGGER IF EXISTS " + quoteIdentifier(trigger.name)) : Status(Ok{});
+  if (made && trigger.hasSqlMode) made = target.execute("SET SQL_MODE=" + quotedString(sqlModeNames(trigger.sqlMode)));
+  if (made) made = target.execute(trigger.statement, StatementKind::Compound);
+  if (!made) {
+    saved.detail = withDefinerHint(made.reason(), trigger.statement.find("DEFINER=") != std::string::npos);
+    return saved;
+  }
+  saved.outcome = SaveOutcome::Saved;
+  return saved;
+}
+
+void SaveJob::reportProgress(const std::string& database, const std::string& table, uint64_t tableRows,
+                             uint64_t added) {
+  std::lock_guard<std::mutex> lock(progressMutex_);
+  totalRows_ += added;
+  if (progress_) progress_(SaveProgress{database, table, tableRows, totalRows_});
+}
+
+}  // namespace tavrin
