@@ -1,6 +1,11 @@
 #include "cli/command_support.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <iostream>
+
+#include <termios.h>
+#include <unistd.h>
 #include <filesystem>
 
 #include "base/file.h"
@@ -100,6 +105,28 @@ void SystemTablespaceSource::take(std::unique_ptr<SystemTablespace> space) {
   }
 }
 
+namespace {
+
+// Asks for the password on the terminal with echo off.
+std::string promptedPassword() {
+  std::fputs("Password: ", stderr);
+  std::fflush(stderr);
+  termios saved{};
+  const bool terminal = ::tcgetattr(STDIN_FILENO, &saved) == 0;
+  if (terminal) {
+    termios quiet = saved;
+    quiet.c_lflag &= ~tcflag_t(ECHO);
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+  }
+  std::string password;
+  std::getline(std::cin, password);
+  if (terminal) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+  std::fputs("\n", stderr);
+  return password;
+}
+
+}  // namespace
+
 Result<std::string> serverPassword(const Invocation& a) {
   if (a.has("--password-file")) {
     auto bytes = readSmallFile(a.options.at("--password-file"), 4096);
@@ -107,8 +134,9 @@ Result<std::string> serverPassword(const Invocation& a) {
     const std::string text(bytes->begin(), bytes->end());
     return text.substr(0, text.find('\n'));
   }
-  const char* password = std::getenv("TAVRIN_PASSWORD");
-  return std::string(password ? password : "");
+  if (const char* password = std::getenv("TAVRIN_PASSWORD")) return std::string(password);
+  if (::isatty(STDIN_FILENO)) return promptedPassword();
+  return std::string();
 }
 
 }  // namespace tavrin::cli

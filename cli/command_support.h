@@ -69,9 +69,10 @@ class SystemTablespaceSource {
   std::string problem_;
 };
 
-// The password of a server: from TAVRIN_PASSWORD or the first line of
-// --password-file, never from the command line, where every user of the
-// machine could read it. Empty when neither is given.
+// The password of a server: from the first line of --password-file or from
+// TAVRIN_PASSWORD, else asked for on a terminal; never from the command
+// line, where every user of the machine could read it. Empty when none is
+// given.
 Result<std::string> serverPassword(const Invocation& a);
 
 }  // namespace tavrin::cli

@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include "cli/command_support.h"
+#include "cli/save_command.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -107,6 +108,29 @@ Usage:
       reason. The password is taken from the environment variable
       TAVRIN_PASSWORD or the first line of FILE, never from the command
       line; it may be empty.
+  tavrin-recover save FOLDER [DATABASE [OBJECT...]]
+                 (--script DIR [--force] | --server HOST [--port N]
+                 [--socket PATH] --user USER [--password-file FILE])
+                 [--replace] [--ibdata FILE]
+      Saves tables with their rows, views and triggers: every database of
+      FOLDER but the system schemas (mysql, performance_schema, sys, saved
+      only when named), one DATABASE whole, or its tables and views named
+      as OBJECT (a table with its triggers). Per database, the database is
+      made if it is missing, then each table and its rows, the views in the
+      order they read each other, and the triggers last, so that they do not
+      fire on the saved rows. Views and triggers keep their definer.
+      --script writes DIR/DATABASE.sql per database, which a plain
+      "mariadb < DIR/DATABASE.sql" loads; an existing file is replaced only
+      with --force. --server sends the same statements to a server (port
+      3306 unless given; a socket path may be given too), several tables at
+      once; the password comes as for test-connection, or from a prompt on a
+      terminal. An object that exists on the server is left as it is and
+      reported, unless --replace is given: then it is dropped and made
+      again (in a script, each object is preceded by its DROP).
+      One line per object says what became of it: saved (with its rows),
+      skipped, failed, or not saved, and why. Ctrl-C stops between
+      statements; a script cut short is not written. The exit status is 0
+      only when every object was saved whole.
   tavrin-recover --help
       This text.
 
@@ -485,12 +509,13 @@ std::string userOptionProblem(const Invocation& a) { return a.has("--user") ? ""
 
 // A command of the command line: its arguments, its options and what it does.
 struct Command {
-  size_t arguments;
+  size_t arguments;  // at least these; as many as `moreArguments` allows beyond
   const char* usage;
   std::vector<std::string> flags;        // options without a value
   std::vector<std::string> valueOptions;  // options followed by a value
   std::function<Status(const Invocation&)> action;
   std::function<std::string(const Invocation&)> optionProblem = [](const Invocation&) { return std::string(); };
+  size_t moreArguments = 0;
 };
 
 std::map<std::string, Command> commandTable(const std::string& exeFolder, std::ostream& out, std::ostream& err) {
@@ -514,6 +539,11 @@ std::map<std::string, Command> commandTable(const std::string& exeFolder, std::o
                               "[--password-file FILE]",
                            {}, {"--server", "--port", "--socket", "--user", "--password-file"},
                            [&](auto& a) { return testConnectionCommand(a, out); }, userOptionProblem}},
+      {"save", {1, "save FOLDER [DATABASE [OBJECT...]] (--script DIR [--force] | --server HOST [--port N] "
+                   "[--socket PATH] --user USER [--password-file FILE]) [--replace] [--ibdata FILE]",
+                {"--force", "--replace"},
+                {"--script", "--server", "--port", "--socket", "--user", "--password-file", "--ibdata"},
+                [&](auto& a) { return saveCommand(a, exeFolder, out, err); }, saveOptionProblem, SIZE_MAX - 1}},
   };
 }
 
@@ -535,7 +565,9 @@ std::string parseInvocation(const Command& c, const std::vector<std::string>& ar
       invocation.arguments.push_back(a);
     }
   }
-  if (invocation.arguments.size() != c.arguments) return "wrong number of arguments";
+  if (invocation.arguments.size() < c.arguments || invocation.arguments.size() > c.arguments + c.moreArguments) {
+    return "wrong number of arguments";
+  }
   return c.optionProblem(invocation);
 }
 

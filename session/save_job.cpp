@@ -24,6 +24,7 @@ struct SaveJob::Database {
   std::string folder;
   std::string name;
   std::vector<size_t> tables, views, triggers;  // into the session's lists
+  bool wanted = false;                          // made even when none of its objects is saved
 };
 
 struct SaveJob::TableWork {
@@ -89,12 +90,6 @@ std::optional<Status> clearWay(StatementTarget& target, ServerConnection* server
   return std::nullopt;
 }
 
-// A script's file name: the database's name where a file can carry it.
-std::string scriptFileName(const std::string& database, const std::string& folder) {
-  const bool plain = !database.empty() && database[0] != '.' && database.find('/') == std::string::npos;
-  return (plain ? database : lastComponent(folder)) + ".sql";
-}
-
 // The order to make views in: each after the views it reads, where that
 // can be; views that read each other in a circle keep their order.
 std::vector<size_t> viewOrder(const std::vector<StoredView>& views, const std::vector<std::string>& names,
@@ -144,6 +139,14 @@ std::string lossesOf(const WalkEnd& end, uint64_t unreadable) {
   return text;
 }
 
+// A table made without its rows: a MEMORY table keeps none in files; the
+// rows of other engines that are not read are lost to the save.
+SavedObject withoutRows(SavedObject saved, const TableDefinition& definition, const std::string& reason) {
+  saved.outcome = definition.engineCode == kEngineMemory ? SaveOutcome::Saved : SaveOutcome::SavedWithLosses;
+  if (saved.outcome != SaveOutcome::Saved) saved.detail = texts::kRowsNotSaved + reason;
+  return saved;
+}
+
 void markAll(std::vector<SavedObject>& saved, SaveOutcome from, SaveOutcome to, const std::string& detail) {
   for (SavedObject& s : saved) {
     if (s.outcome != from && !(from == SaveOutcome::Saved && s.outcome == SaveOutcome::SavedWithLosses)) continue;
@@ -154,8 +157,40 @@ void markAll(std::vector<SavedObject>& saved, SaveOutcome from, SaveOutcome to, 
 
 }  // namespace
 
+std::string scriptPathOf(const std::string& scriptFolder, const std::string& database, const std::string& folder) {
+  const bool plain = !database.empty() && database[0] != '.' && database.find('/') == std::string::npos;
+  return joinPath(scriptFolder, (plain ? database : lastComponent(folder)) + ".sql");
+}
+
+std::string databaseFolderOf(const RecoverySession& session, const NodeTarget& o) {
+  if (o.kind == NodeTarget::Kind::Table && o.index < session.tables.size()) {
+    return session.databaseFolders[size_t(session.tables[o.index].databaseIndex)];
+  }
+  if (o.kind == NodeTarget::Kind::View && o.index < session.viewFiles.size()) return folderOf(session.viewFiles[o.index]);
+  if (o.kind == NodeTarget::Kind::Trigger && o.index < session.triggers.size()) {
+    return session.triggers[o.index].folderPath;
+  }
+  return {};
+}
+
+std::vector<NodeTarget> objectsOfDatabase(const RecoverySession& session, size_t databaseIndex) {
+  std::vector<NodeTarget> objects;
+  const std::string& folder = session.databaseFolders[databaseIndex];
+  for (size_t t = 0; t < session.tables.size(); ++t) {
+    if (size_t(session.tables[t].databaseIndex) == databaseIndex) objects.push_back({NodeTarget::Kind::Table, t});
+  }
+  for (size_t v = 0; v < session.viewFiles.size(); ++v) {
+    if (folderOf(session.viewFiles[v]) == folder) objects.push_back({NodeTarget::Kind::View, v});
+  }
+  for (size_t t = 0; t < session.triggers.size(); ++t) {
+    if (session.triggers[t].folderPath == folder) objects.push_back({NodeTarget::Kind::Trigger, t});
+  }
+  return objects;
+}
+
 std::string SavedObject::line() const {
-  std::string text = std::string(kind) + " " + database + "." + name + ": ";
+  const bool isDatabase = std::string_view(kind) == "database";
+  std::string text = std::string(kind) + " " + (isDatabase ? name : database + "." + name) + ": ";
   const std::string rowCount = std::string(kind) == "table" ? ", " + std::to_string(rows) + " rows" : "";
   switch (outcome) {
     case SaveOutcome::Saved: return text + "saved" + rowCount;
@@ -182,22 +217,21 @@ std::vector<SaveJob::Database> SaveJob::databasesOf(const SaveRequest& request) 
     databases[i].folder = session_.databaseFolders[i];
     databases[i].name = objectNameFromFileName(lastComponent(databases[i].folder));
   }
-  auto databaseOf = [&](const std::string& folder) -> Database* {
-    for (Database& d : databases) {
-      if (d.folder == folder) return &d;
-    }
-    return nullptr;
-  };
   for (const NodeTarget& o : request.objects) {
-    if (o.kind == NodeTarget::Kind::Table && o.index < session_.tables.size()) {
-      databases[size_t(session_.tables[o.index].databaseIndex)].tables.push_back(o.index);
-    } else if (o.kind == NodeTarget::Kind::View && o.index < session_.viewFiles.size()) {
-      if (Database* d = databaseOf(folderOf(session_.viewFiles[o.index]))) d->views.push_back(o.index);
-    } else if (o.kind == NodeTarget::Kind::Trigger && o.index < session_.triggers.size()) {
-      if (Database* d = databaseOf(session_.triggers[o.index].folderPath)) d->triggers.push_back(o.index);
-    }
+    const std::string folder = databaseFolderOf(session_, o);
+    auto d = std::find_if(databases.begin(), databases.end(), [&](const Database& d) { return d.folder == folder; });
+    if (d == databases.end()) continue;
+    std::vector<size_t>& list = o.kind == NodeTarget::Kind::Table  ? d->tables
+                                : o.kind == NodeTarget::Kind::View ? d->views
+                                                                   : d->triggers;
+    if (std::find(list.begin(), list.end(), o.index) == list.end()) list.push_back(o.index);
   }
-  std::erase_if(databases, [](const Database& d) { return d.tables.empty() && d.views.empty() && d.triggers.empty(); });
+  for (size_t d : request.databases) {
+    if (d < databases.size()) databases[d].wanted = true;
+  }
+  std::erase_if(databases, [](const Database& d) {
+    return !d.wanted && d.tables.empty() && d.views.empty() && d.triggers.empty();
+  });
   return databases;
 }
 
@@ -250,7 +284,7 @@ Status SaveJob::beginDatabase(StatementTarget& target, const Database& database)
 }
 
 void SaveJob::saveScript(const Database& database, const SaveRequest& request, std::vector<SavedObject>& saved) {
-  const std::string path = joinPath(request.scriptFolder, scriptFileName(database.name, database.folder));
+  const std::string path = scriptPathOf(request.scriptFolder, database.name, database.folder);
   if (!request.force && pathExists(path)) {
     saved = notBegun(database, path + texts::kScriptExists);
     return;
@@ -261,6 +295,7 @@ void SaveJob::saveScript(const Database& database, const SaveRequest& request, s
     saved = notBegun(database, begun.reason());
     return;
   }
+  saved.push_back({database.name, database.name, "database", SaveOutcome::Saved, 0, ""});
   for (size_t t : database.tables) saved.push_back(saveTable(**script, nullptr, database, t, request.replace));
   saveViews(**script, nullptr, database, request.replace, saved);
   saveTriggers(**script, nullptr, database, request.replace, saved);
@@ -279,6 +314,7 @@ void SaveJob::saveOnServer(const Database& database, const SaveRequest& request,
     saved = notBegun(database, begun.reason());
     return;
   }
+  saved.push_back({database.name, database.name, "database", SaveOutcome::Saved, 0, ""});
   saveTables(**server, database, request, saved);
   saveViews(**server, server->get(), database, request.replace, saved);
   saveTriggers(**server, server->get(), database, request.replace, saved);
@@ -321,20 +357,27 @@ SavedObject SaveJob::saveTable(StatementTarget& target, ServerConnection* server
     return saved;
   }
   auto rows = TableRows::open(database.folder, fileName, catalogue_, [this] { return innodbSystem_; });
+  std::optional<TableDefinition> definitionOnly;
   if (!rows) {
-    saved.detail = rows.reason();
-    return saved;
+    // A table of an engine whose rows are not read is still made.
+    auto definition = TableRows::readDefinition(database.folder, fileName, catalogue_);
+    if (rows.kind() != ErrorKind::Unsupported || !definition) {
+      saved.detail = rows.reason();
+      return saved;
+    }
+    definitionOnly = std::move(*definition);
   }
   if (std::optional<Status> cleared = clearWay(target, server, database.name, saved.name, replace, saved)) {
     if (!*cleared) saved.detail = cleared->reason();
     return saved;
   }
-  const TableDefinition& definition = (*rows)->definition();
+  const TableDefinition& definition = rows ? (*rows)->definition() : *definitionOnly;
   Status made = target.execute(createTableStatement(saved.name, definition, catalogue_, std::nullopt));
   if (!made) {
     saved.detail = made.reason();
     return saved;
   }
+  if (!rows) return withoutRows(std::move(saved), definition, rows.reason());
   TableWork work;
   Status sent = sendRows(target, database, saved.name, **rows, work);
   saved.rows = work.sent;

@@ -28,6 +28,9 @@ struct SaveRequest {
   // Tables, views and trigger files of the session (NodeTarget kinds Table,
   // View and Trigger); other kinds are not saved.
   std::vector<NodeTarget> objects;
+  // Databases (into the session's folders) made even where none of their
+  // objects is saved, such as those saved whole.
+  std::vector<size_t> databases;
   Mode mode = Mode::Script;
   std::string scriptFolder;  // Script: DATABASE.sql files go here
   bool force = false;        // Script: an existing script file is replaced
@@ -66,6 +69,16 @@ struct SaveProgress {
   uint64_t tableRows = 0;  // saved of this table so far
   uint64_t totalRows = 0;  // saved of every table so far
 };
+
+// The script file a database is saved to in `scriptFolder`: its name plus
+// .sql where a file can carry the name, else its folder's name plus .sql.
+std::string scriptPathOf(const std::string& scriptFolder, const std::string& database, const std::string& folder);
+
+// The database folder an object of the session lies in; empty for others.
+std::string databaseFolderOf(const RecoverySession& session, const NodeTarget& object);
+
+// Every table, view and trigger file of the database folder.
+std::vector<NodeTarget> objectsOfDatabase(const RecoverySession& session, size_t databaseIndex);
 
 class SaveJob {
  public:

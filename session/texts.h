@@ -65,6 +65,7 @@ inline constexpr const char* kScriptExists = " exists already";
 inline constexpr const char* kScriptNotWritten = " was not written: the save was stopped";
 inline constexpr const char* kAfterRows = "after ";
 inline constexpr const char* kRowsColon = " rows: ";
+inline constexpr const char* kRowsNotSaved = "its rows were not saved: ";
 inline constexpr const char* kSavedWithoutValue =
     " rows saved with NULL for a value kept apart from the row that could not be read";
 inline constexpr const char* kDefinerRefused =

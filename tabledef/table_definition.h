@@ -46,6 +46,7 @@ enum class FieldType : uint8_t {
 };
 
 // Storage engine codes of the definition file.
+inline constexpr uint8_t kEngineMemory = 6;
 inline constexpr uint8_t kEngineMyisam = 9;
 inline constexpr uint8_t kEngineInnodb = 12;
 
