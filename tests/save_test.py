@@ -1,0 +1,152 @@
+"""tavrin-recover save, proven by round trips through real servers: the
+fixtures' databases saved into a throw-away server, and as scripts loaded
+there with a plain client, give tables whose checksums, row counts and
+SHOW CREATE texts equal the original server's, and the same views and
+triggers."""
+
+import contextlib
+import gzip
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "fixture"))
+import fixture  # noqa: E402
+
+RECOVER = os.environ["TAVRIN_RECOVER"]
+FIXTURES = os.environ["TAVRIN_FIXTURES"]
+HERE = os.path.dirname(os.path.abspath(__file__))
+REAL = os.environ.get("TAVRIN_REAL_FIXTURES") or os.path.join(HERE, "data", "real")
+
+# Tables whose rows the tool does not read yet (other engines, row formats
+# and in-place changes); each is still made, and reported.
+ROWS_NOT_READ = {("my-db", "aria_t"), ("my-db", "csv_t"), ("inno", "zipped"), ("shared", "added_in_place"),
+                 ("shared", "redundant")}
+
+
+def data(script):
+    return os.path.join(FIXTURES, script, "data")
+
+
+def recorded_definitions(script):
+    with open(os.path.join(FIXTURES, script, "answers", "definitions.json"), encoding="utf-8") as f:
+        return json.load(f)
+
+
+def recover(*args, env=None):
+    environment = dict(os.environ)
+    environment.pop("TAVRIN_PASSWORD", None)
+    environment.update(env or {})
+    r = subprocess.run([RECOVER, *args], capture_output=True, stdin=subprocess.DEVNULL, env=environment)
+    return r.returncode, r.stdout.decode(), r.stderr.decode()
+
+
+def name(text):
+    return "`" + text.replace("`", "``") + "`"
+
+
+def without_auto_increment(create):
+    return re.sub(r" AUTO_INCREMENT=\d+", "", create)
+
+
+def table_state(server, database, table):
+    """The table's checksum and row count as the server gives them."""
+    qualified = f"{name(database)}.{name(table)}"
+    out = server.client(f"CHECKSUM TABLE {qualified} EXTENDED; SELECT COUNT(*) FROM {qualified};").stdout.decode()
+    lines = out.splitlines()
+    return lines[1].split("\t")[-1], lines[3]
+
+
+def show_create(server, kind, database, table):
+    statement = {"table": "SHOW CREATE TABLE", "view": "SHOW CREATE VIEW", "trigger": "SHOW CREATE TRIGGER"}[kind]
+    rows = fixture.batch_rows(server.client(f"{statement} {name(database)}.{name(table)};").stdout)
+    return rows[1][2] if kind == "trigger" else rows[1][1]
+
+
+def original_states(script, tables):
+    """Checksums and row counts of the fixture's tables, from a server started
+    on a copy of its folder with the options it was made with."""
+    source = fixture.Script(os.path.join(HERE, "fixtures", script + ".sql"))
+    with tempfile.TemporaryDirectory(prefix="tavrin-original-") as work:
+        copy = os.path.join(work, "data")
+        shutil.copytree(data(script), copy, symlinks=True)
+        fixture.make_writable(copy)
+        server = fixture.Server(copy, source.options, work, source.environment)
+        server.start()
+        try:
+            return {t: table_state(server, *t) for t in tables}
+        finally:
+            server.stop(fast=True)
+
+
+class SaveRoundTrip(unittest.TestCase):
+    SCRIPTS = ("myisam_rows", "innodb_rows", "innodb_system", "innodb_deleted", "objects", "definitions",
+               "structure", "page_size_4k")
+
+    @classmethod
+    def setUpClass(cls):
+        cls.stack = contextlib.ExitStack()
+        cls.target = cls.stack.enter_context(fixture.fresh_server())
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.stack.close()
+
+    def save(self, *args):
+        return recover("save", *args)
+
+    def save_to_server(self, *args):
+        return self.save(*args, "--server", "localhost", "--socket", self.target.socket, "--user", "root")
+
+    def drop(self, databases):
+        self.target.client("".join(f"DROP DATABASE IF EXISTS {name(d)};" for d in databases))
+
+    def load_scripts(self, folder):
+        for file in sorted(os.listdir(folder)):
+            with open(os.path.join(folder, file), "rb") as f:
+                r = subprocess.run(["mariadb", "--no-defaults", f"--socket={self.target.socket}", "-uroot"],
+                                   stdin=f, capture_output=True)
+            self.assertEqual(r.returncode, 0, f"{file}: {r.stderr.decode()}")
+
+    def assertSameAsOriginal(self, definitions, originals):
+        states, creates = [], []
+        for d in definitions:
+            key = (d["database"], d["name"])
+            if d["kind"] == "table" and key not in ROWS_NOT_READ:
+                states.append((key, table_state(self.target, *key), originals[key]))
+            made = show_create(self.target, d["kind"], *key)
+            creates.append((key, without_auto_increment(made), without_auto_increment(d["create"])))
+        self.assertEqual([s for s in states if s[1] != s[2]], [], "checksum and row count differ")
+        self.assertEqual([c for c in creates if c[1] != c[2]], [], "SHOW CREATE differs")
+
+    def assertOutcomes(self, status, out, err, definitions):
+        lines = out.splitlines()
+        unread = [line for line in lines if "its rows were not saved" in line]
+        expected = {k for k in ROWS_NOT_READ if any((d["database"], d["name"]) == k for d in definitions)}
+        self.assertEqual(len(unread), len(expected), out)
+        self.assertEqual(status, 1 if expected else 0, err)
+        others = [line for line in lines if line not in unread]
+        self.assertTrue(all(re.search(r": saved(, \d+ rows)?$", line) for line in others), out)
+        self.assertEqual(len([line for line in lines if not line.startswith("database ")]), len(definitions), out)
+        self.assertNotIn("mysql.", out)
+
+    def test_fixtures_both_ways(self):
+        for script in self.SCRIPTS:
+            with self.subTest(script):
+                definitions = recorded_definitions(script)
+                tables = [(d["database"], d["name"]) for d in definitions if d["kind"] == "table"]
+                originals = original_states(script, tables)
+                databases = sorted({d["database"] for d in definitions})
+                self.assertOutcomes(*self.save_to_server(data(script)), definitions)
+                self.assertSameAsOriginal(definitions, originals)
+                self.drop(databases)
+                with tempfile.TemporaryDirectory(prefix="tavrin-scripts-") as scripts:
+                    self.assertOutcomes(*self.save(data(script), "--script", scripts), definitions)
+                    self.load_scripts(scripts)
+                self.assertSameAsOriginal(definitions, originals)
+                self.drop(databases)
