@@ -7,14 +7,15 @@ namespace tavrin {
 namespace {
 
 void appendPadded(std::string& out, uint64_t value, size_t width) {
+  // Written from the end of the buffer back, then appended at once.
   char buffer[24];
-  size_t n = 0;
+  size_t start = sizeof buffer;
   do {
-    buffer[n++] = char('0' + value % 10);
+    buffer[--start] = char('0' + value % 10);
     value /= 10;
   } while (value > 0);
-  if (n < width) out.append(width - n, '0');
-  while (n > 0) out.push_back(buffer[--n]);
+  while (sizeof buffer - start < width && start > 0) buffer[--start] = '0';
+  out.append(buffer + start, sizeof buffer - start);
 }
 
 void appendFraction(std::string& out, uint32_t microsecond, uint32_t digits) {

@@ -144,6 +144,9 @@ ValueDecoder::ValueDecoder(const TableDefinition& table, const CollationCatalogu
     f.twoDigitYear = c.fieldType == FieldType::Year && c.fieldLength == 2;
     f.textIsStoredBytes = (f.shape == ColumnShape::String || column.layout == Layout::Blob) && !column.binary;
     f.charset = charset;
+    f.encoding = isUtf8Charset(charset)   ? ColumnFormat::Encoding::Utf8
+                 : isWideCharset(charset) ? ColumnFormat::Encoding::Wide
+                                          : ColumnFormat::Encoding::Other;
     columns_.push_back(std::move(column));
   }
 }

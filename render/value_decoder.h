@@ -31,6 +31,8 @@ struct ColumnFormat {
   // TEXT), not a name or a form made of them (ENUM, SET, JSON, UUID, INET).
   bool textIsStoredBytes = false;
   std::string charset;
+  // How the character set holds text, settled once per column.
+  enum class Encoding { Utf8, Wide, Other } encoding = Encoding::Other;
 };
 
 class ValueDecoder {

@@ -63,8 +63,8 @@ bool isLarge(const Value& v, const ColumnFormat& f, const TextForm& form) {
 // with the column's character set, so that no byte is changed on the way.
 bool textGoesAsUtf8(const Value& v, const ColumnFormat& f) {
   if (!f.textIsStoredBytes || f.charset.empty()) return true;
-  if (isUtf8Charset(f.charset)) return isValidUtf8(v.stored.chars());
-  if (isWideCharset(f.charset)) return false;
+  if (f.encoding == ColumnFormat::Encoding::Utf8) return isValidUtf8(v.stored.chars());
+  if (f.encoding == ColumnFormat::Encoding::Wide) return false;
   for (size_t i = 0; i < v.stored.size(); ++i) {
     if (v.stored[i] >= 0x80) return false;
   }
@@ -74,18 +74,26 @@ bool textGoesAsUtf8(const Value& v, const ColumnFormat& f) {
 }  // namespace
 
 void appendSqlString(std::string& out, std::string_view text) {
+  out.reserve(out.size() + text.size() + 2);
   out.push_back('\'');
-  for (char c : text) {
-    switch (c) {
-      case '\'': out += "''"; break;
-      case '\\': out += "\\\\"; break;
-      case '\0': out += "\\0"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\x1A': out += "\\Z"; break;
-      default: out.push_back(c);
+  // Runs of characters that stand as they are go in whole.
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char* escape = nullptr;
+    switch (text[i]) {
+      case '\'': escape = "''"; break;
+      case '\\': escape = "\\\\"; break;
+      case '\0': escape = "\\0"; break;
+      case '\n': escape = "\\n"; break;
+      case '\r': escape = "\\r"; break;
+      case '\x1A': escape = "\\Z"; break;
+      default: continue;
     }
+    out.append(text.data() + start, i - start);
+    out += escape;
+    start = i + 1;
   }
+  out.append(text.data() + start, text.size() - start);
   out.push_back('\'');
 }
 

@@ -73,22 +73,22 @@ size_t asciiRunEnd(const uint8_t* p, size_t i, size_t n) {
 void appendUtf8Text(ByteView bytes, const charset_tables::SingleByteSet* otherwise, std::string& out) {
   const uint8_t* p = bytes.data();
   const size_t n = bytes.size();
+  // Runs of valid text, ASCII looked at a word at a time, are copied whole.
+  size_t start = 0;
   for (size_t i = 0; i < n;) {
-    // Plain ASCII runs are copied whole.
     if (const size_t ascii = asciiRunEnd(p, i, n); ascii > i) {
-      out.append(reinterpret_cast<const char*>(p + i), ascii - i);
       i = ascii;
       continue;
     }
-    const size_t len = utf8SequenceLength(p + i, n - i);
-    if (len == 0) {
-      appendUtf8(out, otherwise ? otherwise->codePoints[p[i]] : kReplacement);
-      ++i;
-    } else {
-      out.append(reinterpret_cast<const char*>(p + i), len);
+    if (const size_t len = utf8SequenceLength(p + i, n - i); len != 0) {
       i += len;
+      continue;
     }
+    out.append(reinterpret_cast<const char*>(p + start), i - start);
+    appendUtf8(out, otherwise ? otherwise->codePoints[p[i]] : kReplacement);
+    start = ++i;
   }
+  out.append(reinterpret_cast<const char*>(p + start), n - start);
 }
 
 void appendUcs2(ByteView bytes, std::string& out) {
