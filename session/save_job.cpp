@@ -7,7 +7,7 @@
 #include "base/path.h"
 #include "export/create_table.h"
 #include "export/sql_definitions.h"
-#include "export/sql_rows.h"
+#include "export/insert_pipeline.h"
 #include "export/sql_script.h"
 #include "render/value_renderer.h"
 #include "render/value_text.h"
@@ -29,7 +29,6 @@ struct SaveJob::Database {
 
 struct SaveJob::TableWork {
   uint64_t sent = 0;            // rows in statements the target took
-  uint64_t unreadable = 0;      // rows with a value kept apart that could not be read
   std::string losses;           // what was passed over, for the report
 };
 
@@ -122,11 +121,6 @@ std::string withDefinerHint(const std::string& reason, bool namesDefiner) {
     return reason;
   }
   return reason + texts::kDefinerRefused;
-}
-
-std::string_view withoutTerminator(std::string_view statement) {
-  while (!statement.empty() && (statement.back() == '\n' || statement.back() == ';')) statement.remove_suffix(1);
-  return statement;
 }
 
 // What a table's walk passed over and rows saved without a value.
@@ -391,47 +385,35 @@ SavedObject SaveJob::saveTable(StatementTarget& target, ServerConnection* server
   return saved;
 }
 
-// Every row in multi-row INSERT statements, each sent as soon as it is
-// full. MyISAM tables build their keys once, after the rows.
+// Every row in multi-row INSERT statements, made on every core while the
+// rows are read and sent. MyISAM tables build their keys once, after the
+// rows.
 Status SaveJob::sendRows(StatementTarget& target, const Database& database, const std::string& name,
                          TableRows& table, TableWork& work) {
   const TableDefinition& definition = table.definition();
-  const TimeZone utc = TimeZone::utc();
-  ValueRenderer renderer(definition, catalogue_, TextForm{true, 0, utc});
-  std::vector<std::string> names;
-  for (size_t i : renderer.columns()) names.push_back(definition.columns[i].name);
-  SqlInsertWriter writer(name, names, renderer.columns(), utc);
   const bool keysAfter = definition.engineCode == kEngineMyisam;
   const std::string quoted = quoteIdentifier(name);
   if (keysAfter) {
     if (Status s = target.execute("ALTER TABLE " + quoted + " DISABLE KEYS"); !s) return s;
   }
-  Status failed = Ok{};
-  std::string statement;
-  uint64_t pending = 0;
-  auto send = [&](uint64_t rows) {
-    if (failed = target.execute(withoutTerminator(statement)); !failed) return;
-    work.sent += rows;
-    reportProgress(database.name, name, work.sent, rows);
-    statement.clear();
-  };
-  WalkEnd end = readAllRows(table.rows(), [&](const RowValues& row) {
-    if (!failed) return;
-    if (!writer.addRow(statement, renderer.decode(row), renderer.decoder())) ++work.unreadable;
-    const bool full = !statement.empty();
-    if (full) send(pending);
-    pending = full ? 1 : pending + 1;
-  }, ReadOptions{true, false}, [&] { return stopped() || !failed; });
-  if (failed && !stopped()) {
-    writer.finish(statement);
-    if (!statement.empty()) send(pending);
-  }
-  if (!failed) return failed;
+  const InsertPipeline pipeline(definition, catalogue_, name, shownColumns(definition),
+                                std::max(1u, std::thread::hardware_concurrency()));
+  const PipelineEnd end = pipeline.run(
+      [&](const RowSink& sink, const std::function<bool()>& stop) {
+        return readAllRows(table.rows(), sink, ReadOptions{true, false}, stop);
+      },
+      [&](std::string_view statement, uint64_t rows) {
+        Status sent = target.execute(statement);
+        if (sent) reportProgress(database.name, name, work.sent += rows, rows);
+        return sent;
+      },
+      [this] { return stopped(); });
+  if (!end.failure) return end.failure;
   if (stopped()) return Status(ioFailure(texts::kSaveStopped));
   if (keysAfter) {
     if (Status s = target.execute("ALTER TABLE " + quoted + " ENABLE KEYS"); !s) return s;
   }
-  work.losses = lossesOf(end, work.unreadable);
+  work.losses = lossesOf(end.walk, end.unreadable);
   return Ok{};
 }
 
