@@ -42,9 +42,17 @@ bool SqlInsertWriter::addRow(std::string& out, const DecodedRow& row, const Valu
 
 void SqlInsertWriter::finish(std::string& out) {
   if (statement_.empty()) return;
-  out += statement_;
-  out += ";\n";
-  statement_.clear();
+  statement_ += ";\n";
+  // A full statement is handed over whole rather than copied; the next one
+  // gets room for its size at once.
+  if (out.empty()) {
+    out.swap(statement_);
+    statement_.clear();
+    statement_.reserve(kInsertStatementBytes + kInsertStatementBytes / 4);
+  } else {
+    out += statement_;
+    statement_.clear();
+  }
 }
 
 }  // namespace tavrin

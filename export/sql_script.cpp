@@ -76,6 +76,13 @@ Status ScriptFile::write(std::string_view text) {
 }
 
 Status ScriptFile::execute(std::string_view statement, StatementKind kind) {
+  if (kind == StatementKind::Plain && statement.size() >= kWriteBufferBytes / 4) {
+    // Long statements (rows) go to the file as they are, not through the buffer.
+    if (Status w = file_.append(buffer_); !w) return w;
+    buffer_.clear();
+    if (Status w = file_.append(statement); !w) return w;
+    return write(";\n");
+  }
   if (kind == StatementKind::Plain) {
     if (Status w = write(statement); !w) return w;
     return write(";\n");
