@@ -181,3 +181,45 @@ class SakilaOfMysql55(unittest.TestCase):
             for table in set(tables) - {"payment", "rental"}:
                 self.assertEqual(table_state(server, "mysql-5.5.35-sakila", table), table_state(server, "sakila", table),
                                  table)
+
+
+class SaveCommandLine(unittest.TestCase):
+    """What save refuses before it writes anything."""
+
+    def test_refusals(self):
+        folder = data("definitions")
+        with tempfile.TemporaryDirectory(prefix="tavrin-save-") as out:
+            cases = [
+                (["save", folder], 2, "give either --script DIR or --server HOST"),
+                (["save", folder, "--script", out, "--server", "h", "--user", "u"], 2, "give either"),
+                (["save", folder, "--server", "h"], 2, "--user is needed"),
+                (["save", folder, "--script", out, "--user", "u"], 2, "go with --server"),
+                (["save", folder, "--server", "h", "--user", "u", "--force"], 2, "--force goes with --script"),
+                (["save", folder, "--server", "h", "--user", "u", "--port", "70000"], 2, "from 1 to 65535"),
+                (["save", folder, "--script", os.path.join(out, "none")], 1, "is not a folder"),
+                (["save", folder, "--script", os.path.join(folder, "defs")], 1, "lies in the folder being read"),
+                (["save", folder, "defs", "nothing", "--script", out], 1, "no table or view nothing in database defs"),
+                (["save", folder, "nowhere", "--script", out], 1, "no database nowhere"),
+                (["save", folder, "--server", "localhost", "--socket", os.path.join(out, "no.sock"), "--user", "root"],
+                 1, "cannot connect to localhost: "),
+            ]
+            for args, status, text in cases:
+                with self.subTest(args=args):
+                    got, printed, err = recover(*args)
+                    self.assertEqual((got, printed), (status, ""))
+                    self.assertIn(text, err)
+            self.assertEqual(os.listdir(out), [])
+            # An existing script is kept unless --force is given.
+            with open(os.path.join(out, "defs.sql"), "w") as f:
+                f.write("kept")
+            status, printed, err = recover("save", folder, "defs", "--script", out)
+            self.assertEqual((status, printed), (1, ""))
+            self.assertIn(os.path.join(out, "defs.sql") + " exists already; --force replaces it", err)
+            with open(os.path.join(out, "defs.sql")) as f:
+                self.assertEqual(f.read(), "kept")
+            status, printed, err = recover("save", folder, "defs", "items", "--script", out, "--force")
+            self.assertEqual(status, 0, err)
+            self.assertEqual(printed.splitlines(), ["database defs: saved", "table defs.items: saved, 0 rows",
+                                                    "trigger defs.items_bi: saved", "trigger defs.items_bi2: saved",
+                                                    "trigger defs.items_au: saved", "trigger defs.items_bd: saved"])
+            self.assertEqual(os.listdir(out), ["defs.sql"])
