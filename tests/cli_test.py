@@ -685,27 +685,19 @@ class SqlRoundTrip(unittest.TestCase):
     original tables, give tables whose checksums equal the originals'."""
 
     def round_trip(self, script, database):
-        source = fixture.Script(os.path.join(os.path.dirname(os.path.abspath(__file__)), "fixtures", script + ".sql"))
         tables = [table for _, table in rows_answers(script)]
-        with tempfile.TemporaryDirectory(prefix="tavrin-sql-") as work:
-            copy = os.path.join(work, "data")
-            shutil.copytree(data(script), copy, symlinks=True)
-            fixture.make_writable(copy)
-            server = fixture.Server(copy, source.options, work, source.environment)
-            server.start()
-            try:
-                server.client("CREATE DATABASE again;")
-                for table in tables:
-                    status, sql, err = recover_env({}, "rows", data(script), database, table, "--all", "--format", "sql",
-                                                   "--time-zone", "UTC")
-                    self.assertEqual((status, err), (0, ""), table)
-                    server.client(f"CREATE TABLE again.`{table}` LIKE `{database}`.`{table}`;")
-                    server.client(sql.decode(), "again")
-                    checks = server.client(f"CHECKSUM TABLE `{database}`.`{table}`, again.`{table}`;").stdout.decode()
-                    original, loaded = [line.split("\t")[1] for line in checks.splitlines()[1:]]
-                    self.assertEqual(loaded, original, table)
-            finally:
-                server.stop(fast=True)
+        source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fixtures", script + ".sql")
+        with fixture.server_on_copy(source, data(script)) as server:
+            server.client("CREATE DATABASE again;")
+            for table in tables:
+                status, sql, err = recover_env({}, "rows", data(script), database, table, "--all", "--format", "sql",
+                                               "--time-zone", "UTC")
+                self.assertEqual((status, err), (0, ""), table)
+                server.client(f"CREATE TABLE again.`{table}` LIKE `{database}`.`{table}`;")
+                server.client(sql.decode(), "again")
+                checks = server.client(f"CHECKSUM TABLE `{database}`.`{table}`, again.`{table}`;").stdout.decode()
+                original, loaded = [line.split("\t")[1] for line in checks.splitlines()[1:]]
+                self.assertEqual(loaded, original, table)
         return len(tables)
 
     def test_every_type_of_both_engines(self):

@@ -9,7 +9,6 @@ import gzip
 import json
 import os
 import re
-import shutil
 import subprocess
 import sys
 import tempfile
@@ -71,17 +70,8 @@ def show_create(server, kind, database, table):
 def original_states(script, tables):
     """Checksums and row counts of the fixture's tables, from a server started
     on a copy of its folder with the options it was made with."""
-    source = fixture.Script(os.path.join(HERE, "fixtures", script + ".sql"))
-    with tempfile.TemporaryDirectory(prefix="tavrin-original-") as work:
-        copy = os.path.join(work, "data")
-        shutil.copytree(data(script), copy, symlinks=True)
-        fixture.make_writable(copy)
-        server = fixture.Server(copy, source.options, work, source.environment)
-        server.start()
-        try:
-            return {t: table_state(server, *t) for t in tables}
-        finally:
-            server.stop(fast=True)
+    with fixture.server_on_copy(os.path.join(HERE, "fixtures", script + ".sql"), data(script)) as server:
+        return {t: table_state(server, *t) for t in tables}
 
 
 class SaveRoundTrip(unittest.TestCase):
