@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds and runs every test; with --sanitize, in a
 # build with AddressSanitizer and UndefinedBehaviorSanitizer; with
-# --thread-sanitize, the session's tests (those that run threads) under
-# ThreadSanitizer.
+# --thread-sanitize, the tests of the session and of saving (those that run
+# threads) under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,6 +13,6 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1}
 selection=()
 if [ "${1:-}" = "--thread-sanitize" ]; then
-  selection=(-R 'Session\.')
+  selection=(-R 'Session\.|SaveJob\.')
 fi
 ctest --test-dir "$folder" --output-on-failure -j "$(nproc)" "${selection[@]}"
