@@ -76,7 +76,7 @@ def original_states(script, tables):
 
 class SaveRoundTrip(unittest.TestCase):
     SCRIPTS = ("myisam_rows", "innodb_rows", "innodb_system", "innodb_deleted", "objects", "definitions",
-               "structure", "page_size_4k")
+               "structure", "page_size_4k", "save_names")
 
     @classmethod
     def setUpClass(cls):
