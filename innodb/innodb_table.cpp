@@ -22,7 +22,7 @@ std::string InnodbTable::pageNote(uint64_t page, const std::string& what) const 
 Result<std::unique_ptr<InnodbTable>> InnodbTable::open(const TableDefinition& table, const std::string& name,
                                                        const std::optional<std::string>& ibdPath,
                                                        InnodbSystem system, const CollationCatalogue& catalogue) {
-  std::unique_ptr<InnodbTable> t(new InnodbTable(table));
+  std::unique_ptr<InnodbTable> t(new InnodbTable());
   if (ibdPath) {
     auto own = Tablespace::open(*ibdPath);
     if (!own) return own.failure();

@@ -43,7 +43,7 @@ class InnodbTable : public RowSource {
 
 
  private:
-  InnodbTable(const TableDefinition& table) : table_(table) {}
+  InnodbTable() = default;
   Result<uint32_t> leftmostLeaf(uint32_t root);
   // The rows of the leaf in `page_` from `position` (0: the first); where the
   // next page of rows starts when `maxRows` rows were handed on.
@@ -57,7 +57,6 @@ class InnodbTable : public RowSource {
   // The whole of a value kept apart: its local prefix and its BLOB pages.
   Status readExternal(ByteView local, std::vector<uint8_t>& value);
 
-  const TableDefinition& table_;
   std::optional<Tablespace> own_;
   const Tablespace* source_ = nullptr;
   ClusteredLayout layout_;

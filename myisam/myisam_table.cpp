@@ -9,6 +9,8 @@ namespace tavrin {
 
 namespace {
 constexpr size_t kMinDeletedBlock = 20;
+// The bytes of the longest BIT value, put together for each column.
+constexpr uint32_t kMaxBitBytes = kMaxBitWidth / 8;
 
 std::string byteOf(uint64_t position, const ReadOnlyFile& file) {
   return "byte " + std::to_string(position) + " of " + file.path();
@@ -97,7 +99,7 @@ Result<std::unique_ptr<MyisamTable>> MyisamTable::open(const TableDefinition& ta
 MyisamTable::MyisamTable(const TableDefinition& table, MyisamState state, ReadOnlyFile data)
     : table_(table), state_(std::move(state)), data_(std::move(data)), window_(data_) {
   values_.resize(table_.columns.size());
-  bitBytes_.resize(table_.columns.size() * 8);
+  bitBytes_.resize(table_.columns.size() * kMaxBitBytes);
   for (const ColumnDefinition& c : table_.columns) {
     ColumnPlan p;
     p.offset = c.recordOffset();
@@ -113,12 +115,13 @@ MyisamTable::MyisamTable(const TableDefinition& table, MyisamState state, ReadOn
       p.take = Take::Blob;
     } else if (c.fieldType == FieldType::Bit && !(c.packFlags & PackFlag::BitAsChar) && c.fieldLength % 8) {
       // The odd bits stand among the NULL bits; the whole bytes follow at
-      // the column's position, big-endian.
+      // the column's position, big-endian. A damaged definition may claim
+      // more bits than a value holds, or a place for them beyond their byte.
       p.take = Take::Bits;
-      p.width = c.fieldLength / 8;
+      p.width = std::min(c.fieldLength / 8, kMaxBitBytes - 1);
       p.oddBits = c.fieldLength % 8;
       p.bitsByte = c.bitsByte;
-      p.bitsShift = c.bitsShift;
+      p.bitsShift = c.bitsShift % 8;
     } else {
       p.take = Take::Fixed;
       p.width = packLength(c);
@@ -182,7 +185,7 @@ const RowValues& MyisamTable::valuesOf(ByteView image, const std::vector<std::pa
         }
         break;
       case Take::Bits: {
-        uint8_t* bytes = bitBytes_.data() + i * 8;
+        uint8_t* bytes = bitBytes_.data() + i * kMaxBitBytes;
         const uint32_t word = image[p.bitsByte] | uint32_t(image[p.bitsByte + 1]) << 8;
         bytes[0] = uint8_t((word >> p.bitsShift) & ((1u << p.oddBits) - 1));
         for (uint32_t k = 0; k < p.width; ++k) bytes[1 + k] = image[p.offset + k];

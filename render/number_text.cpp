@@ -212,7 +212,11 @@ void appendReal(std::string& out, double value, bool singlePrecision, int32_t de
 
 void appendDecimal(std::string& out, ByteView stored, int32_t precision, int32_t scale) {
   const uint32_t size = decimalBinarySize(precision, scale);
-  if (size == 0 || stored.size() < size || precision > kMaxDecimalPrecision) return appendZeroDecimal(out, scale);
+  // A damaged definition may give a scale of billions: its zero has no more
+  // decimals than any DECIMAL.
+  if (size == 0 || stored.size() < size || precision > kMaxDecimalPrecision || scale > kMaxDecimalScale) {
+    return appendZeroDecimal(out, std::min(scale, kMaxDecimalScale));
+  }
   DecimalGroups groups(stored, size);
   std::string intDigits, fracDigits;
   if (!readIntegerDigits(groups, uint32_t(precision - scale), intDigits) ||

@@ -1,6 +1,9 @@
 #include "render/temporal_text.h"
 
+#include <algorithm>
+
 #include "render/number_text.h"
+#include "tabledef/field_layout.h"
 
 namespace tavrin {
 
@@ -20,14 +23,14 @@ void appendPadded(std::string& out, uint64_t value, size_t width) {
 
 void appendFraction(std::string& out, uint32_t microsecond, uint32_t digits) {
   if (digits == 0) return;
-  if (digits > 6) digits = 6;
+  if (digits > kMaxFractionalDigits) digits = kMaxFractionalDigits;
   uint32_t value = microsecond;
   for (uint32_t i = digits; i < 6; ++i) value /= 10;
   out.push_back('.');
   appendPadded(out, value, digits);
 }
 
-constexpr uint32_t kPowers[7] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+constexpr uint32_t kPowers[kMaxFractionalDigits + 1] = {1, 10, 100, 1000, 10000, 100000, 1000000};
 
 // The fractional part that follows the whole seconds of the 5.6 layouts:
 // (digits + 1) / 2 bytes, big-endian, counting units of 10^-2, 10^-4 or 10^-6.
@@ -173,6 +176,7 @@ CalendarTime timeFromCount(ByteView bytes, uint32_t digits) {
   // Units of 10^-digits seconds, offset by half the range so that negative
   // times sort first.
   constexpr int64_t kMaxHours = 838 * 3600LL + 59 * 60 + 59;
+  digits = std::min(digits, kMaxFractionalDigits);
   const int64_t offset = (kMaxHours + 1) * int64_t(kPowers[digits]);
   int64_t units = int64_t(countOf(bytes)) - offset;
   CalendarTime t;
@@ -189,6 +193,7 @@ CalendarTime timeFromCount(ByteView bytes, uint32_t digits) {
 CalendarTime dateTimeFromCount(ByteView bytes, uint32_t digits) {
   // Units of 10^-digits seconds of the number YYYYMMDDhhmmss read as
   // ((year*13+month)*32+day)*24... : see the packing below.
+  digits = std::min(digits, kMaxFractionalDigits);
   const uint64_t units = countOf(bytes);
   const uint64_t packed = units / kPowers[digits];
   CalendarTime t;

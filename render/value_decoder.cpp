@@ -1,5 +1,6 @@
 #include "render/value_decoder.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include <arpa/inet.h>
@@ -76,6 +77,10 @@ ColumnShape shapeOf(Layout layout) {
   }
 }
 
+// No number is shown wider than this (the server's widest display width); a
+// damaged definition may claim a ZEROFILL width of gigabytes.
+constexpr uint32_t kMaxDisplayWidth = 255;
+
 uint64_t littleEndian(ByteView b, size_t width) {
   uint64_t v = 0;
   for (size_t i = std::min(width, b.size()); i > 0; --i) v = v << 8 | b[i - 1];
@@ -137,10 +142,10 @@ ValueDecoder::ValueDecoder(const TableDefinition& table, const CollationCatalogu
     const bool number = column.layout == Layout::SignedInteger || column.layout == Layout::UnsignedInteger ||
                         column.layout == Layout::Float || column.layout == Layout::Double ||
                         column.layout == Layout::Decimal;
-    f.zerofillWidth = number && (c.packFlags & PackFlag::Zerofill) ? c.fieldLength : 0;
+    f.zerofillWidth = number && (c.packFlags & PackFlag::Zerofill) ? std::min(c.fieldLength, kMaxDisplayWidth) : 0;
     f.scale = declaredScale(c);
     f.digits = fractionalDigits(c);
-    f.bits = c.fieldType == FieldType::Bit ? c.fieldLength : 0;
+    f.bits = c.fieldType == FieldType::Bit ? std::min(c.fieldLength, kMaxBitWidth) : 0;
     f.twoDigitYear = c.fieldType == FieldType::Year && c.fieldLength == 2;
     f.textIsStoredBytes = (f.shape == ColumnShape::String || column.layout == Layout::Blob) && !column.binary;
     f.charset = charset;
@@ -259,7 +264,7 @@ bool decodeTemporal(Layout layout, ByteView b, uint32_t width, uint32_t digits, 
       v.time.microsecond = 0;
       return true;
     case Layout::TimestampCount: {
-      static constexpr uint32_t kScale[7] = {1000000, 100000, 10000, 1000, 100, 10, 1};
+      static constexpr uint32_t kScale[kMaxFractionalDigits + 1] = {1000000, 100000, 10000, 1000, 100, 10, 1};
       v.kind = ValueKind::Timestamp;
       v.integer = int64_t(be32(b, 0));
       v.time.microsecond = uint32_t(bigEndian(b.sub(4), width - 4) * kScale[digits]);
@@ -326,7 +331,7 @@ void ValueDecoder::decodeValue(const Column& c, const FieldValue& stored, Value&
   switch (c.layout) {
     case Layout::Bit:
       v.kind = ValueKind::Bits;
-      v.unsignedInteger = bigEndian(b, (d.fieldLength + 7) / 8);
+      v.unsignedInteger = bigEndian(b, (c.format.bits + 7) / 8);
       break;
     case Layout::Enum:
     case Layout::Set: decodeNames(c.layout, b, c.width, d, arena); break;

@@ -3,7 +3,8 @@
 # installed are left alone, so running it again changes nothing.
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config python3 tzdata libgtest-dev mariadb-server mariadb-client libmariadb-dev)
+# clang builds the fuzz targets (libFuzzer comes with it).
+packages=(cmake g++ clang make pkg-config python3 tzdata libgtest-dev mariadb-server mariadb-client libmariadb-dev)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -29,7 +29,8 @@ uint32_t fractionalDigits(const ColumnDefinition& c) {
     case FieldType::Timestamp2: width = kDateTimeWidth; break;
     default: return 0;
   }
-  return c.fieldLength > width + 1 ? c.fieldLength - width - 1 : 0;
+  const uint32_t digits = c.fieldLength > width + 1 ? c.fieldLength - width - 1 : 0;
+  return digits < kMaxFractionalDigits ? digits : kMaxFractionalDigits;
 }
 
 bool isHighResolutionTemporal(const ColumnDefinition& c) {

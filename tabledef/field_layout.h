@@ -18,15 +18,22 @@ int32_t declaredScale(const ColumnDefinition& column);
 inline constexpr uint32_t kDecimalDigitsPerGroup = 9;
 inline constexpr uint32_t kDecimalGroupBytes[kDecimalDigitsPerGroup + 1] = {0, 1, 1, 2, 2, 3, 3, 4, 4, 4};
 
-// The most digits a DECIMAL can have.
+// The most digits a DECIMAL can have, and the most decimals among them.
 inline constexpr int32_t kMaxDecimalPrecision = 65;
+inline constexpr int32_t kMaxDecimalScale = 38;
 
 // Bytes of a binary DECIMAL of this precision and scale.
 uint32_t decimalBinarySize(int32_t precision, int32_t scale);
 
+// No TIME, DATETIME or TIMESTAMP keeps more fractional-second digits.
+inline constexpr uint32_t kMaxFractionalDigits = 6;
+
 // Fractional-second digits of a TIME, DATETIME or TIMESTAMP column, from its
-// display length.
+// display length; a damaged length gives no more than the most there are.
 uint32_t fractionalDigits(const ColumnDefinition& column);
+
+// The most bits a BIT column holds.
+inline constexpr uint32_t kMaxBitWidth = 64;
 
 // TIME, DATETIME and TIMESTAMP with fractional seconds written by MariaDB 5.3
 // to 10.0, which keep the old type codes with a longer display length.

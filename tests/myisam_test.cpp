@@ -8,8 +8,10 @@
 #include <random>
 
 #include "myisam/dynamic_row.h"
+#include "myisam/myisam_table.h"
 #include "render/value_renderer.h"
 #include "session/table_rows.h"
+#include "tabledef/frm_reader.h"
 #include "test_support.h"
 
 namespace tavrin {
@@ -333,6 +335,27 @@ TEST(MyisamDamage, ColumnDescriptionsThatDoNotFitTheRow) {
     RowImage image;
     EXPECT_EQ(unpackDynamicRow(ByteView(exact.get(), c.packed.size()), c.state, image).reason(), c.reason) << c.what;
   }
+}
+
+// A damaged definition may give a BIT column more bits than a value holds,
+// and put its odd bits past their byte: values keep to 64 bits.
+TEST(MyisamDamage, BitColumnsWiderThanAnyValue) {
+  auto table = readFrm(rowsFolder() + "/every_type.frm", test::shippedCatalogue());
+  auto state = readMyiState(rowsFolder() + "/every_type.MYI");
+  ASSERT_TRUE(table && state);
+  size_t bits = 0;
+  while (bits < table->columns.size() && table->columns[bits].name != "c_bit13") ++bits;
+  ASSERT_LT(bits, table->columns.size());
+  table->columns[bits].fieldLength = 13 + 8 * 200;
+  table->columns[bits].bitsShift = 200;
+  auto rows = MyisamTable::open(*table, *state, rowsFolder() + "/every_type.MYD");
+  ASSERT_TRUE(rows) << rows.reason();
+  size_t read = 0;
+  const WalkEnd end = (*rows)->read((*rows)->firstPage(), kRowsPerPage, [&](const RowValues& row) {
+    EXPECT_LE(row[bits].bytes.size(), 8u);
+    ++read;
+  }, {});
+  EXPECT_EQ(read, 6u) << test::problems(end);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "render/number_text.h"
 #include "render/temporal_text.h"
 #include "render/time_zone.h"
+#include "render/value_renderer.h"
 #include "session/table_rows.h"
 #include "tabledef/field_layout.h"
 #include "test_support.h"
@@ -108,6 +109,48 @@ TEST(TemporalText, StoredLayouts) {
   appendYear(out, yearFromStored(113), false);
   appendYear(out, yearFromStored(113), true);
   EXPECT_EQ(out, "0000201313");
+}
+
+// The export text of one stored value of a table of one column.
+std::string exportText(const ColumnDefinition& column, const std::vector<uint8_t>& stored) {
+  TableDefinition table;
+  table.columns.push_back(column);
+  ValueRenderer renderer(table, test::shippedCatalogue(), TextForm{true, 0, TimeZone::utc()});
+  RowValues row(1);
+  row[0].isNull = false;
+  row[0].bytes = ByteView(stored);
+  std::vector<std::string> cells;
+  renderer.render(row, cells);
+  return cells[0];
+}
+
+ColumnDefinition columnOf(FieldType type, uint32_t length, uint16_t packFlags = 0) {
+  ColumnDefinition c;
+  c.fieldType = type;
+  c.fieldLength = length;
+  c.packFlags = packFlags;
+  c.charsetId = kBinaryCollation;
+  return c;
+}
+
+// Damaged definitions claim lengths and scales no column has; values are
+// shown within the limits of their types.
+TEST(DamagedDefinitions, ValuesStayWithinTheLimitsOfTheirTypes) {
+  // Twelve fractional digits by the display length: six are shown.
+  EXPECT_EQ(exportText(columnOf(FieldType::Timestamp, 19 + 1 + 12), {0, 0, 0, 1, 0, 0, 2}),
+            "1970-01-01 00:00:01.000002");
+  EXPECT_EQ(exportText(columnOf(FieldType::Time, 10 + 1 + 12), {0x02, 0xBF, 0x3D, 0xED, 0xBE, 0x42}),
+            "00:00:01.000002");
+  // A BIT of 100 bits shows the 64 that a value holds.
+  EXPECT_EQ(exportText(columnOf(FieldType::Bit, 100), std::vector<uint8_t>(13, 0xFF)), std::string(64, '1'));
+  // A ZEROFILL width of 100000.
+  EXPECT_EQ(exportText(columnOf(FieldType::Long, 100000, PackFlag::Zerofill), {42, 0, 0, 0}),
+            std::string(253, '0') + "42");
+  // A DECIMAL with a scale of a billion.
+  ColumnDefinition decimal = columnOf(FieldType::NewDecimal, 12);
+  decimal.precision = 10;
+  decimal.decimals = 1000000000;
+  EXPECT_EQ(exportText(decimal, {0x80, 0, 0, 0, 0}), "0." + std::string(kMaxDecimalScale, '0'));
 }
 
 // An opaque DECIMAL of 200 digits, more than any DECIMAL holds, in the 89

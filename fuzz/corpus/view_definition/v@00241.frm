@@ -1,0 +1,16 @@
+TYPE=VIEW
+query=select 1 AS `one`
+md5=a611345025b115e83e173e0cea4d7005
+updatable=0
+algorithm=0
+definer_user=root
+definer_host=localhost
+suid=2
+with_check_option=0
+timestamp=0001796916774065454
+create-version=2
+source=SELECT 1 AS one
+client_cs_name=utf8mb4
+connection_cl_name=utf8mb4_general_ci
+view_body_utf8=select 1 AS `one`
+mariadb-version=101119

@@ -1,0 +1,120 @@
+#!/usr/bin/env python3
+"""Writes the seed corpora of the fuzz targets (fuzz/corpus/TARGET/) from the
+server fixtures (~/.cache/tavrin-fixtures) and the files of older servers
+(tests/data/real). Page images are cut to the few pages a reader needs, and
+their links rewritten to stay inside the cut."""
+
+import glob
+import os
+import struct
+import sys
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+CACHE = os.path.expanduser(os.environ.get("TAVRIN_FIXTURE_CACHE", "~/.cache/tavrin-fixtures"))
+REAL = os.path.join(ROOT, "tests", "data", "real")
+OUT = os.path.join(ROOT, "fuzz", "corpus")
+NO_PAGE = 0xFFFFFFFF
+
+
+def fixture(script, relative):
+    found = sorted(glob.glob(os.path.join(CACHE, script + "-*", "data", relative)))
+    if not found:
+        sys.exit(f"no fixture {script}/{relative}: run the tests once to build the fixtures")
+    return found[0]
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def write(target, name, data):
+    folder = os.path.join(OUT, target)
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, name), "wb") as f:
+        f.write(data)
+
+
+def page_size(image):
+    flags = struct.unpack_from(">I", image, 54)[0]
+    shift = flags & 0xF if flags & 0x10 else (flags >> 6) & 0xF
+    return 512 << shift if 3 <= shift <= 7 else 16384
+
+
+def pages(image, numbers):
+    size = page_size(image)
+    return [bytearray(image[n * size:(n + 1) * size]) for n in numbers]
+
+
+def link(page, previous, following):
+    struct.pack_into(">II", page, 8, previous, following)
+
+
+def myi_header(image):
+    # Up to the first index block: all that the state reader reads.
+    return image[:struct.unpack_from(">Q", image, struct.unpack_from(">H", image, 12)[0])[0]]
+
+
+def definition_seeds():
+    for name in ["v1.frm", "v2.frm", "v3.frm"]:
+        write("view_definition", name, read(os.path.join(REAL, "triggers-views", name)))
+    write("view_definition", "v@00241.frm", read(fixture("objects", "my@002ddb/v@00241.frm")))
+    for name in ["bug18311187_account.TRG", "sys_config.TRG"]:
+        write("trigger_definition", name, read(os.path.join(REAL, "triggers-views", name)))
+    write("trigger_definition", "t@002d1.TRG", read(fixture("objects", "my@002ddb/t@002d1.TRG")))
+    frms = [fixture("myisam_rows", "rows/every_type.frm"), fixture("page_size_4k", "sized/own.frm"),
+            fixture("objects", "my@002ddb/hostile.frm"), fixture("myisam_rows", "rows/computed.frm"),
+            fixture("myisam_rows", "rows/own_types.frm"), fixture("myisam_rows", "rows/lists.frm")]
+    frms += [os.path.join(REAL, "frm-versions", n + ".frm")
+             for n in ["bit_test", "blob_test", "enum_test", "float_test", "temporal_test", "film", "tokudb_test_0"]]
+    for path in frms:
+        write("frm", os.path.basename(path), read(path))
+
+
+def myisam_seeds():
+    tables = ["every_type", "every_type_fixed", "reuse"]  # the order of fuzz/myisam_rows.cpp
+    for selector, table in enumerate(tables):
+        index = myi_header(read(fixture("myisam_rows", f"rows/{table}.MYI")))
+        data = read(fixture("myisam_rows", f"rows/{table}.MYD"))[:8192]
+        write("myi_state", table + ".MYI", index)
+        write("myisam_rows", table, bytes([selector]) + struct.pack("<H", len(index)) + index + data)
+    for name in ["uuid_10_11_4.MYI", "mysql_json_test.MYI"]:
+        write("myi_state", name, myi_header(read(os.path.join(REAL, "mariadb-test-data", name))))
+
+
+def innodb_seeds():
+    own = read(fixture("page_size_4k", "sized/own.ibd"))
+    # The root (page 3) names leaves 29 and 30; leaf 30 holds row 100, whose
+    # MEDIUMTEXT starts on BLOB page 4. The cut: pages 0-2, the root, the two
+    # leaves as pages 4 and 5, the first BLOB page as page 6, the value cut
+    # to that page.
+    header, bitmap, inode, root, first, second, blob = pages(own, [0, 1, 2, 3, 29, 30, 4])
+    struct.pack_into(">I", root, 126 + 4, 4)
+    link(first, NO_PAGE, 5)
+    link(second, 4, NO_PAGE)
+    reference = second.find(bytes.fromhex("80000064")) + 4 + 6 + 7 + 7
+    part = struct.unpack_from(">I", blob, 38)[0]
+    struct.pack_into(">IIIQ", second, reference, 5, 6, 38, part)
+    struct.pack_into(">I", blob, 38 + 4, NO_PAGE)
+    write("innodb_table", "own-tree", b"".join([header, bitmap, inode, root, first, second, blob]))
+    # The leaf with its value alone, as the root of a one-page tree.
+    link(second, NO_PAGE, NO_PAGE)
+    struct.pack_into(">I", second, reference + 4, 4)
+    write("innodb_table", "own-leaf", b"".join([header, bitmap, inode, second, blob]))
+    write("innodb_page", "compact-leaf", bytes(pages(own, [30])[0]))
+    write("innodb_page", "compact-node", bytes(root))
+
+    system = read(fixture("page_size_4k", "ibdata1"))
+    write("dictionary", "ibdata1-4k", b"".join(pages(system, range(13))))
+    write("innodb_page", "redundant-leaf", bytes(pages(system, [11])[0]))
+
+
+def render_seeds():
+    write("render", "every_type-row", read(fixture("myisam_rows", "rows/every_type.MYD"))[:1024])
+
+
+if __name__ == "__main__":
+    definition_seeds()
+    myisam_seeds()
+    innodb_seeds()
+    render_seeds()
