@@ -346,8 +346,9 @@ Result<std::vector<std::string>> definitionLines(const Context& x) {
 
 std::string choice(uint8_t value) { return value == 2 ? "1" : "0"; }
 
+// A sequence's table has no character set of its own to show.
 Result<std::string> charsetOption(const TableDefinition& t, const CollationCatalogue& catalogue) {
-  if (t.tableCharsetId == 0) return std::string();
+  if (t.tableCharsetId == 0 || t.options.sequence) return std::string();
   const CollationEntry* entry = catalogue.find(t.tableCharsetId);
   if (!entry) return damaged("unknown table collation " + std::to_string(t.tableCharsetId));
   std::string text = " DEFAULT CHARSET=" + entry->name1;
