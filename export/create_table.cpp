@@ -1,6 +1,7 @@
 #include "export/create_table.h"
 
 #include <algorithm>
+#include <cctype>
 #include <vector>
 
 #include "base/text.h"
@@ -62,11 +63,9 @@ Result<std::string> typeClause(const ColumnDefinition& c, const Context& x) {
 
 // ---- Columns: defaults
 
-// The server writes an expression default in parentheses unless it is one
-// term: a literal, a column, or a call of a function that gives no truth
-// value. Operators (but COLLATE and DIV) and CAST(... AS BINARY) take them.
-bool defaultNeedsParentheses(std::string_view e) {
-  if (e.starts_with("cast(") && e.ends_with(" as binary)")) return true;
+// Whether the expression has a space outside its quotes and parentheses:
+// an operator (or CASE) joins terms there.
+bool hasTopLevelSpace(std::string_view e) {
   int depth = 0;
   char quote = 0;
   for (size_t i = 0; i < e.size(); ++i) {
@@ -76,16 +75,25 @@ bool defaultNeedsParentheses(std::string_view e) {
       else if (ch == quote) quote = 0;
     } else if (ch == '\'' || ch == '`' || ch == '"') {
       quote = ch;
-    } else if (ch == '(') {
-      ++depth;
-    } else if (ch == ')') {
-      --depth;
-    } else if (depth == 0 && ch == ' ') {
-      const std::string_view rest = e.substr(i);
-      if (!rest.starts_with(" collate ") && !rest.starts_with(" DIV ")) return true;
+    } else if (ch == '(' || ch == ')') {
+      depth += ch == '(' ? 1 : -1;
+    } else if (ch == ' ' && depth == 0) {
+      return true;
     }
   }
-  return e.starts_with("!");
+  return false;
+}
+
+// The server writes an expression default in parentheses unless it is a
+// literal, a column or a function call; operators, signs, CASE, CAST and the
+// calls that give a truth value take them.
+bool defaultNeedsParentheses(std::string_view e) {
+  static constexpr std::string_view kParenthesized[] = {"cast(", "json_valid(", "json_contains(",
+                                                        "json_contains_path(", "json_exists(", "!", "~"};
+  if (e.empty() || hasTopLevelSpace(e)) return !e.empty();
+  if (e[0] == '-') return e.size() < 2 || !(std::isdigit(static_cast<unsigned char>(e[1])) || e[1] == '.');
+  return std::any_of(std::begin(kParenthesized), std::end(kParenthesized),
+                     [&](std::string_view start) { return e.starts_with(start); });
 }
 
 std::string currentTimestamp(const ColumnDefinition& c) {
