@@ -99,7 +99,7 @@ inline constexpr uint16_t NoDecimals = 31;
 // the older codes no longer mean anything).
 namespace Unireg {
 inline constexpr uint8_t NextNumber = 15;           // AUTO_INCREMENT
-inline constexpr uint8_t OldTimestamp = 18;         // a TIMESTAMP of 4.1.2 and before: set on insert and update
+inline constexpr uint8_t OldTimestamp = 18;         // a TIMESTAMP of 4.1.2 and before: set on update
 inline constexpr uint8_t DefaultNow = 21;           // DEFAULT current_timestamp
 inline constexpr uint8_t UpdateNow = 22;            // ON UPDATE current_timestamp
 inline constexpr uint8_t DefaultAndUpdateNow = 23;  // both
@@ -157,10 +157,7 @@ struct ColumnDefinition {
   bool isSystemHidden() const { return invisibility >= 2; }
   bool isGenerated() const { return !generationExpression.empty(); }
   bool isAutoIncrement() const { return uniregCheck == Unireg::NextNumber; }
-  bool defaultsToNow() const {
-    return uniregCheck == Unireg::DefaultNow || uniregCheck == Unireg::DefaultAndUpdateNow ||
-           uniregCheck == Unireg::OldTimestamp;
-  }
+  bool defaultsToNow() const { return uniregCheck == Unireg::DefaultNow || uniregCheck == Unireg::DefaultAndUpdateNow; }
   bool updatesToNow() const {
     return uniregCheck == Unireg::UpdateNow || uniregCheck == Unireg::DefaultAndUpdateNow ||
            uniregCheck == Unireg::OldTimestamp;
