@@ -31,7 +31,9 @@ uint32_t fractionalDigits(const ColumnDefinition& c) {
     case FieldType::Timestamp2: width = kDateTimeWidth; break;
     default: return 0;
   }
-  return c.fieldLength > width + 1 ? c.fieldLength - width - 1 : 0;
+  // Six digits at most: a longer display length is damage.
+  constexpr uint32_t kMostDigits = 6;
+  return c.fieldLength > width + 1 ? std::min(c.fieldLength - width - 1, kMostDigits) : 0;
 }
 
 bool isHighResolutionTemporal(const ColumnDefinition& c) {
