@@ -16,7 +16,7 @@ namespace tavrin {
 
 namespace {
 
-// What every part of the statement reads.
+// What every clause of the statement reads.
 struct Context {
   const TableDefinition& table;
   const CollationCatalogue& catalogue;

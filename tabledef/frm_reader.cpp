@@ -836,7 +836,7 @@ TableDefinition tableOf(const FrmHeader& header) {
 //   byte), 1 byte (auto partitioned, 5.1.11 on), the parser name of each
 //   FULLTEXT key that has one (zero-ended), and the table's COMMENT (2-byte
 //   length, text) when the form says it is kept here.
-// The server reads each part only while bytes are left, as below.
+// The server reads each piece only while bytes are left, as below.
 struct ExtraSegment {
   std::string connection;
   std::string engineName;
@@ -873,7 +873,7 @@ Result<ExtraSegment> readExtraSegment(ByteView v, const TableDefinition& def, bo
     if (p + 2 > v.size()) return damaged("the table comment is missing from the extra segment");
     e.comment = lengthPrefixedText(v, p, 2);
   }
-  if (p > v.size()) return damaged("the extra segment ends inside its parts");
+  if (p > v.size()) return damaged("the extra segment ends inside what it holds");
   return e;
 }
 
@@ -898,7 +898,7 @@ void applyExtraSegment(TableDefinition& def, ExtraSegment e, const std::string& 
   if (e.comment) def.options.comment = std::move(*e.comment);
 }
 
-// What only a CREATE TABLE needs: the table's part of extra2, the default
+// What only a CREATE TABLE needs: what extra2 keeps of the table, the default
 // record, which follows the key section, and the extra segment after it.
 // Their damage is told, not fatal.
 Status readTableExtras(TableDefinition& def, ByteView file, const FrmHeader& header, const FormInfo& form) {

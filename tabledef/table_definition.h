@@ -281,7 +281,7 @@ struct TableDefinition {
   // column that may be NULL defaults to NULL.
   bool defaultsAreNull = false;
   TableOptions options;
-  // Why parts that only a CREATE TABLE needs (the default record, the extra
+  // Why what only a CREATE TABLE needs (the default record, the extra
   // segment after it, the table's options) could not be read.
   std::optional<Failure> extrasProblem;
   std::vector<CheckConstraint> checks;

@@ -13,7 +13,7 @@ import unittest
 
 from cli_test import FIXTURES, REAL, data, fixture, recover
 
-# The one part of a statement that may differ: the counter is read from the
+# The one thing in a statement that may differ: the counter is read from the
 # data files, which may keep another value than the server had in memory.
 AUTO_INCREMENT = re.compile(r" AUTO_INCREMENT=(\d+)")
 
