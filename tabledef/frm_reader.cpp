@@ -590,6 +590,17 @@ Status readGeneratedColumns(TableDefinition& def, const std::vector<uint8_t>& un
   return Ok{};
 }
 
+// The hashes of long UNIQUE values are the table's last columns, one per
+// such key; the server computes them when it reads a row, and InnoDB keeps
+// them in the key alone.
+void markLongHashColumns(TableDefinition& def) {
+  const size_t hashes = size_t(std::count_if(def.keys.begin(), def.keys.end(),
+                                             [](const KeyDefinition& k) { return k.isLongHash(); }));
+  for (size_t i = def.columns.size() - std::min(hashes, def.columns.size()); i < def.columns.size(); ++i) {
+    if (def.columns[i].isSystemHidden()) def.columns[i].isVirtual = true;
+  }
+}
+
 void markKeyColumns(TableDefinition& def) {
   for (const KeyDefinition& key : def.keys) {
     const bool primary = key.isPrimary();
@@ -928,6 +939,7 @@ Status applyColumnExtras(TableDefinition& def, ByteView file, const FrmHeader& h
                     : def.layoutVersion >= 11      ? readExpressions(def, expressions)
                                                    : Status(Ok{});
   if (!computed) return damaged(at(computed.reason().c_str(), s.expressions));
+  markLongHashColumns(def);
   markKeyColumns(def);
   return Ok{};
 }
