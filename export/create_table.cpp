@@ -245,7 +245,9 @@ Result<std::string> keyPart(const KeyDefinition& key, const KeyPartDefinition& p
   std::string text = quoteIdentifier(c.name);
   const bool whole = key.flags & (KeyFlag::Fulltext | KeyFlag::Spatial);
   if (!whole && isStringKind(c.fieldType) && part.length != wholeKeyLength(c)) {
-    const int32_t width = c.charsetId == kBinaryCollation ? 1 : x.catalogue.maxBytesPerChar(c.charsetId);
+    // Files older than 4.1 name no character set, and count in bytes.
+    const bool bytes = c.charsetId == kBinaryCollation || c.charsetId == 0;
+    const int32_t width = bytes ? 1 : x.catalogue.maxBytesPerChar(c.charsetId);
     if (width <= 0) return ofColumn(c, "unknown collation " + std::to_string(c.charsetId));
     text += "(" + std::to_string(part.length / uint32_t(width)) + ")";
   }
