@@ -18,6 +18,7 @@
 
 #include "base/file.h"
 #include "base/path.h"
+#include "export/create_table.h"
 #include "export/delimited.h"
 #include "export/mariadb_link.h"
 #include "export/sql_rows.h"
@@ -49,10 +50,16 @@ Usage:
       The object tree of the folder: each database with its tables (each with
       its "Keys" node), views and triggers, one node per line, indented by
       level.
-  tavrin-recover structure FOLDER DATABASE TABLE
+  tavrin-recover structure FOLDER DATABASE TABLE [--sql] [--time-zone ZONE]
       The columns of a table, read from its .frm file: a heading line, then one
       line per column with its name, data type, size, whether it allows NULL
       and its key ("Primary Key" or "Unique Key"), separated by tabs.
+      --sql prints instead the table's CREATE TABLE statement, ended by ";",
+      as MariaDB's SHOW CREATE TABLE writes it: every column with its type,
+      character set, default and attributes, every key, CHECK constraint and
+      table option, and the AUTO_INCREMENT value kept in the table's data
+      files (an InnoDB table needs MariaDB 10.2.4 or later to keep it).
+      TIMESTAMP defaults are written in the local time zone, or in ZONE.
   tavrin-recover view FOLDER DATABASE VIEW
       The CREATE VIEW statement of a view.
   tavrin-recover trigger FOLDER DATABASE TABLE
@@ -180,23 +187,6 @@ Status listCommand(const std::vector<std::string>& a, std::ostream& out, std::os
   return Ok{};
 }
 
-Status structureCommand(const std::vector<std::string>& a, const std::string& exeFolder, std::ostream& out,
-                        std::ostream& err) {
-  auto scanned = scanFolder(a[0]);
-  if (!scanned) return scanned.failure();
-  auto target = findObject(**scanned, a[1], "Tables", a[2], "table");
-  if (!target) return target.failure();
-  const RecoverySession& s = (*scanned)->session;
-  const TableEntry& entry = s.tables[target->index];
-  const std::string folder = s.databaseFolders[size_t(entry.databaseIndex)];
-  const CollationCatalogue catalogue = loadCatalogue(exeFolder, err);
-  auto def = TableRows::readDefinition(folder, entry.name, catalogue);
-  if (!def) return def.failure();
-  printTsvRow(kStructureHeadings, out);
-  for (const StructureRow& row : structureRows(*def, catalogue)) printTsvRow(row, out);
-  return Ok{};
-}
-
 Status viewCommand(const std::vector<std::string>& a, std::ostream& out) {
   auto scanned = scanFolder(a[0]);
   if (!scanned) return scanned.failure();
@@ -269,6 +259,53 @@ std::string rowsOptionProblem(const Invocation& a) {
     if (format != "tsv" && format != "csv" && format != "sql") return "--format is tsv, csv or sql";
   }
   return {};
+}
+
+// What the table's data files keep that its CREATE TABLE statement shows:
+// the next AUTO_INCREMENT value and the engine's key block sizes. Where they
+// cannot be read, a table with an AUTO_INCREMENT column is warned of.
+struct StoredFacts {
+  std::optional<uint64_t> autoIncrement;
+  std::vector<uint16_t> keyBlockSizes;
+};
+
+StoredFacts storedFacts(const RecoverySession& s, const TableEntry& entry, const TableDefinition& def,
+                        const CollationCatalogue& catalogue, std::ostream& err) {
+  SystemTablespaceSource system(s, "", catalogue, err);
+  auto rows = TableRows::open(s.databaseFolders[size_t(entry.databaseIndex)], entry.name, def, catalogue,
+                              std::ref(system));
+  if (rows) return {(*rows)->rows().nextAutoIncrement(), (*rows)->rows().keyBlockSizes()};
+  const bool counted = std::any_of(def.columns.begin(), def.columns.end(),
+                                   [](const ColumnDefinition& c) { return c.isAutoIncrement(); });
+  if (counted) err << kProgram << ": warning: no AUTO_INCREMENT value: " << rows.reason() << '\n';
+  return {};
+}
+
+// The columns of a table, or with --sql its CREATE TABLE statement.
+Status structureCommand(const Invocation& a, const std::string& exeFolder, std::ostream& out, std::ostream& err) {
+  auto zone = timeZoneOption(a);
+  if (!zone) return zone.failure();
+  auto scanned = scanFolder(a.arguments[0]);
+  if (!scanned) return scanned.failure();
+  auto target = findObject(**scanned, a.arguments[1], "Tables", a.arguments[2], "table");
+  if (!target) return target.failure();
+  const RecoverySession& s = (*scanned)->session;
+  const TableEntry& entry = s.tables[target->index];
+  const std::string folder = s.databaseFolders[size_t(entry.databaseIndex)];
+  const CollationCatalogue catalogue = loadCatalogue(exeFolder, err);
+  auto def = TableRows::readDefinition(folder, entry.name, catalogue);
+  if (!def) return def.failure();
+  if (a.has("--sql")) {
+    const StoredFacts facts = storedFacts(s, entry, *def, catalogue, err);
+    auto statement = createTableStatement(objectNameFromFileName(entry.name), *def, catalogue, facts.autoIncrement,
+                                          *zone, facts.keyBlockSizes);
+    if (!statement) return statement.failure();
+    out << *statement << ";\n";
+    return Ok{};
+  }
+  printTsvRow(kStructureHeadings, out);
+  for (const StructureRow& row : structureRows(*def, catalogue)) printTsvRow(row, out);
+  return Ok{};
 }
 
 Failure pastTheLastPage(uint64_t page, uint64_t pages) {
@@ -521,8 +558,8 @@ struct Command {
 std::map<std::string, Command> commandTable(const std::string& exeFolder, std::ostream& out, std::ostream& err) {
   return {
       {"list", {1, "list FOLDER", {}, {}, [&](auto& a) { return listCommand(a.arguments, out, err); }}},
-      {"structure", {3, "structure FOLDER DATABASE TABLE", {}, {},
-                     [&](auto& a) { return structureCommand(a.arguments, exeFolder, out, err); }}},
+      {"structure", {3, "structure FOLDER DATABASE TABLE [--sql] [--time-zone ZONE]", {"--sql"}, {"--time-zone"},
+                     [&](auto& a) { return structureCommand(a, exeFolder, out, err); }}},
       {"view", {3, "view FOLDER DATABASE VIEW", {}, {}, [&](auto& a) { return viewCommand(a.arguments, out); }}},
       {"trigger", {3, "trigger FOLDER DATABASE TABLE", {}, {},
                    [&](auto& a) { return triggerCommand(a.arguments, out); }}},

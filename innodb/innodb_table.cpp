@@ -1,5 +1,6 @@
 #include "innodb/innodb_table.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 #include "innodb/records.h"
@@ -22,7 +23,7 @@ std::string InnodbTable::pageNote(uint64_t page, const std::string& what) const 
 Result<std::unique_ptr<InnodbTable>> InnodbTable::open(const TableDefinition& table, const std::string& name,
                                                        const std::optional<std::string>& ibdPath,
                                                        InnodbSystem system, const CollationCatalogue& catalogue) {
-  std::unique_ptr<InnodbTable> t(new InnodbTable());
+  std::unique_ptr<InnodbTable> t(new InnodbTable(table));
   if (ibdPath) {
     auto own = Tablespace::open(*ibdPath);
     if (!own) return own.failure();
@@ -58,6 +59,7 @@ Result<std::unique_ptr<InnodbTable>> InnodbTable::open(const TableDefinition& ta
   } else {
     return missing("neither the tablespace file of " + name + " (.ibd) nor the system tablespace (ibdata1) was found");
   }
+  if (Status counter = t->readAutoIncrement(root); !counter) return counter.failure();
   auto leaf = t->leftmostLeaf(root);
   if (!leaf) return leaf.failure();
   t->firstLeaf_ = *leaf;
@@ -65,6 +67,19 @@ Result<std::unique_ptr<InnodbTable>> InnodbTable::open(const TableDefinition& ta
   t->integers_.resize(table.columns.size() * 8);
   t->externals_.resize(table.columns.size());
   return t;
+}
+
+Status InnodbTable::readAutoIncrement(uint32_t root) {
+  if (Status read = source_->readPage(root, page_); !read) return read;
+  rootAutoIncrement_ = decodeIndexPageHeader(ByteView(page_)).maxTransactionId;
+  return Ok{};
+}
+
+std::optional<uint64_t> InnodbTable::nextAutoIncrement() const {
+  const bool counted = std::any_of(table_.columns.begin(), table_.columns.end(),
+                                   [](const ColumnDefinition& c) { return c.isAutoIncrement(); });
+  if (!counted || rootAutoIncrement_ == 0) return std::nullopt;
+  return rootAutoIncrement_ + 1;
 }
 
 Result<uint32_t> InnodbTable::leftmostLeaf(uint32_t root) {

@@ -37,14 +37,18 @@ class InnodbTable : public RowSource {
   PageStart firstPage() const override { return {int64_t(firstLeaf_), 0}; }
   WalkEnd read(PageStart start, size_t maxRows, const RowSink& sink, const ReadOptions& options) override;
   size_t largeValueLimit() const override { return 0; }
+  // One past the counter on the clustered index root, where the table has
+  // an AUTO_INCREMENT column and the server kept the counter there.
+  std::optional<uint64_t> nextAutoIncrement() const override;
   const ClusteredLayout& layout() const { return layout_; }
   // True when the layout came from the dictionary, false when from the definition alone.
   bool usesDictionary() const { return fromDictionary_; }
 
 
  private:
-  InnodbTable() = default;
+  explicit InnodbTable(const TableDefinition& table) : table_(table) {}
   Result<uint32_t> leftmostLeaf(uint32_t root);
+  Status readAutoIncrement(uint32_t root);
   // The rows of the leaf in `page_` from `position` (0: the first); where the
   // next page of rows starts when `maxRows` rows were handed on.
   std::optional<PageStart> readLeaf(uint64_t page, uint32_t position, size_t maxRows, const RowSink& sink,
@@ -57,11 +61,13 @@ class InnodbTable : public RowSource {
   // The whole of a value kept apart: its local prefix and its BLOB pages.
   Status readExternal(ByteView local, std::vector<uint8_t>& value);
 
+  const TableDefinition& table_;
   std::optional<Tablespace> own_;
   const Tablespace* source_ = nullptr;
   ClusteredLayout layout_;
   bool fromDictionary_ = false;
   uint32_t firstLeaf_ = kNoPage;
+  uint64_t rootAutoIncrement_ = 0;  // 0: none kept
 
   std::vector<uint8_t> page_;
   std::vector<uint8_t> blobPage_;

@@ -28,6 +28,7 @@ IndexPageHeader decodeIndexPageHeader(ByteView p) {
   h.heapRecords = heap & 0x7FFF;
   h.compact = heap & 0x8000;
   h.recordCount = be16(p, 54);
+  h.maxTransactionId = be64(p, 56);
   h.level = be16(p, 64);
   h.indexId = be64(p, 66);
   return h;

@@ -41,6 +41,9 @@ struct IndexPageHeader {
   uint16_t heapRecords = 0;  // without the compact-format bit
   bool compact = false;      // the page holds records in the compact format
   uint16_t recordCount = 0;
+  // PAGE_MAX_TRX_ID; on the root of a clustered index MariaDB (10.2.4 on)
+  // keeps the table's AUTO_INCREMENT counter here instead, and others 0.
+  uint64_t maxTransactionId = 0;
   uint16_t level = 0;        // 0 for a leaf
   uint64_t indexId = 0;
 };

@@ -10,6 +10,7 @@ namespace {
 constexpr size_t kHeaderSize = 24;
 constexpr size_t kStateRowsOffset = 28;
 constexpr size_t kStateDataLengthOffset = 68;
+constexpr size_t kStateAutoIncrementOffset = 92;
 constexpr size_t kBaseSize = 100;
 constexpr size_t kKeyDefSize = 12, kSegmentSize = 18, kUniqueDefSize = 4, kColumnDefSize = 7;
 constexpr uint16_t kOptionPackRecord = 0x0001, kOptionCompressRecord = 0x0004;
@@ -31,6 +32,7 @@ Result<MyisamState> parseMyiState(ByteView file) {
   state.rows = be64(file, kStateRowsOffset);
   state.deletedRows = be64(file, kStateRowsOffset + 8);
   state.dataLength = be64(file, kStateDataLengthOffset);
+  state.autoIncrement = be64(file, kStateAutoIncrementOffset);
   const size_t base = be16(file, 12);
   const size_t uniques = file[19];
   if (!file.has(base, kBaseSize)) return damaged("the index file ends inside its table description");
@@ -43,8 +45,10 @@ Result<MyisamState> parseMyiState(ByteView file) {
   state.packBits = be16(file, base + 76);
 
   size_t p = base + kBaseSize;
+  // A key definition: segments, algorithm, flags (2 bytes), block length (2), ...
   for (size_t k = 0; k < keys; ++k) {
     if (!file.has(p, kKeyDefSize)) return damaged("the index file ends inside its key definitions");
+    state.keyBlockLengths.push_back(be16(file, p + 4));
     p += kKeyDefSize + size_t(file[p]) * kSegmentSize;
   }
   for (size_t u = 0; u < uniques; ++u) {

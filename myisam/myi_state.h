@@ -1,7 +1,8 @@
 #pragma once
 // What the index (.MYI) file says about its data file: the row format, the
-// lengths that govern row unpacking, and one descriptor per stored column
-// (in row-image order) telling how it is packed in a dynamic row.
+// lengths that govern row unpacking, the AUTO_INCREMENT counter, the block
+// size of each key, and one descriptor per stored column (in row-image
+// order) telling how it is packed in a dynamic row.
 
 #include <cstdint>
 #include <string>
@@ -38,6 +39,8 @@ struct MyisamState {
   uint64_t rows = 0;         // rows in the table when the server last wrote the state
   uint64_t deletedRows = 0;
   uint64_t dataLength = 0;   // bytes of the data file in use
+  uint64_t autoIncrement = 0;  // the largest AUTO_INCREMENT value given so far
+  std::vector<uint16_t> keyBlockLengths;  // bytes of each key's index blocks
   uint32_t recordLength = 0;        // the row image
   uint32_t packedRecordLength = 0;  // a fixed-length row in the data file
   uint32_t minPackLength = 0;

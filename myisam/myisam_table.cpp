@@ -100,34 +100,7 @@ MyisamTable::MyisamTable(const TableDefinition& table, MyisamState state, ReadOn
     : table_(table), state_(std::move(state)), data_(std::move(data)), window_(data_) {
   values_.resize(table_.columns.size());
   bitBytes_.resize(table_.columns.size() * kMaxBitBytes);
-  for (const ColumnDefinition& c : table_.columns) {
-    ColumnPlan p;
-    p.offset = c.recordOffset();
-    p.nullByte = c.nullByte;
-    p.nullMask = c.nullable ? c.nullMask : 0;
-    if (c.isVirtual) {
-      p.take = Take::Skip;
-    } else if (c.fieldType == FieldType::Varchar) {
-      p.take = Take::Varchar;
-      p.width = varcharLengthBytes(c);
-      p.limit = c.fieldLength;
-    } else if (keptLikeBlob(c.fieldType)) {
-      p.take = Take::Blob;
-    } else if (c.fieldType == FieldType::Bit && !(c.packFlags & PackFlag::BitAsChar) && c.fieldLength % 8) {
-      // The odd bits stand among the NULL bits; the whole bytes follow at
-      // the column's position, big-endian. A damaged definition may claim
-      // more bits than a value holds, or a place for them beyond their byte.
-      p.take = Take::Bits;
-      p.width = std::min(c.fieldLength / 8, kMaxBitBytes - 1);
-      p.oddBits = c.fieldLength % 8;
-      p.bitsByte = c.bitsByte;
-      p.bitsShift = c.bitsShift % 8;
-    } else {
-      p.take = Take::Fixed;
-      p.width = packLength(c);
-    }
-    plan_.push_back(p);
-  }
+  for (const ColumnDefinition& c : table_.columns) plan_.push_back(recordColumn(c));
 }
 
 size_t MyisamTable::largeValueLimit() const {
@@ -167,32 +140,11 @@ WalkEnd MyisamTable::read(PageStart start, size_t maxRows, const RowSink& sink, 
 
 const RowValues& MyisamTable::valuesOf(ByteView image, const std::vector<std::pair<uint32_t, ByteView>>& blobs) {
   for (size_t i = 0; i < plan_.size(); ++i) {
-    const ColumnPlan& p = plan_[i];
     FieldValue& v = values_[i];
-    v = FieldValue{};
-    if (p.take == Take::Skip || (image[p.nullByte] & p.nullMask)) continue;
-    v.isNull = false;
-    switch (p.take) {
-      case Take::Fixed: v.bytes = image.sub(p.offset, p.width); break;
-      case Take::Varchar: {
-        const uint32_t length = p.width == 1 ? image[p.offset] : le16(image, p.offset);
-        v.bytes = image.sub(p.offset + p.width, std::min(length, p.limit));
-        break;
-      }
-      case Take::Blob:
-        for (const auto& [blobOffset, bytes] : blobs) {
-          if (blobOffset == p.offset) v.bytes = bytes;
-        }
-        break;
-      case Take::Bits: {
-        uint8_t* bytes = bitBytes_.data() + i * kMaxBitBytes;
-        const uint32_t word = image[p.bitsByte] | uint32_t(image[p.bitsByte + 1]) << 8;
-        bytes[0] = uint8_t((word >> p.bitsShift) & ((1u << p.oddBits) - 1));
-        for (uint32_t k = 0; k < p.width; ++k) bytes[1 + k] = image[p.offset + k];
-        v.bytes = ByteView(bytes, p.width + 1);
-        break;
-      }
-      case Take::Skip: break;
+    v = recordValue(plan_[i], image, bitBytes_.data() + i * kMaxBitBytes);
+    if (v.isNull || plan_[i].take != RecordColumn::Take::Blob) continue;
+    for (const auto& [blobOffset, bytes] : blobs) {
+      if (blobOffset == plan_[i].offset) v.bytes = bytes;
     }
   }
   return values_;

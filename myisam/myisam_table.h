@@ -13,6 +13,7 @@
 #include "base/result.h"
 #include "myisam/dynamic_row.h"
 #include "myisam/myi_state.h"
+#include "tabledef/field_layout.h"
 #include "tabledef/row_values.h"
 #include "tabledef/table_definition.h"
 
@@ -31,6 +32,9 @@ class MyisamTable : public RowSource {
   PageStart firstPage() const override { return {}; }
   WalkEnd read(PageStart start, size_t maxRows, const RowSink& sink, const ReadOptions& options) override;
   size_t largeValueLimit() const override;
+  // As the server counts on: one past the largest value the state keeps.
+  std::optional<uint64_t> nextAutoIncrement() const override { return state_.autoIncrement + 1; }
+  std::vector<uint16_t> keyBlockSizes() const override { return state_.keyBlockLengths; }
 
  private:
   MyisamTable(const TableDefinition& table, MyisamState state, ReadOnlyFile data);
@@ -39,26 +43,12 @@ class MyisamTable : public RowSource {
   // The values of one row image.
   const RowValues& valuesOf(ByteView image, const std::vector<std::pair<uint32_t, ByteView>>& blobs);
 
-  // How each column's value is taken from the row image.
-  enum class Take { Skip, Fixed, Varchar, Blob, Bits };
-  struct ColumnPlan {
-    Take take = Take::Skip;
-    uint32_t offset = 0;
-    uint32_t width = 0;   // Fixed: bytes; Varchar: length bytes; Bits: whole bytes
-    uint32_t limit = 0;   // Varchar: the longest value
-    uint32_t nullByte = 0;
-    uint8_t nullMask = 0;  // 0 when the column cannot be NULL
-    uint32_t bitsByte = 0;
-    uint8_t bitsShift = 0;
-    uint32_t oddBits = 0;
-  };
-
   // Where walks end: the data length the index gives where it is within the
   // file, else the file's end.
   uint64_t walkLimit() const;
 
   const TableDefinition& table_;
-  std::vector<ColumnPlan> plan_;
+  std::vector<RecordColumn> plan_;  // how each column's value is taken from the row image
   MyisamState state_;
   ReadOnlyFile data_;
   FileWindow window_;

@@ -366,7 +366,15 @@ SavedObject SaveJob::saveTable(StatementTarget& target, ServerConnection* server
     return saved;
   }
   const TableDefinition& definition = rows ? (*rows)->definition() : *definitionOnly;
-  Status made = target.execute(createTableStatement(saved.name, definition, catalogue_, std::nullopt));
+  // TIMESTAMP defaults are written in UTC, the zone the save's session is in.
+  auto statement = rows ? createTableStatement(saved.name, definition, catalogue_, (*rows)->rows().nextAutoIncrement(),
+                                               TimeZone::utc(), (*rows)->rows().keyBlockSizes())
+                        : createTableStatement(saved.name, definition, catalogue_, std::nullopt, TimeZone::utc());
+  if (!statement) {
+    saved.detail = statement.reason();
+    return saved;
+  }
+  Status made = target.execute(*statement);
   if (!made) {
     saved.detail = made.reason();
     return saved;

@@ -268,4 +268,17 @@ bool isWideCharset(std::string_view name) {
 
 std::string decodeIdentifier(ByteView bytes) { return TextDecoder("").decode(bytes); }
 
+std::string asUtf8mb3(std::string_view utf8) {
+  constexpr size_t kLongestUtf8mb3 = 3;
+  std::string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size();) {
+    const size_t n = utf8SequenceLength(utf8.substr(i));
+    if (n > kLongestUtf8mb3) out.push_back(char(kReplacement));
+    else out.append(utf8.substr(i, n == 0 ? 1 : n));
+    i += n == 0 ? 1 : n;
+  }
+  return out;
+}
+
 }  // namespace tavrin

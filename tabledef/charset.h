@@ -56,6 +56,11 @@ bool isWideCharset(std::string_view charsetName);
 // than 4.1 may hold latin1 bytes, which are taken as such.
 std::string decodeIdentifier(ByteView bytes);
 
+// The text as the server's own character set (utf8mb3) holds it, which is
+// how SHOW CREATE TABLE gives names, defaults and comments: a character
+// beyond it reads '?'.
+std::string asUtf8mb3(std::string_view utf8);
+
 // Appends the UTF-8 form of one code point.
 void appendUtf8(std::string& out, uint32_t codePoint);
 

@@ -138,4 +138,20 @@ std::string quoteIdentifier(std::string_view name) {
   return quoted;
 }
 
+std::string quotedLiteral(std::string_view text) {
+  std::string quoted = "'";
+  for (char c : text) {
+    switch (c) {
+      case '\0': quoted += "\\0"; break;
+      case '\n': quoted += "\\n"; break;
+      case '\r': quoted += "\\r"; break;
+      case '\\': quoted += "\\\\"; break;
+      case '\'': quoted += "''"; break;
+      default: quoted.push_back(c);
+    }
+  }
+  quoted.push_back('\'');
+  return quoted;
+}
+
 }  // namespace tavrin

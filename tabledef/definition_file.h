@@ -29,4 +29,9 @@ std::string objectNameFromFileName(std::string_view fileStem);
 // `name` with backquotes doubled, enclosed in backquotes.
 std::string quoteIdentifier(std::string_view name);
 
+// 'text' as the server quotes a literal in the statements it shows (SHOW
+// CREATE TABLE's defaults, comments and ENUM names): quotes doubled, and a
+// backslash, a zero byte, LF and CR written as \\ \0 \n \r.
+std::string quotedLiteral(std::string_view text);
+
 }  // namespace tavrin

@@ -1,5 +1,7 @@
 #include "tabledef/field_layout.h"
 
+#include <algorithm>
+
 namespace tavrin {
 
 namespace {
@@ -120,6 +122,60 @@ uint32_t packLength(const ColumnDefinition& c) {
     case FieldType::Varchar: return c.fieldLength + varcharLengthBytes(c);
     default: return keptLikeBlob(c.fieldType) ? blobLengthBytes(c) + kBlobPointerBytes : 0;
   }
+}
+
+RecordColumn recordColumn(const ColumnDefinition& c) {
+  RecordColumn p;
+  p.offset = c.recordOffset();
+  p.nullByte = c.nullByte;
+  p.nullMask = c.nullable ? c.nullMask : 0;
+  if (c.isVirtual) {
+    p.take = RecordColumn::Take::Skip;
+  } else if (c.fieldType == FieldType::Varchar) {
+    p.take = RecordColumn::Take::Varchar;
+    p.width = varcharLengthBytes(c);
+    p.limit = c.fieldLength;
+  } else if (keptLikeBlob(c.fieldType)) {
+    p.take = RecordColumn::Take::Blob;
+  } else if (c.fieldType == FieldType::Bit && !(c.packFlags & PackFlag::BitAsChar) && c.fieldLength % 8) {
+    // The odd bits stand among the NULL bits; the whole bytes follow at
+    // the column's position, big-endian. A BIT holds 64 bits at most: more
+    // is damage, and no more are taken.
+    constexpr uint32_t kMaxBitBytes = kMaxBitWidth / 8;
+    p.take = RecordColumn::Take::Bits;
+    p.width = std::min(c.fieldLength / 8, kMaxBitBytes - 1);
+    p.oddBits = c.fieldLength % 8;
+    p.bitsByte = c.bitsByte;
+    p.bitsShift = c.bitsShift % 8;
+  } else {
+    p.take = RecordColumn::Take::Fixed;
+    p.width = packLength(c);
+  }
+  return p;
+}
+
+FieldValue recordValue(const RecordColumn& p, ByteView image, uint8_t* bits) {
+  FieldValue v;
+  if (p.take == RecordColumn::Take::Skip || (image[p.nullByte] & p.nullMask)) return v;
+  v.isNull = false;
+  switch (p.take) {
+    case RecordColumn::Take::Fixed: v.bytes = image.sub(p.offset, p.width); break;
+    case RecordColumn::Take::Varchar: {
+      const uint32_t length = p.width == 1 ? image[p.offset] : le16(image, p.offset);
+      v.bytes = image.sub(p.offset + p.width, std::min(length, p.limit));
+      break;
+    }
+    case RecordColumn::Take::Bits: {
+      const uint32_t word = image[p.bitsByte] | uint32_t(image[p.bitsByte + 1]) << 8;
+      bits[0] = uint8_t((word >> p.bitsShift) & ((1u << p.oddBits) - 1));
+      for (uint32_t k = 0; k < p.width; ++k) bits[1 + k] = image[p.offset + k];
+      v.bytes = ByteView(bits, p.width + 1);
+      break;
+    }
+    case RecordColumn::Take::Blob:
+    case RecordColumn::Take::Skip: break;
+  }
+  return v;
 }
 
 }  // namespace tavrin

@@ -6,6 +6,7 @@
 
 #include "base/bytes.h"
 
+#include "tabledef/row_values.h"
 #include "tabledef/table_definition.h"
 
 namespace tavrin {
@@ -63,5 +64,27 @@ bool uuidGroupsReversed(ByteView stored, bool alwaysReversed);
 // Bytes of the column at its position in the row image (a BLOB keeps its
 // length and a pointer there; a BIT keeps its odd bits among the NULL bits).
 uint32_t packLength(const ColumnDefinition& column);
+
+// How a column's value is taken from the server's row image, the layout of
+// MyISAM's fixed-length rows and of a definition file's default record.
+struct RecordColumn {
+  enum class Take { Skip, Fixed, Varchar, Blob, Bits };
+  Take take = Take::Skip;
+  uint32_t offset = 0;
+  uint32_t width = 0;   // Fixed: bytes; Varchar: length bytes; Bits: whole bytes
+  uint32_t limit = 0;   // Varchar: the longest value
+  uint32_t nullByte = 0;
+  uint8_t nullMask = 0;  // 0 when the column cannot be NULL
+  uint32_t bitsByte = 0;
+  uint8_t bitsShift = 0;
+  uint32_t oddBits = 0;
+};
+
+RecordColumn recordColumn(const ColumnDefinition& column);
+
+// The value of a column in a row image. A BIT value is put together from its
+// two places into `bits` (8 bytes); a BLOB's bytes are not in the image, and
+// come back empty.
+FieldValue recordValue(const RecordColumn& column, ByteView image, uint8_t* bits);
 
 }  // namespace tavrin

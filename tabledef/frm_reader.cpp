@@ -6,6 +6,7 @@
 #include "base/file.h"
 #include "base/text.h"
 #include "tabledef/charset.h"
+#include "tabledef/definition_file.h"
 #include "tabledef/field_layout.h"
 
 namespace tavrin {
@@ -17,6 +18,16 @@ constexpr size_t kFormSize = 288;
 // No definition file comes near this; the bound keeps a foreign file out of memory.
 constexpr uint64_t kMaxFrmSize = 64u << 20;
 
+// The fixed header of a definition file (64 bytes, integers little-endian):
+//   2 layout version   3 engine code   4 extra2 length   6 key section position
+//   8 form name count  14 key section length (0xFFFF: see 47)   16 record length
+//   18 MAX_ROWS  22 MIN_ROWS  27 pack flag version  28 key section length
+//   30 create options  32 0 when 33.. hold the 4.1 fields  33 5 for 5.0 files
+//   34 AVG_ROW_LENGTH  38 collation (low byte)  39 TRANSACTIONAL, PAGE_CHECKSUM
+//   and SEQUENCE, two bits each  40 ROW_FORMAT  41 collation (high byte)
+//   42 STATS_SAMPLE_PAGES  44 STATS_AUTO_RECALC  45 table CHECK count
+//   47 key section length when 14 says 0xFFFF  51 server version
+//   55 extra segment length  61 engine of partitions  62 KEY_BLOCK_SIZE
 struct FrmHeader {
   uint8_t version = 0;
   uint8_t engineCode = 0;
@@ -24,11 +35,36 @@ struct FrmHeader {
   uint32_t keyPosition = 0;
   uint16_t formNameCount = 0;
   uint32_t keyLength = 0;
+  uint32_t recordLength = 0;
+  uint32_t keySectionLength = 0;  // what the default record follows
   uint16_t createOptions = 0;
   bool charsetStored = false;  // also: NULL bits come first in the row image
   int32_t tableCharsetId = 0;
   uint32_t serverVersion = 0;
+  uint32_t extraLength = 0;
+  uint8_t packFlagVersion = 0;
+  uint8_t partitionEngine = 0;
+  TableOptions options;
 };
+
+TableOptions decodeTableOptions(ByteView h, bool charsetStored) {
+  TableOptions o;
+  o.maxRows = le32(h, 18);
+  o.minRows = le32(h, 22);
+  o.keyBlockSize = le16(h, 62);
+  if (!charsetStored) return o;
+  constexpr uint8_t kRowFormats = 7;
+  o.avgRowLength = le32(h, 34);
+  // As the server reads them: a choice of 3 is no choice.
+  auto choice = [](uint8_t bits) { return uint8_t(bits < 3 ? bits : 0); };
+  o.transactional = choice(h[39] & 3);
+  o.pageChecksum = choice((h[39] >> 2) & 3);
+  o.sequence = ((h[39] >> 4) & 3) == 2;
+  o.rowFormat = h[40] < kRowFormats ? h[40] : 0;
+  o.statsSamplePages = le16(h, 42);
+  o.statsAutoRecalc = h[44] <= 2 ? h[44] : 0;
+  return o;
+}
 
 FrmHeader decodeHeader(ByteView h) {
   FrmHeader header;
@@ -37,11 +73,17 @@ FrmHeader decodeHeader(ByteView h) {
   header.formNamesLength = le16(h, 4);
   header.keyPosition = le16(h, 6);
   header.formNameCount = le16(h, 8);
+  header.keySectionLength = le16(h, 14) == 0xFFFF ? le32(h, 47) : le16(h, 14);
+  header.recordLength = le16(h, 16);
+  header.packFlagVersion = h[27];
   header.keyLength = le16(h, 28);
   header.createOptions = le16(h, 30);
   header.charsetStored = h[32] == 0;
   header.tableCharsetId = header.charsetStored ? h[41] * 256 + h[38] : 0;
   header.serverVersion = le32(h, 51);
+  header.extraLength = le32(h, 55);
+  header.partitionEngine = h[61];
+  header.options = decodeTableOptions(h, header.charsetStored);
   return header;
 }
 
@@ -54,13 +96,20 @@ struct FormInfo {
   uint16_t intervalsLength = 0;
   uint16_t nullFieldCount = 0;
   uint16_t commentsLength = 0;
-  uint16_t expressionsLength = 0;  // layout 11: virtual columns, defaults, checks; MySQL 5.7: generated columns
+  // Layout 11: computed columns, expression defaults and checks; MySQL 5.7
+  // and MariaDB 5.2 to 10.1: computed columns, each in a layout of its own.
+  uint16_t expressionsLength = 0;
+  // The table's comment, up to 180 bytes; 255 says that it is kept in the extra segment.
+  uint8_t tableCommentLength = 0;
+  ByteView tableComment;
 };
+
+constexpr uint8_t kCommentInExtraSegment = 255;
 
 // MySQL 5.7 and its kin write generated columns in a layout of their own.
 bool isMysql57(uint32_t serverVersion) { return serverVersion >= 50700 && serverVersion < 100000; }
 
-FormInfo decodeForm(ByteView f, uint8_t version, uint32_t serverVersion) {
+FormInfo decodeForm(ByteView f) {
   FormInfo form;
   form.fieldCount = le16(f, 258);
   form.screenLength = le16(f, 260);
@@ -70,7 +119,9 @@ FormInfo decodeForm(ByteView f, uint8_t version, uint32_t serverVersion) {
   form.intervalsLength = le16(f, 274);
   form.nullFieldCount = le16(f, 282);
   form.commentsLength = le16(f, 284);
-  form.expressionsLength = version >= 11 || isMysql57(serverVersion) ? le16(f, 286) : 0;
+  form.expressionsLength = le16(f, 286);
+  form.tableCommentLength = f[46];
+  if (form.tableCommentLength != kCommentInExtraSegment) form.tableComment = f.sub(47, form.tableCommentLength);
   return form;
 }
 
@@ -84,6 +135,7 @@ struct FieldRecord {
   uint8_t geometryType = 0;
   uint16_t commentLength = 0;
   uint8_t uniregType = 0;  // MySQL 5.7: 128 marks a generated column
+  uint8_t uniregCheck = 0;
 };
 
 FieldRecord decodeFieldRecord(ByteView r, bool newer) {
@@ -98,11 +150,13 @@ FieldRecord decodeFieldRecord(ByteView r, bool newer) {
     f.geometryType = r[14];
     f.commentLength = le16(r, 15);
     f.uniregType = r[10];
+    f.uniregCheck = r[10] & 127;
   } else {
     f.length = r[3];
     f.recordPosition = le16(r, 4);
-    f.packFlags = le16(r, 6) & ~0x4000;
+    f.packFlags = le16(r, 6) & ~PackFlag::NoDefault;  // not a flag yet in these files
     f.fieldType = FieldType((f.packFlags >> 3) & 15);
+    f.uniregCheck = r[8] & 127;
   }
   return f;
 }
@@ -154,7 +208,7 @@ bool isBlob(FieldType type) { return type >= FieldType::TinyBlob && type <= Fiel
 constexpr uint16_t kBlobFlag = 0x0400;
 
 // Code 245 is MySQL's binary JSON from 5.7.8 on; MariaDB 5.2 to 10.1 wrote it
-// for virtual columns, whose own type is kept elsewhere and not read.
+// for computed columns, whose own type is kept with their expression.
 FieldType settledType(FieldType stored, uint32_t serverVersion) {
   constexpr uint32_t kFirstJson = 50708, kFirstMariadb10 = 100000;
   if (stored != FieldType::Json) return stored;
@@ -206,18 +260,13 @@ std::string decodeIntervalName(ByteView stored, int32_t charsetId, const Collati
   return decoder.decode(stored);
 }
 
-// 'a','b''c' as the server writes a value list: each name quoted, quotes
-// and backslashes doubled, so that the text is valid SQL.
+// 'a','b''c' as the server writes a value list: each name quoted as a
+// literal, so that the text is valid SQL.
 std::string quotedList(const std::vector<std::string>& names) {
   std::string text;
   for (const std::string& name : names) {
     if (!text.empty()) text.push_back(',');
-    text.push_back('\'');
-    for (char c : name) {
-      if (c == '\'' || c == '\\') text.push_back(c);
-      text.push_back(c);
-    }
-    text.push_back('\'');
+    text += quotedLiteral(name);
   }
   return text;
 }
@@ -225,10 +274,20 @@ std::string quotedList(const std::vector<std::string>& names) {
 // MariaDB keeps extra table information in typed, length-prefixed records
 // where older files keep form names (which start with "/").
 struct Extra2 {
-  ByteView fieldFlags;     // one byte per field
+  ByteView partitionEngine;  // the engine of a partitioned table's partitions
+  ByteView applicationPeriod;
+  ByteView systemPeriod;    // the row start and end field numbers, 2 bytes each
+  ByteView indexFlags;      // one byte per key
+  ByteView engineOptions;   // the table's, then each field's, then each key's
+  ByteView fieldFlags;      // one byte per field
   ByteView fieldDataTypes;  // (field number, name) pairs
 };
 
+constexpr uint8_t kExtra2PartitionEngine = 1;
+constexpr uint8_t kExtra2ApplicationPeriod = 3;
+constexpr uint8_t kExtra2SystemPeriod = 4;
+constexpr uint8_t kExtra2IndexFlags = 5;
+constexpr uint8_t kExtra2EngineOptions = 128;
 constexpr uint8_t kExtra2FieldFlags = 129;
 constexpr uint8_t kExtra2FieldDataTypes = 130;
 
@@ -245,6 +304,11 @@ Extra2 splitExtra2(ByteView block) {
     }
     if (!block.has(p + header, length)) break;
     ByteView value = block.sub(p + header, length);
+    if (tag == kExtra2PartitionEngine) extra.partitionEngine = value;
+    if (tag == kExtra2ApplicationPeriod) extra.applicationPeriod = value;
+    if (tag == kExtra2SystemPeriod) extra.systemPeriod = value;
+    if (tag == kExtra2IndexFlags) extra.indexFlags = value;
+    if (tag == kExtra2EngineOptions) extra.engineOptions = value;
     if (tag == kExtra2FieldFlags) extra.fieldFlags = value;
     if (tag == kExtra2FieldDataTypes) extra.fieldDataTypes = value;
     p += header + length;
@@ -388,13 +452,26 @@ void assignValueLists(TableDefinition& def, const std::vector<std::vector<ByteVi
   }
 }
 
-// Which columns the server hides, and the names of type plugin columns.
-Status applyExtra2(TableDefinition& def, ByteView block) {
-  const Extra2 extra = splitExtra2(block);
-  for (size_t i = 0; i < extra.fieldFlags.size() && i < def.columns.size(); ++i) {
-    def.columns[i].invisibility = extra.fieldFlags[i] & 3;
+// The engine's own options, name=value each: the name's length (1 byte) and
+// the name, the value's length (2 bytes, 0x8000 set when it was quoted) and
+// the value. A zero length ends the table's list; the fields' and keys'
+// lists follow it, and are not read.
+Result<std::vector<EngineOption>> tableEngineOptions(ByteView list) {
+  constexpr uint16_t kQuoted = 0x8000;
+  std::vector<EngineOption> options;
+  for (size_t p = 0; p < list.size() && list[p] != 0;) {
+    const size_t nameLength = list[p];
+    const uint16_t valueField = le16(list, p + 1 + nameLength);
+    const size_t valueLength = valueField & ~kQuoted;
+    if (!list.has(p + 1, nameLength + 2 + valueLength)) return damaged("the engine options are damaged");
+    options.push_back({std::string(list.sub(p + 1, nameLength).chars()),
+                       std::string(list.sub(p + 3 + nameLength, valueLength).chars()), bool(valueField & kQuoted)});
+    p += 3 + nameLength + valueLength;
   }
-  const ByteView types = extra.fieldDataTypes;
+  return options;
+}
+
+Status applyFieldDataTypes(TableDefinition& def, ByteView types) {
   for (size_t p = 0; p < types.size();) {
     auto field = lengthCoded(types, p);
     auto length = lengthCoded(types, p);
@@ -405,20 +482,90 @@ Status applyExtra2(TableDefinition& def, ByteView block) {
   return Ok{};
 }
 
-// Layout 11 lists the expressions of the table (computed columns, defaults,
-// checks); a virtual column is computed when read and takes no bytes of a
-// stored row.
-Status markVirtualColumns(TableDefinition& def, ByteView expressions) {
+// Which columns the server hides (and which make no new row versions), and
+// the names of type plugin columns.
+Status applyExtra2(TableDefinition& def, ByteView block) {
+  constexpr uint8_t kVisibilityBits = 3, kWithoutVersioning = 8;
+  const Extra2 extra = splitExtra2(block);
+  for (size_t i = 0; i < extra.fieldFlags.size() && i < def.columns.size(); ++i) {
+    def.columns[i].invisibility = extra.fieldFlags[i] & kVisibilityBits;
+    def.columns[i].withoutVersioning = extra.fieldFlags[i] & kWithoutVersioning;
+  }
+  return applyFieldDataTypes(def, extra.fieldDataTypes);
+}
+
+// What extra2 keeps of the table as a whole: the row version columns, the
+// keys that queries leave alone, the engine's options.
+Status applyTableExtra2(TableDefinition& def, ByteView block) {
+  constexpr uint8_t kIgnoredKey = 1;
+  const Extra2 extra = splitExtra2(block);
+  if (!extra.applicationPeriod.empty()) return unsupported("application-time periods (PERIOD FOR) are not read");
+  for (size_t k = 0; k < extra.indexFlags.size() && k < def.keys.size(); ++k) {
+    def.keys[k].ignored = extra.indexFlags[k] & kIgnoredKey;
+  }
+  if (extra.systemPeriod.size() == 4) {
+    const uint16_t start = le16(extra.systemPeriod, 0), end = le16(extra.systemPeriod, 2);
+    if (start >= def.columns.size() || end >= def.columns.size()) return damaged("the row version columns are damaged");
+    def.versioning.emplace(start, end);
+  }
+  auto options = tableEngineOptions(extra.engineOptions);
+  if (!options) return options.failure();
+  def.options.engineOptions = std::move(*options);
+  return Ok{};
+}
+
+// Layout 11 keeps the expressions of the table after a 16-byte head, one
+// entry each:
+//   0 kind (ExpressionKind)   1 field number (2 bytes; 0xFFFF for a table CHECK)
+//   3 expression length (2 bytes)   5 name length   6 name, then the expression
+// A virtual column is computed when read and takes no bytes of a stored row.
+enum class ExpressionKind : uint8_t { Virtual = 0, Stored = 1, Default = 2, ColumnCheck = 3, TableCheck = 4 };
+
+struct ExpressionEntry {
+  ExpressionKind kind = ExpressionKind::Virtual;
+  uint16_t fieldNumber = 0;
+  std::string name;
+  std::string text;
+};
+
+Result<ExpressionEntry> expressionAt(ByteView section, size_t p) {
+  constexpr size_t kEntryHeaderSize = 6;
+  if (!section.has(p, kEntryHeaderSize)) return damaged("an expression runs past its section");
+  const size_t nameLength = section[p + 5], textLength = le16(section, p + 3);
+  if (!section.has(p + kEntryHeaderSize, nameLength + textLength)) return damaged("an expression runs past its section");
+  ExpressionEntry e;
+  e.kind = ExpressionKind(section[p]);
+  e.fieldNumber = le16(section, p + 1);
+  e.name = decodeIdentifier(section.sub(p + kEntryHeaderSize, nameLength));
+  e.text = decodeIdentifier(section.sub(p + kEntryHeaderSize + nameLength, textLength));
+  return e;
+}
+
+// Puts an entry where it belongs: with its column, or among the table's checks.
+Status placeExpression(TableDefinition& def, ExpressionEntry e) {
+  if (e.kind == ExpressionKind::TableCheck) {
+    def.checks.push_back({std::move(e.name), std::move(e.text)});
+    return Ok{};
+  }
+  if (e.fieldNumber >= def.columns.size()) return damaged("an expression names a column the table does not have");
+  ColumnDefinition& c = def.columns[e.fieldNumber];
+  switch (e.kind) {
+    case ExpressionKind::Virtual: c.isVirtual = true; [[fallthrough]];
+    case ExpressionKind::Stored: c.generationExpression = std::move(e.text); break;
+    case ExpressionKind::Default: c.defaultExpression = std::move(e.text); break;
+    case ExpressionKind::ColumnCheck: c.checkExpression = std::move(e.text); break;
+    default: break;  // a kind of a later server
+  }
+  return Ok{};
+}
+
+Status readExpressions(TableDefinition& def, ByteView section) {
   constexpr size_t kBaseSize = 16, kEntryHeaderSize = 6;
-  constexpr uint8_t kVirtualColumn = 0;
-  for (size_t p = kBaseSize; p < expressions.size();) {
-    const size_t length = kEntryHeaderSize + expressions[p + 5] + le16(expressions, p + 3);
-    if (!expressions.has(p, kEntryHeaderSize) || !expressions.has(p, length)) {
-      return damaged("an expression runs past its section");
-    }
-    const uint16_t fieldNumber = le16(expressions, p + 1);
-    if (expressions[p] == kVirtualColumn && fieldNumber < def.columns.size()) def.columns[fieldNumber].isVirtual = true;
-    p += length;
+  for (size_t p = kBaseSize; p < section.size();) {
+    auto entry = expressionAt(section, p);
+    if (!entry) return entry.failure();
+    p += kEntryHeaderSize + section[p + 5] + le16(section, p + 3);
+    if (Status placed = placeExpression(def, std::move(*entry)); !placed) return placed;
   }
   return Ok{};
 }
@@ -426,19 +573,32 @@ Status markVirtualColumns(TableDefinition& def, ByteView expressions) {
 // MySQL 5.7 keeps one entry per generated column, in column order: 1, the
 // expression's length (2 bytes), 1 when the column is stored, then the
 // expression. A column that is not stored is computed when read.
-Status markGeneratedColumns(TableDefinition& def, const std::vector<uint8_t>& uniregTypes, ByteView entries) {
+Status readGeneratedColumns(TableDefinition& def, const std::vector<uint8_t>& uniregTypes, ByteView entries) {
   constexpr uint8_t kGeneratedField = 128;
   constexpr size_t kEntryHeaderSize = 4;
   size_t p = 0;
   for (size_t i = 0; i < def.columns.size(); ++i) {
     if (!(uniregTypes[i] & kGeneratedField)) continue;
-    if (!entries.has(p, kEntryHeaderSize) || entries[p] != 1 || !entries.has(p + kEntryHeaderSize, le16(entries, p + 1))) {
+    const size_t length = le16(entries, p + 1);
+    if (!entries.has(p, kEntryHeaderSize) || entries[p] != 1 || !entries.has(p + kEntryHeaderSize, length)) {
       return damaged("the expression of column " + def.columns[i].name + " is damaged");
     }
     def.columns[i].isVirtual = entries[p + 3] == 0;
-    p += kEntryHeaderSize + le16(entries, p + 1);
+    def.columns[i].generationExpression = decodeIdentifier(entries.sub(p + kEntryHeaderSize, length));
+    p += kEntryHeaderSize + length;
   }
   return Ok{};
+}
+
+// The hashes of long UNIQUE values are the table's last columns, one per
+// such key; the server computes them when it reads a row, and InnoDB keeps
+// them in the key alone.
+void markLongHashColumns(TableDefinition& def) {
+  const size_t hashes = size_t(std::count_if(def.keys.begin(), def.keys.end(),
+                                             [](const KeyDefinition& k) { return k.isLongHash(); }));
+  for (size_t i = def.columns.size() - std::min(hashes, def.columns.size()); i < def.columns.size(); ++i) {
+    if (def.columns[i].isSystemHidden()) def.columns[i].isVirtual = true;
+  }
 }
 
 void markKeyColumns(TableDefinition& def) {
@@ -488,7 +648,7 @@ Result<Sections> locateSections(ByteView file, const FrmHeader& header) {
     return damaged(at("the form section runs past the end of the file", formPosition));
   }
   Sections s;
-  s.form = decodeForm(file.sub(formPosition, kFormSize), header.version, header.serverVersion);
+  s.form = decodeForm(file.sub(formPosition, kFormSize));
   s.recordSize = header.version >= 9 ? 17 : 11;
   s.fields = size_t(formPosition) + kFormSize + s.form.screenLength;
   s.names = s.fields + size_t(s.form.fieldCount) * s.recordSize;
@@ -541,6 +701,8 @@ ColumnDefinition columnOf(const FieldRecord& r, ByteView name, size_t index, uin
   c.packFlags = r.packFlags;
   c.fieldType = settledType(r.fieldType, serverVersion);
   c.nullable = r.packFlags & PackFlag::Nullable;
+  c.noDefault = r.packFlags & PackFlag::NoDefault;
+  c.uniregCheck = r.uniregCheck;
   if (newer) applyTypeDetails(c, r);
   return c;
 }
@@ -551,32 +713,84 @@ struct ColumnsRead {
   std::vector<uint8_t> uniregTypes;
 };
 
+// MariaDB 5.2 to 10.1 give a computed column the type code 245 and keep the
+// rest in the expression section, one entry per such column, in order:
+//   0 1, or 2 when a value list number follows   1 the column's type code
+//   2 bit 0: stored   [3 the value list number]   then the expression
+// Byte 12 of the field record is the entry's length.
+bool isOldComputedColumn(const FieldRecord& r, uint32_t serverVersion) {
+  return r.fieldType == FieldType::Json && (serverVersion < 50600 || serverVersion >= 100000);
+}
+
+struct OldComputedColumn {
+  bool stored = false;
+  std::string expression;
+};
+
+Result<OldComputedColumn> settleOldComputedColumn(FieldRecord& r, ByteView section, size_t& p) {
+  const size_t length = r.intervalNumber;
+  const size_t header = section[p] == 2 ? 4 : 3;
+  if (length < header || !section.has(p, length) || (section[p] != 1 && section[p] != 2)) {
+    return damaged("the expression of a computed column is damaged");
+  }
+  r.fieldType = FieldType(section[p + 1]);
+  r.intervalNumber = header == 4 ? section[p + 3] : 0;
+  OldComputedColumn column{bool(section[p + 2] & 1), decodeIdentifier(section.sub(p + header, length - header))};
+  p += length;
+  return column;
+}
+
+// Where the reading of the columns stands in the sections after the field records.
+struct ColumnCursor {
+  size_t comment = 0;
+  size_t enumSet = 0;   // ENUM/SET columns seen
+  size_t computed = 0;  // in the expression section, for MariaDB 5.2 to 10.1
+};
+
+const std::vector<ByteView>* valueListOf(const FieldRecord& r, const std::vector<std::vector<ByteView>>& valueLists,
+                                         ColumnCursor& at) {
+  if (r.fieldType != FieldType::Enum && r.fieldType != FieldType::Set) return nullptr;
+  const size_t seen = at.enumSet++;
+  if (r.intervalNumber != 0) return r.intervalNumber <= valueLists.size() ? &valueLists[r.intervalNumber - 1] : nullptr;
+  return seen < valueLists.size() ? &valueLists[seen] : nullptr;
+}
+
+Status readComment(ColumnDefinition& c, const FieldRecord& r, ByteView comments, ColumnCursor& at) {
+  if (r.commentLength == 0) return Ok{};
+  if (!comments.has(at.comment, r.commentLength)) {
+    return damaged("the comment of column " + c.name + " runs past the comment section");
+  }
+  const std::string_view chars = comments.sub(at.comment, r.commentLength).chars();
+  c.comment = decodeIdentifier(ByteView(chars.substr(0, chars.find('\0'))));
+  at.comment += r.commentLength;
+  return Ok{};
+}
+
 Result<ColumnsRead> readColumns(ByteView file, const Sections& s, const std::vector<ByteView>& names,
                                 const std::vector<std::vector<ByteView>>& valueLists, TableDefinition& def) {
   const bool newer = def.layoutVersion >= 9;
   const ByteView comments = file.sub(s.comments, s.form.commentsLength);
-  size_t commentPosition = 0, enumSetSeen = 0;
+  const ByteView expressions = file.sub(s.expressions, s.form.expressionsLength);
+  ColumnCursor at;
   ColumnsRead read;
   read.listOfColumn.assign(s.form.fieldCount, nullptr);
   for (size_t i = 0; i < s.form.fieldCount; ++i) {
-    const FieldRecord r = decodeFieldRecord(file.sub(s.fields + i * s.recordSize, s.recordSize), newer);
+    FieldRecord r = decodeFieldRecord(file.sub(s.fields + i * s.recordSize, s.recordSize), newer);
+    std::optional<OldComputedColumn> computed;
+    if (newer && isOldComputedColumn(r, def.serverVersion)) {
+      auto settled = settleOldComputedColumn(r, expressions, at.computed);
+      if (!settled) return settled.failure().prefixed("column " + decodeIdentifier(names[i]) + ": ");
+      computed = std::move(*settled);
+    }
     ColumnDefinition c = columnOf(r, names[i], i, def.serverVersion, newer);
     read.uniregTypes.push_back(r.uniregType);
-    if (newer && (c.fieldType == FieldType::Enum || c.fieldType == FieldType::Set)) {
-      if (r.intervalNumber != 0 && r.intervalNumber <= valueLists.size()) {
-        read.listOfColumn[i] = &valueLists[r.intervalNumber - 1];
-      } else if (r.intervalNumber == 0 && enumSetSeen < valueLists.size()) {
-        read.listOfColumn[i] = &valueLists[enumSetSeen];
-      }
-      ++enumSetSeen;
+    if (newer) read.listOfColumn[i] = valueListOf(r, valueLists, at);
+    if (newer) {
+      if (Status comment = readComment(c, r, comments, at); !comment) return comment.failure();
     }
-    if (newer && r.commentLength != 0) {
-      if (!comments.has(commentPosition, r.commentLength)) {
-        return damaged("the comment of column " + c.name + " runs past the comment section");
-      }
-      const std::string_view chars = comments.sub(commentPosition, r.commentLength).chars();
-      c.comment = decodeIdentifier(ByteView(chars.substr(0, chars.find('\0'))));
-      commentPosition += r.commentLength;
+    if (computed) {
+      c.isVirtual = !computed->stored;
+      c.generationExpression = std::move(computed->expression);
     }
     if (isNumeric(c.fieldType)) c.isUnsigned = !(r.packFlags & PackFlag::Signed);
     settleBlob(c);
@@ -621,7 +835,98 @@ TableDefinition tableOf(const FrmHeader& header) {
   def.tableCharsetId = header.tableCharsetId;
   def.nullBitsFirst = header.charsetStored;
   def.createOptions = header.createOptions;
+  def.options = header.options;
+  const char* engine = storageEngineName(header.engineCode);
+  def.options.engineName = engine ? engine : "";
   return def;
+}
+
+// After the default record comes the extra segment:
+//   the CONNECTION string (2-byte length, text), the engine's name (2-byte
+//   length, name), the partitioning clause (4-byte length, text, a zero
+//   byte), 1 byte (auto partitioned, 5.1.11 on), the parser name of each
+//   FULLTEXT key that has one (zero-ended), and the table's COMMENT (2-byte
+//   length, text) when the form says it is kept here.
+// The server reads each piece only while bytes are left, as below.
+struct ExtraSegment {
+  std::string connection;
+  std::string engineName;
+  std::string partitioning;
+  std::vector<std::string> parsers;  // one per key with a parser, in key order
+  std::optional<std::string> comment;
+};
+
+std::string lengthPrefixedText(ByteView v, size_t& p, size_t lengthBytes) {
+  const size_t length = lengthBytes == 2 ? le16(v, p) : le32(v, p);
+  std::string text = decodeIdentifier(v.sub(p + lengthBytes, length));
+  p += lengthBytes + length;
+  return text;
+}
+
+Result<ExtraSegment> readExtraSegment(ByteView v, const TableDefinition& def, bool commentHere) {
+  ExtraSegment e;
+  size_t p = 0;
+  e.connection = lengthPrefixedText(v, p, 2);
+  if (p + 2 < v.size()) e.engineName = lengthPrefixedText(v, p, 2);
+  if (p + 5 < v.size()) {
+    e.partitioning = lengthPrefixedText(v, p, 4);
+    ++p;  // the zero after the clause
+  }
+  if (def.serverVersion >= 50110 && p < v.size()) ++p;
+  for (const KeyDefinition& key : def.keys) {
+    if (!(key.flags & KeyFlag::HasParser)) continue;
+    if (p >= v.size()) return damaged("the parser of key " + key.name + " is missing from the extra segment");
+    const std::string_view rest = v.sub(p).chars();
+    e.parsers.push_back(std::string(rest.substr(0, rest.find('\0'))));
+    p += e.parsers.back().size() + 1;
+  }
+  if (commentHere) {
+    if (p + 2 > v.size()) return damaged("the table comment is missing from the extra segment");
+    e.comment = lengthPrefixedText(v, p, 2);
+  }
+  if (p > v.size()) return damaged("the extra segment ends inside what it holds");
+  return e;
+}
+
+// A partitioned table names the engine "partition"; its partitions' engine
+// is named in extra2, or given by its code in the header.
+std::string partitionEngine(ByteView file, const FrmHeader& header) {
+  const ByteView named = splitExtra2(file.sub(kHeaderSize, header.formNamesLength)).partitionEngine;
+  if (!named.empty()) return std::string(named.chars());
+  const char* engine = storageEngineName(header.partitionEngine);
+  return engine ? engine : "";
+}
+
+void applyExtraSegment(TableDefinition& def, ExtraSegment e, const std::string& partitionEngine) {
+  def.options.connection = std::move(e.connection);
+  if (e.engineName == "partition") def.options.engineName = partitionEngine;
+  else if (!e.engineName.empty()) def.options.engineName = std::move(e.engineName);
+  def.options.partitioning = std::move(e.partitioning);
+  size_t next = 0;
+  for (KeyDefinition& key : def.keys) {
+    if ((key.flags & KeyFlag::HasParser) && next < e.parsers.size()) key.parser = e.parsers[next++];
+  }
+  if (e.comment) def.options.comment = std::move(*e.comment);
+}
+
+// What only a CREATE TABLE needs: what extra2 keeps of the table, the default
+// record, which follows the key section, and the extra segment after it.
+// Their damage is told, not fatal.
+Status readTableExtras(TableDefinition& def, ByteView file, const FrmHeader& header, const FormInfo& form) {
+  if (Status extra2 = applyTableExtra2(def, file.sub(kHeaderSize, header.formNamesLength)); !extra2) return extra2;
+  const size_t record = size_t(header.keyPosition) + header.keySectionLength;
+  if (!file.has(record, header.recordLength)) return damaged(at("the default record runs past the end of the file", record));
+  def.defaultRecord = file.sub(record, header.recordLength).copy();
+  def.defaultsAreNull = header.packFlagVersion <= 1;
+  def.options.comment = decodeIdentifier(form.tableComment);
+  if (header.extraLength == 0) return Ok{};
+  const size_t extra = record + header.recordLength;
+  if (!file.has(extra, header.extraLength)) return damaged(at("the extra segment runs past the end of the file", extra));
+  auto segment = readExtraSegment(file.sub(extra, header.extraLength), def,
+                                  form.tableCommentLength == kCommentInExtraSegment);
+  if (!segment) return segment.failure();
+  applyExtraSegment(def, std::move(*segment), partitionEngine(file, header));
+  return Ok{};
 }
 
 // What is kept beside the columns: hidden columns and type plugin names,
@@ -630,9 +935,11 @@ Status applyColumnExtras(TableDefinition& def, ByteView file, const FrmHeader& h
                          const ColumnsRead& read) {
   if (Status extras = applyExtra2(def, file.sub(kHeaderSize, header.formNamesLength)); !extras) return extras;
   const ByteView expressions = file.sub(s.expressions, s.form.expressionsLength);
-  Status computed = isMysql57(def.serverVersion) ? markGeneratedColumns(def, read.uniregTypes, expressions)
-                                                 : markVirtualColumns(def, expressions);
+  Status computed = isMysql57(def.serverVersion) ? readGeneratedColumns(def, read.uniregTypes, expressions)
+                    : def.layoutVersion >= 11      ? readExpressions(def, expressions)
+                                                   : Status(Ok{});
   if (!computed) return damaged(at(computed.reason().c_str(), s.expressions));
+  markLongHashColumns(def);
   markKeyColumns(def);
   return Ok{};
 }
@@ -668,6 +975,7 @@ Result<TableDefinition> parseFrm(ByteView file, const CollationCatalogue& catalo
   assignValueLists(def, *valueLists, columns->listOfColumn, catalogue);
   if (Status extras = applyColumnExtras(def, file, *header, s, *columns); !extras) return extras.failure();
   placeNullBits(def, *header);
+  if (Status extras = readTableExtras(def, file, *header, s.form); !extras) def.extrasProblem = extras.failure();
   return def;
 }
 

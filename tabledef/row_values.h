@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -94,6 +95,12 @@ class RowSource {
   // BLOB/TEXT values of at least this many bytes show a marker in the
   // display form; 0 for none.
   virtual size_t largeValueLimit() const = 0;
+  // The value the table's next AUTO_INCREMENT row gets, where its files keep
+  // the counter.
+  virtual std::optional<uint64_t> nextAutoIncrement() const { return std::nullopt; }
+  // The size of each key's index blocks, where the engine picks its own
+  // (MyISAM) and SHOW CREATE TABLE shows that; empty elsewhere.
+  virtual std::vector<uint16_t> keyBlockSizes() const { return {}; }
 };
 
 // Every row, page after page; what each page passed over is reported

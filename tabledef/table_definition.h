@@ -3,8 +3,12 @@
 // and view reads.
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "base/result.h"
 
 namespace tavrin {
 
@@ -85,11 +89,22 @@ namespace PackFlag {
 inline constexpr uint16_t Signed = 0x0001;  // numbers: signed; DECIMAL too
 inline constexpr uint16_t Zerofill = 0x0004;
 inline constexpr uint16_t BitAsChar = 0x1000;
+inline constexpr uint16_t NoDefault = 0x4000;  // layout 9 on: NOT NULL without a DEFAULT clause
 inline constexpr uint16_t Nullable = 0x8000;
 inline constexpr int DecimalsShift = 8;
 inline constexpr uint16_t DecimalsMask = 31;
 inline constexpr uint16_t NoDecimals = 31;
 }  // namespace PackFlag
+
+// What the server puts in a column by itself (the field's "unireg check";
+// the older codes no longer mean anything).
+namespace Unireg {
+inline constexpr uint8_t NextNumber = 15;           // AUTO_INCREMENT
+inline constexpr uint8_t OldTimestamp = 18;         // a TIMESTAMP of 4.1.2 and before: set on update
+inline constexpr uint8_t DefaultNow = 21;           // DEFAULT current_timestamp
+inline constexpr uint8_t UpdateNow = 22;            // ON UPDATE current_timestamp
+inline constexpr uint8_t DefaultAndUpdateNow = 23;  // both
+}  // namespace Unireg
 
 // The types of the server's type plugins, stored as fixed-length bytes.
 enum class PluginType : uint8_t { None, Inet4, Inet6, Uuid };
@@ -121,6 +136,17 @@ struct ColumnDefinition {
   // 0 visible; 1 left out of SELECT *; 2 and 3 columns that the server adds
   // itself (row versions, hashes of long unique keys), shown nowhere.
   uint8_t invisibility = 0;
+  uint8_t uniregCheck = 0;
+  // Layout 9 on: a NOT NULL column without a DEFAULT clause.
+  bool noDefault = false;
+  // Changes to it make no new row version (WITHOUT SYSTEM VERSIONING).
+  bool withoutVersioning = false;
+  // The expressions kept as text: what a computed column is computed from
+  // (stored or not, as isVirtual says), an expression DEFAULT, and the
+  // column's CHECK constraint; empty where there is none.
+  std::string generationExpression;
+  std::string defaultExpression;
+  std::string checkExpression;
 
   // Where the row image keeps the column's NULL bit (nullable columns only),
   // and for BIT columns the bits that do not fill a byte.
@@ -130,6 +156,13 @@ struct ColumnDefinition {
   uint8_t bitsShift = 0;
 
   bool isSystemHidden() const { return invisibility >= 2; }
+  bool isGenerated() const { return !generationExpression.empty(); }
+  bool isAutoIncrement() const { return uniregCheck == Unireg::NextNumber; }
+  bool defaultsToNow() const { return uniregCheck == Unireg::DefaultNow || uniregCheck == Unireg::DefaultAndUpdateNow; }
+  bool updatesToNow() const {
+    return uniregCheck == Unireg::UpdateNow || uniregCheck == Unireg::DefaultAndUpdateNow ||
+           uniregCheck == Unireg::OldTimestamp;
+  }
   PluginType pluginType() const {
     return dataTypeName == "inet4"  ? PluginType::Inet4
            : dataTypeName == "inet6" ? PluginType::Inet6
@@ -145,22 +178,86 @@ struct KeyPartDefinition {
   uint16_t offset = 0;       // in the row image, 0-based
   uint16_t keyType = 0;
   uint8_t partFlags = 0;
-  uint16_t length = 0;
+  uint16_t length = 0;  // bytes of the column the key holds
+
+  static constexpr uint8_t kDescending = 0x80;
+  bool isDescending() const { return partFlags & kDescending; }
 };
 
+// Bits of a key's flags.
+namespace KeyFlag {
+inline constexpr uint16_t Unique = 0x0001;
+inline constexpr uint16_t Fulltext = 0x0080;
+inline constexpr uint16_t Spatial = 0x0400;
+inline constexpr uint16_t HasComment = 0x1000;
+inline constexpr uint16_t HasParser = 0x4000;   // a FULLTEXT key with a parser plugin
+inline constexpr uint16_t HasBlockSize = 0x8000;
+}  // namespace KeyFlag
+
+// How a key is searched, as CREATE TABLE names it after USING.
+enum class KeyAlgorithm : uint8_t { Default = 0, Btree = 1, Rtree = 2, Hash = 3, Fulltext = 4, LongHash = 5 };
+
 struct KeyDefinition {
-  uint16_t flags = 0;  // bit 0: unique
+  uint16_t flags = 0;  // KeyFlag bits
   uint16_t keyLength = 0;
   uint8_t partCount = 0;
   uint8_t algorithm = 0;
   uint16_t blockSize = 0;
   std::string name;
   std::string comment;
+  std::string parser;  // the FULLTEXT parser plugin
+  bool ignored = false;  // kept up to date but not used by queries (IGNORED)
   std::vector<KeyPartDefinition> parts;
 
-  bool isUnique() const { return flags & 1; }
+  bool isUnique() const { return flags & KeyFlag::Unique; }
   bool isPrimary() const;
+  // A UNIQUE key over values too long to index, checked through a hash kept
+  // in a hidden column that is the key's only stored part.
+  bool isLongHash() const { return KeyAlgorithm(algorithm) == KeyAlgorithm::LongHash; }
 };
+
+// A CHECK constraint of the table (a column's own is kept with the column).
+struct CheckConstraint {
+  std::string name;
+  std::string expression;
+};
+
+// An option the storage engine defines, name=value, as written in CREATE TABLE.
+struct EngineOption {
+  std::string name;
+  std::string value;
+  bool quoted = false;
+};
+
+// 0 where not given; otherwise as the table was created or last altered.
+struct TableOptions {
+  std::string engineName;  // as the server names the engine
+  uint32_t maxRows = 0;
+  uint32_t minRows = 0;
+  uint32_t avgRowLength = 0;
+  uint8_t rowFormat = 0;       // 1 FIXED, 2 DYNAMIC, 3 COMPRESSED, 4 REDUNDANT, 5 COMPACT, 6 PAGE
+  uint16_t keyBlockSize = 0;
+  uint8_t transactional = 0;   // 1 no, 2 yes
+  uint8_t pageChecksum = 0;    // 1 no, 2 yes
+  bool sequence = false;
+  uint16_t statsSamplePages = 0;
+  uint8_t statsAutoRecalc = 0;  // 1 on, 2 off
+  std::string comment;
+  std::string connection;
+  std::string partitioning;  // the PARTITION BY clause as the file keeps it
+  std::vector<EngineOption> engineOptions;
+};
+
+// Bits of the table's create options.
+namespace CreateOption {
+inline constexpr uint16_t PackRecord = 0x0001;
+inline constexpr uint16_t PackKeys = 0x0002;
+inline constexpr uint16_t Checksum = 0x0020;
+inline constexpr uint16_t DelayKeyWrite = 0x0040;
+inline constexpr uint16_t NoPackKeys = 0x0080;
+inline constexpr uint16_t StatsPersistent = 0x1000;
+inline constexpr uint16_t NoStatsPersistent = 0x2000;
+}  // namespace CreateOption
 
 struct TableDefinition {
   std::vector<ColumnDefinition> columns;
@@ -177,6 +274,24 @@ struct TableDefinition {
   uint16_t createOptions = 0;  // bit 0: packed (not fixed-length) rows
   bool nullBitsFirst = true;
   std::vector<KeyDefinition> keys;  // in file order
+
+  // The row image of every column's default value, as the file keeps it;
+  // empty when the file holds none that can be read.
+  std::vector<uint8_t> defaultRecord;
+  // The oldest files keep no NULL bits in their default record: every
+  // column that may be NULL defaults to NULL.
+  bool defaultsAreNull = false;
+  TableOptions options;
+  // Why what only a CREATE TABLE needs (the default record, the extra
+  // segment after it, the table's options) could not be read.
+  std::optional<Failure> extrasProblem;
+  std::vector<CheckConstraint> checks;
+  // System versioning: the 0-based numbers of the row start and end columns.
+  std::optional<std::pair<uint16_t, uint16_t>> versioning;
+
+  bool isVersioningColumn(size_t column) const {
+    return versioning && (column == versioning->first || column == versioning->second);
+  }
 };
 
 }  // namespace tavrin

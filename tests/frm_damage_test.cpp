@@ -6,6 +6,7 @@
 #include <random>
 
 #include "base/bytes.h"
+#include "export/create_table.h"
 #include "tabledef/frm_reader.h"
 #include "test_support.h"
 
@@ -18,13 +19,16 @@ std::vector<std::vector<uint8_t>> sampleFiles() {
   std::vector<std::vector<uint8_t>> files;
   for (const std::string& path :
        {shapes + "commented.frm", shapes + "enum_lists.frm", shapes + "key_unique.frm",
-        shapes + "computed_myisam.frm", versions + "em_subscriber.frm", versions + "char_varchar_test.frm"}) {
+        shapes + "computed_myisam.frm", versions + "em_subscriber.frm", versions + "char_varchar_test.frm",
+        test::fixtureData("create_table") + "/made/defaults_innodb.frm",
+        test::fixtureData("create_table") + "/made/keys_myisam.frm"}) {
     files.push_back(test::readBytes(path));
   }
   return files;
 }
 
-// Parses a damaged copy; a failure must say why.
+// Parses a damaged copy, and writes the CREATE TABLE statement of what it
+// gives; a failure must say why.
 void parseDamaged(const std::vector<uint8_t>& bytes) {
   // An exact-size heap copy, so that a read past the end is caught.
   auto copy = std::make_unique<uint8_t[]>(bytes.size() + (bytes.empty() ? 1 : 0));
@@ -32,6 +36,12 @@ void parseDamaged(const std::vector<uint8_t>& bytes) {
   auto def = parseFrm(ByteView(copy.get(), bytes.size()), test::shippedCatalogue());
   if (!def) {
     EXPECT_FALSE(def.reason().empty());
+    return;
+  }
+  static const TimeZone utc = TimeZone::named("UTC").value();
+  auto statement = createTableStatement("t", *def, test::shippedCatalogue(), std::nullopt, utc);
+  if (!statement) {
+    EXPECT_FALSE(statement.reason().empty());
   }
 }
 

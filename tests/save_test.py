@@ -63,7 +63,9 @@ def table_state(server, database, table):
 
 def show_create(server, kind, database, table):
     statement = {"table": "SHOW CREATE TABLE", "view": "SHOW CREATE VIEW", "trigger": "SHOW CREATE TRIGGER"}[kind]
-    rows = fixture.batch_rows(server.client(f"{statement} {name(database)}.{name(table)};").stdout)
+    # In the zone the fixture's server showed TIMESTAMP defaults in.
+    rows = fixture.batch_rows(server.client(f"SET time_zone = 'SYSTEM'; {statement} {name(database)}.{name(table)};")
+                              .stdout)
     return rows[1][2] if kind == "trigger" else rows[1][1]
 
 
