@@ -53,8 +53,23 @@ def without_auto_increment(create):
     return re.sub(r" AUTO_INCREMENT=\d+", "", create)
 
 
+# Tables of the old TIME, DATETIME and TIMESTAMP formats: a server makes new
+# ones in today's formats, whose checksums differ for the same values; their
+# rows are compared instead.
+OLD_FORMATS = {("rows", "old_temporal"), ("inno", "old_temporal")}
+
+
+def rows_of(server, database, table, zone="+00:00"):
+    """The table's rows as the client shows them (TIMESTAMPs in `zone`), sorted."""
+    out = server.client(f"SET time_zone = '{zone}'; SELECT * FROM {name(database)}.{name(table)};").stdout
+    return sorted(out.split(b"\n")[1:])
+
+
 def table_state(server, database, table):
-    """The table's checksum and row count as the server gives them."""
+    """The table's checksum and row count as the server gives them; for
+    tables of old formats, its rows."""
+    if (database, table) in OLD_FORMATS:
+        return rows_of(server, database, table)
     qualified = f"{name(database)}.{name(table)}"
     out = server.client(f"CHECKSUM TABLE {qualified} EXTENDED; SELECT COUNT(*) FROM {qualified};").stdout.decode()
     lines = out.splitlines()
@@ -115,7 +130,10 @@ class SaveRoundTrip(unittest.TestCase):
             if d["kind"] == "table" and key not in ROWS_NOT_READ:
                 states.append((key, table_state(self.target, *key), originals[key]))
             made = show_create(self.target, d["kind"], *key)
-            creates.append((key, without_auto_increment(made), without_auto_increment(d["create"])))
+            recorded = d["create"]
+            if key in OLD_FORMATS:
+                recorded = recorded.replace(" /* mariadb-5.3 */", "")
+            creates.append((key, without_auto_increment(made), without_auto_increment(recorded)))
         self.assertEqual([s for s in states if s[1] != s[2]], [], "checksum and row count differ")
         self.assertEqual([c for c in creates if c[1] != c[2]], [], "SHOW CREATE differs")
 
@@ -149,7 +167,9 @@ class SaveRoundTrip(unittest.TestCase):
 
 class SakilaOfMysql55(unittest.TestCase):
     """The Sakila files of MySQL 5.5, saved into a server, give the rows of
-    the dump of the same sample data loaded there."""
+    the dump of the same sample data loaded there. The server that wrote the
+    files ran three hours east of UTC when the data was loaded, the dump's in
+    UTC: the same wall times are instants three hours apart."""
 
     def test_tables_equal_the_dump(self):
         folder = os.path.join(REAL, "mysql-5.5.35-sakila")
@@ -171,8 +191,8 @@ class SakilaOfMysql55(unittest.TestCase):
             tables = [line[len(prefix):].split(":")[0] for line in out.splitlines() if line.startswith(prefix)]
             self.assertEqual(len(tables), 15)
             for table in set(tables) - {"payment", "rental"}:
-                self.assertEqual(table_state(server, "mysql-5.5.35-sakila", table), table_state(server, "sakila", table),
-                                 table)
+                self.assertEqual(rows_of(server, "mysql-5.5.35-sakila", table, "+03:00"),
+                                 rows_of(server, "sakila", table), table)
 
 
 class SaveCommandLine(unittest.TestCase):
