@@ -9,26 +9,49 @@ namespace tavrin {
 
 namespace {
 
-void appendPadded(std::string& out, uint64_t value, size_t width) {
-  // Written from the end of the buffer back, then appended at once.
-  char buffer[24];
-  size_t start = sizeof buffer;
+// Writes `value` with at least `width` digits at `p` (room for 20 digits or
+// `width`, whichever is more); returns the end.
+char* putPadded(char* p, uint64_t value, size_t width) {
+  char digits[20];
+  size_t n = 0;
   do {
-    buffer[--start] = char('0' + value % 10);
+    digits[n++] = char('0' + value % 10);
     value /= 10;
   } while (value > 0);
-  while (sizeof buffer - start < width && start > 0) buffer[--start] = '0';
-  out.append(buffer + start, sizeof buffer - start);
+  for (size_t i = n; i < width; ++i) *p++ = '0';
+  while (n > 0) *p++ = digits[--n];
+  return p;
 }
 
-void appendFraction(std::string& out, uint32_t microsecond, uint32_t digits) {
-  if (digits == 0) return;
+char* putFraction(char* p, uint32_t microsecond, uint32_t digits) {
+  if (digits == 0) return p;
   if (digits > kMaxFractionalDigits) digits = kMaxFractionalDigits;
   uint32_t value = microsecond;
   for (uint32_t i = digits; i < 6; ++i) value /= 10;
-  out.push_back('.');
-  appendPadded(out, value, digits);
+  *p++ = '.';
+  return putPadded(p, value, digits);
 }
+
+char* putDate(char* p, const CalendarTime& t) {
+  p = putPadded(p, t.year, 4);
+  *p++ = '-';
+  p = putPadded(p, t.month, 2);
+  *p++ = '-';
+  return putPadded(p, t.day, 2);
+}
+
+char* putTime(char* p, const CalendarTime& t, uint32_t digits) {
+  if (t.negative) *p++ = '-';
+  p = putPadded(p, t.hour, 2);
+  *p++ = ':';
+  p = putPadded(p, t.minute, 2);
+  *p++ = ':';
+  p = putPadded(p, t.second, 2);
+  return putFraction(p, t.microsecond, digits);
+}
+
+// Room for a date and a time of any field values, fraction included.
+constexpr size_t kTemporalTextRoom = 160;
 
 constexpr uint32_t kPowers[kMaxFractionalDigits + 1] = {1, 10, 100, 1000, 10000, 100000, 1000000};
 
@@ -51,28 +74,23 @@ int64_t binaryFraction(ByteView bytes, size_t at, uint32_t digits, bool isSigned
 
 }  // namespace
 
+// Each text is put together in a buffer and appended once: millions of
+// values are written this way when rows are saved.
 void appendDate(std::string& out, const CalendarTime& t) {
-  appendPadded(out, t.year, 4);
-  out.push_back('-');
-  appendPadded(out, t.month, 2);
-  out.push_back('-');
-  appendPadded(out, t.day, 2);
+  char text[kTemporalTextRoom];
+  out.append(text, size_t(putDate(text, t) - text));
 }
 
 void appendTime(std::string& out, const CalendarTime& t, uint32_t digits) {
-  if (t.negative) out.push_back('-');
-  appendPadded(out, t.hour, 2);
-  out.push_back(':');
-  appendPadded(out, t.minute, 2);
-  out.push_back(':');
-  appendPadded(out, t.second, 2);
-  appendFraction(out, t.microsecond, digits);
+  char text[kTemporalTextRoom];
+  out.append(text, size_t(putTime(text, t, digits) - text));
 }
 
 void appendDateTime(std::string& out, const CalendarTime& t, uint32_t digits) {
-  appendDate(out, t);
-  out.push_back(' ');
-  appendTime(out, t, digits);
+  char text[kTemporalTextRoom];
+  char* p = putDate(text, t);
+  *p++ = ' ';
+  out.append(text, size_t(putTime(p, t, digits) - text));
 }
 
 CalendarTime dateFromNewDate(uint32_t v) {
@@ -219,8 +237,8 @@ uint32_t timestampMicroseconds(ByteView fraction, uint32_t digits) {
 uint32_t yearFromStored(uint8_t stored) { return stored == 0 ? 0 : 1900u + stored; }
 
 void appendYear(std::string& out, uint32_t year, bool twoDigits) {
-  if (twoDigits) appendPadded(out, year % 100, 2);
-  else appendPadded(out, year, 4);
+  char text[kTemporalTextRoom];
+  out.append(text, size_t(putPadded(text, twoDigits ? year % 100 : year, twoDigits ? 2 : 4) - text));
 }
 
 }  // namespace tavrin
