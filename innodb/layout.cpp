@@ -192,6 +192,8 @@ Result<ClusteredLayout> layoutFromDictionary(const TableDefinition& table, const
   std::vector<const SysColumnsRecord*> stored;
   for (const SysColumnsRecord& r : dictionary.sysColumns) {
     if (r.tableId != tableId || r.deleted || (r.preciseType & PreciseType::Virtual)) continue;
+    // A damaged position past the table's columns names none of them.
+    if (r.position >= table.columns.size()) continue;
     if (r.position >= stored.size()) stored.resize(r.position + 1, nullptr);
     stored[r.position] = &r;
   }

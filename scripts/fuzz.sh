@@ -4,6 +4,8 @@
 # then for SECONDS more (600 by default). The inputs found on the way are kept
 # in build-fuzz/corpus/TARGET for the next run; an input that crashes or
 # hangs a target is written to build-fuzz/crashes/ and fails the run.
+# With FUZZ_SEED and FUZZ_RUNS set (as CI does), each run is the same every
+# time: that many inputs from that seed, a fresh corpus, SECONDS at most.
 #   scripts/fuzz.sh TARGET [SECONDS]
 #   scripts/fuzz.sh --all SECONDS
 set -euo pipefail
@@ -30,13 +32,18 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 mkdir -p build-fuzz/crashes
 for target in "${targets[@]}"; do
   found=build-fuzz/corpus/$target
+  repeatable=()
+  if [ -n "${FUZZ_SEED:-}" ]; then
+    repeatable=(-seed="$FUZZ_SEED" -runs="${FUZZ_RUNS:-1000}")
+    rm -rf "$found"
+  fi
   mkdir -p "$found"
   echo "== $target: ${seconds}s"
   # A hang is an input that takes more than 10 seconds.
   log=build-fuzz/$target.log
   status=0
   build-fuzz/fuzz/fuzz_"$target" "$found" "fuzz/corpus/$target" -max_total_time="$seconds" -timeout=10 \
-    -artifact_prefix="build-fuzz/crashes/$target-" -print_final_stats=1 >"$log" 2>&1 || status=$?
+    -artifact_prefix="build-fuzz/crashes/$target-" -print_final_stats=1 "${repeatable[@]}" >"$log" 2>&1 || status=$?
   if [ "$status" -ne 0 ]; then
     tail -n 60 "$log"
     exit "$status"

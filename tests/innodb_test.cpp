@@ -271,6 +271,20 @@ TEST(InnodbDamage, RandomlyChangedTablespaces) {
   }
 }
 
+TEST(InnodbDamage, AColumnPositionPastTheTableIsNoColumnOfIt) {
+  TableDefinition table;
+  table.columns.resize(1);
+  table.columns[0].name = "a";
+  DictionaryCache dictionary;
+  SysColumnsRecord far;
+  far.tableId = 7;
+  far.position = 0xFFFFFFF0;  // once sized a list of four billion columns
+  dictionary.sysColumns.push_back(far);
+  auto layout = layoutFromDictionary(table, dictionary, 7);
+  ASSERT_FALSE(layout);
+  EXPECT_EQ(layout.reason(), "the InnoDB dictionary has no record of column a");
+}
+
 // Damage to the root page of one dictionary tree leaves the other trees as
 // they were. Whether the damaged tree is read without a crash or a read
 // outside its page is judged by the sanitizer build, which runs these rounds
