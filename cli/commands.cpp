@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include "cli/check_command.h"
 #include "cli/command_support.h"
 #include "cli/save_command.h"
 
@@ -138,6 +139,13 @@ Usage:
       skipped, failed, or not saved, and why. Ctrl-C stops between
       statements; a script cut short is not written. The exit status is 0
       only when every object was saved whole.
+  tavrin-recover check FOLDER [DATABASE [TABLE]] [--ibdata FILE]
+      Reads every table of FOLDER (of DATABASE, or one TABLE) whole, values
+      kept apart from their rows included, and every view and trigger file,
+      and prints one line each: "sound" with the rows read, "damaged" with
+      the rows read and each thing passed over with where and why, or
+      "unreadable" and why. Files the scan could not place are named too.
+      The exit status is 0 only when everything is sound.
   tavrin-recover --help
       This text.
 
@@ -576,6 +584,10 @@ std::map<std::string, Command> commandTable(const std::string& exeFolder, std::o
                               "[--password-file FILE]",
                            {}, {"--server", "--port", "--socket", "--user", "--password-file"},
                            [&](auto& a) { return testConnectionCommand(a, out); }, userOptionProblem}},
+      {"check", {1, "check FOLDER [DATABASE [TABLE]] [--ibdata FILE]", {}, {"--ibdata"},
+                 [&](auto& a) { return checkCommand(a, exeFolder, out, err); }, [](const Invocation&) {
+                   return std::string();
+                 }, 2}},
       {"save", {1, "save FOLDER [DATABASE [OBJECT...]] (--script DIR [--force] | --server HOST [--port N] "
                    "[--socket PATH] --user USER [--password-file FILE]) [--replace] [--ibdata FILE]",
                 {"--force", "--replace"},

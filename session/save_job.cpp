@@ -38,11 +38,6 @@ constexpr uint64_t kMaxDefinitionFileSize = 64u << 20;
 
 std::string stemOf(const std::string& fileName) { return fileName.substr(0, fileName.rfind('.')); }
 
-std::string folderOf(const std::string& path) {
-  const size_t slash = path.rfind(kSeparator);
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
 std::string quotedString(std::string_view text) {
   std::string quoted;
   appendSqlString(quoted, text);
@@ -154,32 +149,6 @@ void markAll(std::vector<SavedObject>& saved, SaveOutcome from, SaveOutcome to, 
 std::string scriptPathOf(const std::string& scriptFolder, const std::string& database, const std::string& folder) {
   const bool plain = !database.empty() && database[0] != '.' && database.find('/') == std::string::npos;
   return joinPath(scriptFolder, (plain ? database : lastComponent(folder)) + ".sql");
-}
-
-std::string databaseFolderOf(const RecoverySession& session, const NodeTarget& o) {
-  if (o.kind == NodeTarget::Kind::Table && o.index < session.tables.size()) {
-    return session.databaseFolders[size_t(session.tables[o.index].databaseIndex)];
-  }
-  if (o.kind == NodeTarget::Kind::View && o.index < session.viewFiles.size()) return folderOf(session.viewFiles[o.index]);
-  if (o.kind == NodeTarget::Kind::Trigger && o.index < session.triggers.size()) {
-    return session.triggers[o.index].folderPath;
-  }
-  return {};
-}
-
-std::vector<NodeTarget> objectsOfDatabase(const RecoverySession& session, size_t databaseIndex) {
-  std::vector<NodeTarget> objects;
-  const std::string& folder = session.databaseFolders[databaseIndex];
-  for (size_t t = 0; t < session.tables.size(); ++t) {
-    if (size_t(session.tables[t].databaseIndex) == databaseIndex) objects.push_back({NodeTarget::Kind::Table, t});
-  }
-  for (size_t v = 0; v < session.viewFiles.size(); ++v) {
-    if (folderOf(session.viewFiles[v]) == folder) objects.push_back({NodeTarget::Kind::View, v});
-  }
-  for (size_t t = 0; t < session.triggers.size(); ++t) {
-    if (session.triggers[t].folderPath == folder) objects.push_back({NodeTarget::Kind::Trigger, t});
-  }
-  return objects;
 }
 
 std::string SavedObject::line() const {

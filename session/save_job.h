@@ -74,12 +74,6 @@ struct SaveProgress {
 // .sql where a file can carry the name, else its folder's name plus .sql.
 std::string scriptPathOf(const std::string& scriptFolder, const std::string& database, const std::string& folder);
 
-// The database folder an object of the session lies in; empty for others.
-std::string databaseFolderOf(const RecoverySession& session, const NodeTarget& object);
-
-// Every table, view and trigger file of the database folder.
-std::vector<NodeTarget> objectsOfDatabase(const RecoverySession& session, size_t databaseIndex);
-
 class SaveJob {
  public:
   // `innodbSystem` gives the system tablespace's dictionary; it is asked

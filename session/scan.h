@@ -79,4 +79,10 @@ bool holdsObjectFiles(const std::string& folder);
 const PassedOver* passedOverObject(const RecoverySession& session, const std::string& databaseFolder,
                                    const std::string& name);
 
+// The database folder an object of the session lies in; empty for others.
+std::string databaseFolderOf(const RecoverySession& session, const NodeTarget& object);
+
+// Every table, view and trigger file of the database folder.
+std::vector<NodeTarget> objectsOfDatabase(const RecoverySession& session, size_t databaseIndex);
+
 }  // namespace tavrin

@@ -806,3 +806,36 @@ class DefinitionsRecreateObjects(unittest.TestCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class Check(unittest.TestCase):
+    """check reads every table whole and gives each object a verdict."""
+
+    def test_sound_damaged_and_unreadable(self):
+        status, out, err = recover("check", data("definitions"), "defs")
+        self.assertEqual((status, err), (0, ""))
+        self.assertIn("table defs.items: sound, 0 rows\n", out)
+        self.assertIn("triggers of table defs.items: sound\n", out)
+        with tempfile.TemporaryDirectory(prefix="tavrin-check-") as work:
+            folder = os.path.join(work, "rows")
+            os.makedirs(folder)
+            for name in ("pages_fixed", "pages_dynamic"):
+                for ext in (".frm", ".MYD", ".MYI"):
+                    shutil.copyfile(os.path.join(data("myisam_rows"), "rows", name + ext),
+                                    os.path.join(folder, name + ext))
+            # The second half of a data file is lost.
+            data_file = os.path.join(folder, "pages_fixed.MYD")
+            os.truncate(data_file, os.path.getsize(data_file) // 2)
+            with open(os.path.join(folder, "gone.frm"), "wb") as f:
+                f.write(b"\xfe\x01" + b"\0" * 10)
+            status, out, err = recover("check", folder)
+            lines = sorted(out.splitlines())
+            self.assertEqual(status, 1)
+            self.assertEqual(err, "tavrin-recover: 2 of 3 objects are not sound\n")
+            self.assertEqual(len(lines), 3, out)
+            self.assertTrue(lines[0].startswith("table rows.gone: unreadable: "), lines[0])
+            self.assertRegex(lines[1], r"^table rows\.pages_dynamic: sound, \d+ rows$")
+            self.assertRegex(lines[2], r"^table rows\.pages_fixed: damaged, \d+ rows read; ")
+            self.assertIn(data_file, lines[2])
+            status, out, err = recover("check", folder, "rows", "pages_dynamic")
+            self.assertEqual(status, 0, err)

@@ -1,0 +1,35 @@
+#include "session/table_check.h"
+
+#include "session/table_rows.h"
+
+namespace tavrin {
+
+std::string TableCheck::text() const {
+  switch (verdict) {
+    case Verdict::Sound: return "sound, " + std::to_string(rows) + " rows";
+    case Verdict::Unreadable: return "unreadable: " + reason;
+    case Verdict::Damaged: break;
+  }
+  std::string text = "damaged, " + std::to_string(rows) + " rows read";
+  for (const std::string& loss : losses) text += "; " + loss;
+  return text;
+}
+
+TableCheck checkTable(const std::string& databaseFolder, const std::string& name, const CollationCatalogue& catalogue,
+                      const std::function<InnodbSystem()>& innodbSystem) {
+  TableCheck check;
+  auto table = TableRows::open(databaseFolder, name, catalogue, innodbSystem);
+  if (!table) {
+    check.verdict = Verdict::Unreadable;
+    check.reason = table.reason();
+    return check;
+  }
+  const WalkEnd end = readAllRows((*table)->rows(), [](const RowValues&) {}, ReadOptions{true, false});
+  check.rows = end.rows;
+  check.losses = end.passedOver.lines();
+  if (end.stoppedEarly()) check.losses.push_back(end.stopReason);
+  if (!check.losses.empty()) check.verdict = Verdict::Damaged;
+  return check;
+}
+
+}  // namespace tavrin
