@@ -1,0 +1,110 @@
+"""Damaged copies of tables written by a real server: each damage costs at
+most the rows of the page or block it hit, every row that comes back is one
+of the server's rows, and the damage is named."""
+
+import collections
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "fixture"))
+import fixture  # noqa: E402,F401
+
+RECOVER = os.environ["TAVRIN_RECOVER"]
+FIXTURES = os.environ["TAVRIN_FIXTURES"]
+DATABASE = "salvage"
+PAGE = 16384
+
+
+def source(name):
+    return os.path.join(FIXTURES, "salvage", "data", DATABASE, name)
+
+
+def server_rows(table):
+    with open(os.path.join(FIXTURES, "salvage", "answers", table + ".tsv"), "rb") as f:
+        lines = f.read().splitlines()
+    return lines[0], lines[1:]
+
+
+def write_at(path, offset, data):
+    with open(path, "r+b") as f:
+        f.seek(offset)
+        f.write(data)
+
+
+def read_at(path, offset, size):
+    with open(path, "rb") as f:
+        f.seek(offset)
+        return f.read(size)
+
+
+def zero_page(path, page):
+    write_at(path, page * PAGE, bytes(PAGE))
+
+
+def page_header(path, page):
+    head = read_at(path, page * PAGE, 76)
+    return {"previous": int.from_bytes(head[8:12], "big"), "next": int.from_bytes(head[12:16], "big"),
+            "type": int.from_bytes(head[24:26], "big"), "level": int.from_bytes(head[64:66], "big"),
+            "index": int.from_bytes(head[66:74], "big")}
+
+
+def leaf_pages(path):
+    """The leaf pages of the clustered index of a table's own tablespace (its
+    root is page 3), in the order of their chain."""
+    index = page_header(path, 3)["index"]
+    leaves = {}
+    for page in range(os.path.getsize(path) // PAGE):
+        h = page_header(path, page)
+        if h["type"] == 17855 and h["level"] == 0 and h["index"] == index:
+            leaves[page] = h
+    page = next(p for p, h in leaves.items() if h["previous"] == 0xFFFFFFFF)
+    chain = []
+    while page != 0xFFFFFFFF:
+        chain.append(page)
+        page = leaves[page]["next"]
+    return chain
+
+
+class Salvage(unittest.TestCase):
+    """The base of the damage cases: a writable copy of the fixture's
+    database folder, damaged by a case, read with `rows --all --full`."""
+
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="tavrin-salvage-")
+        self.folder = os.path.join(self.work, DATABASE)
+        shutil.copytree(os.path.dirname(source("db.opt")), self.folder)
+        for name in os.listdir(self.folder):
+            os.chmod(os.path.join(self.folder, name), 0o600)
+
+    def tearDown(self):
+        shutil.rmtree(self.work)
+
+    def path(self, name):
+        return os.path.join(self.folder, name)
+
+    def recovered(self, table, *args):
+        r = subprocess.run([RECOVER, "rows", self.folder, DATABASE, table, "--all", "--full", *args],
+                           capture_output=True, stdin=subprocess.DEVNULL, env=dict(os.environ, TZ="UTC"))
+        return r.returncode, r.stdout.splitlines(), r.stderr.decode()
+
+    def assertSalvaged(self, table, lost_at_most, reason, ordered=True):
+        """At most `lost_at_most` of the server's rows are missing, none is
+        invented or repeated, the order is the server's where `ordered`, and
+        stderr names the damage with `reason`."""
+        heading, expected = server_rows(table)
+        status, lines, err = self.recovered(table)
+        self.assertEqual(lines[:1], [heading], err)
+        got = lines[1:]
+        invented = collections.Counter(got) - collections.Counter(expected)
+        self.assertFalse(invented, f"rows that the server does not have: {list(invented)[:3]}")
+        self.assertGreaterEqual(len(got), len(expected) - lost_at_most, err)
+        if ordered:
+            kept = set(got)
+            self.assertEqual(got, [row for row in expected if row in kept])
+        self.assertIn(reason, err)
+        self.assertNotEqual(status, 0)
+        return got
