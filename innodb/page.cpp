@@ -40,6 +40,7 @@ SpaceFlags decodeSpaceFlags(uint32_t flags) {
   if (flags & 0x10) {
     // full_crc32: the page size in bits 0-3; no compressed pages.
     shift = flags & 0xF;
+    f.fullCrc32 = true;
   } else {
     shift = (flags >> 6) & 0xF;  // 0 means the default 16 KiB
     f.compressed = ((flags >> 1) & 0xF) != 0;
@@ -57,6 +58,7 @@ Result<Tablespace> Tablespace::open(const std::string& path) {
   const SpaceFlags flags = decodeSpaceFlags(be32(ByteView(first), kSpaceFlagsOffset));
   space.pageSize_ = flags.pageSize;
   space.compressed_ = flags.compressed;
+  space.fullCrc32_ = flags.fullCrc32;
   space.spaceId_ = be32(ByteView(first), 34);
   return space;
 }

@@ -62,6 +62,8 @@ class Tablespace {
   uint32_t spaceId() const { return spaceId_; }
   // Compressed pages (KEY_BLOCK_SIZE) are smaller than the logical page.
   bool isCompressed() const { return compressed_; }
+  // MariaDB's full_crc32 format: one checksum over the whole page.
+  bool fullCrc32() const { return fullCrc32_; }
 
   // Page `number` into `buffer`; fails past the last page or on a short read.
   Status readPage(uint64_t number, std::vector<uint8_t>& buffer) const;
@@ -72,6 +74,7 @@ class Tablespace {
   uint32_t pageSize_ = 16384;
   uint32_t spaceId_ = 0;
   bool compressed_ = false;
+  bool fullCrc32_ = false;
 };
 
 // The page size and compression that the flags of a tablespace's first page
@@ -79,6 +82,7 @@ class Tablespace {
 struct SpaceFlags {
   uint32_t pageSize = 16384;
   bool compressed = false;
+  bool fullCrc32 = false;
 };
 SpaceFlags decodeSpaceFlags(uint32_t flags);
 
