@@ -115,11 +115,16 @@ const SysTablesRecord* DictionaryCache::findTable(const std::string& name) const
   return nullptr;
 }
 
-uint32_t DictionaryCache::clusteredRoot(uint64_t tableId) const {
+const SysIndexesRecord* DictionaryCache::clusteredIndex(uint64_t tableId) const {
   for (const SysIndexesRecord& i : sysIndexes) {
-    if (i.tableId == tableId && !i.deleted && (i.indexType & 1)) return i.rootPage;
+    if (i.tableId == tableId && !i.deleted && (i.indexType & 1)) return &i;
   }
-  return 0;
+  return nullptr;
+}
+
+uint32_t DictionaryCache::clusteredRoot(uint64_t tableId) const {
+  const SysIndexesRecord* index = clusteredIndex(tableId);
+  return index ? index->rootPage : 0;
 }
 
 DictionaryCache loadDictionary(const Tablespace& system, const CollationCatalogue& catalogue) {

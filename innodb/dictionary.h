@@ -82,6 +82,8 @@ struct DictionaryCache {
   const SysTablesRecord* findTable(const std::string& name) const;
   // The root page of the table's clustered index, or 0.
   uint32_t clusteredRoot(uint64_t tableId) const;
+  // The table's clustered index, or null.
+  const SysIndexesRecord* clusteredIndex(uint64_t tableId) const;
 };
 
 // Reads the three dictionary trees. Damaged pages give fewer records and a

@@ -31,16 +31,17 @@ Result<std::unique_ptr<InnodbTable>> InnodbTable::open(const TableDefinition& ta
     t->own_.emplace(std::move(*own));
   }
   const SysTablesRecord* known = system.dictionary ? system.dictionary->findTable(name) : nullptr;
-  uint32_t root = 0;
+  uint32_t root = 3;  // of the clustered index of a table's own tablespace
   if (known) {
     if (!known->compact) return unsupported("the table uses the REDUNDANT row format, which is not supported");
     if ((known->tableType >> 1) & 0xF) return unsupported("the table uses the COMPRESSED row format, which is not supported");
-    auto layout = layoutFromDictionary(table, *system.dictionary, known->tableId);
-    if (!layout) return layout.failure();
-    t->layout_ = std::move(*layout);
-    t->fromDictionary_ = true;
-    root = system.dictionary->clusteredRoot(known->tableId);
-    if (root == 0) return damaged("the InnoDB dictionary names no clustered index for " + name);
+    const SysIndexesRecord* clustered = system.dictionary->clusteredIndex(known->tableId);
+    if (clustered) {
+      root = clustered->rootPage;
+      t->indexId_ = clustered->indexId;
+    } else if (known->spaceId == 0) {
+      return damaged("the InnoDB dictionary names no clustered index for " + name);
+    }
     if (known->spaceId == 0) {
       t->source_ = system.space;
     } else if (t->own_) {
@@ -48,30 +49,63 @@ Result<std::unique_ptr<InnodbTable>> InnodbTable::open(const TableDefinition& ta
     } else {
       return missing("the tablespace file of " + name + " (.ibd) is missing");
     }
+    auto layout = layoutFromDictionary(table, *system.dictionary, known->tableId);
+    if (layout) {
+      t->layout_ = std::move(*layout);
+      t->fromDictionary_ = true;
+    } else {
+      // The definition gives the same layout as long as the table was not altered in place.
+      t->layout_ = layoutFromDefinition(table, catalogue);
+      t->openNote_ = layout.reason() + "; the table is read by its definition (.frm) alone";
+    }
   } else if (t->own_) {
-    // Without the dictionary, the definition gives the layout, and the
-    // clustered index of a table's own tablespace has its root on page 3.
+    // Without the dictionary, the definition gives the layout.
     t->layout_ = layoutFromDefinition(table, catalogue);
     t->source_ = &*t->own_;
-    root = 3;
+    if (system.dictionary && !system.dictionary->damage.empty()) {
+      t->openNote_ = "the InnoDB dictionary is damaged (" + system.dictionary->damage +
+                     ") and has no record of the table; it is read by its definition (.frm) alone";
+    }
   } else if (system.dictionary) {
     return missing("the table " + name + " is not in the InnoDB dictionary and has no .ibd file");
   } else {
     return missing("neither the tablespace file of " + name + " (.ibd) nor the system tablespace (ibdata1) was found");
   }
-  if (Status counter = t->readAutoIncrement(root); !counter) return counter.failure();
-  auto leaf = t->leftmostLeaf(root);
-  if (!leaf) return leaf.failure();
-  t->firstLeaf_ = *leaf;
   t->values_.resize(table.columns.size());
   t->integers_.resize(table.columns.size() * 8);
   t->externals_.resize(table.columns.size());
+  t->readAutoIncrement(root);
+  if (Status found = t->findFirstLeaf(root); !found) return found.failure();
   return t;
 }
 
-Status InnodbTable::readAutoIncrement(uint32_t root) {
-  if (Status read = source_->readPage(root, page_); !read) return read;
-  rootAutoIncrement_ = decodeIndexPageHeader(ByteView(page_)).maxTransactionId;
+void InnodbTable::readAutoIncrement(uint32_t root) {
+  if (!source_->readPage(root, page_) || decodeFilHeader(ByteView(page_)).pageType != kIndexPageType) return;
+  const IndexPageHeader header = decodeIndexPageHeader(ByteView(page_));
+  if (indexId_ == 0) indexId_ = header.indexId;
+  rootAutoIncrement_ = header.maxTransactionId;
+}
+
+// Down the tree from its root; where the tree is damaged, the leaves are
+// found by scanning the tablespace instead.
+Status InnodbTable::findFirstLeaf(uint32_t root) {
+  auto leaf = leftmostLeaf(root);
+  if (leaf) {
+    firstLeaf_ = *leaf;
+    return Ok{};
+  }
+  if (leaf.kind() == ErrorKind::Unsupported) return leaf.failure();
+  const LeafScan scan = scanLeaves(*source_);
+  if (!scan.leaves.count(indexId_)) indexId_ = guessClusteredIndex(scan);
+  const auto found = scan.leaves.find(indexId_);
+  if (found == scan.leaves.end()) {
+    return damaged(leaf.reason() + "; no leaf page of the table was found in " + source_->path());
+  }
+  order_ = makeLeafOrder(found->second);
+  if (order_->pages.empty()) return damaged(leaf.reason() + "; every leaf page of the table is free");
+  firstLeaf_ = uint32_t(order_->pages.front());
+  if (!openNote_.empty()) openNote_ += "; ";
+  openNote_ += "the index tree is damaged (" + leaf.reason() + "); its leaf pages were found by scanning the tablespace";
   return Ok{};
 }
 
@@ -111,7 +145,7 @@ Result<uint32_t> InnodbTable::leftmostLeaf(uint32_t root) {
   return damaged("the index tree is deeper than any tree can be");
 }
 
-Status InnodbTable::readExternal(ByteView local, std::vector<uint8_t>& value) {
+Status InnodbTable::readExternal(ByteView local, std::vector<uint8_t>& value, DamageReport& report) {
   const ByteView prefix = local.sub(0, local.size() - kExternalReferenceSize);
   const ByteView reference = local.sub(local.size() - kExternalReferenceSize);
   value.assign(prefix.data(), prefix.data() + prefix.size());
@@ -125,6 +159,9 @@ Status InnodbTable::readExternal(ByteView local, std::vector<uint8_t>& value) {
     if (!visited.insert(page).second) return damaged("the pages of a value kept apart loop");
     if (Status read = source_->readPage(page, blobPage_); !read) return read;
     const ByteView p(blobPage_);
+    if (checkPageChecksum(p, source_->fullCrc32()) != PageChecksum::Sound) {
+      report.note("of values kept apart whose checksum fails, read all the same", pageAt(page), "page");
+    }
     if (offset + kBlobPartHeader > p.size()) return damaged(pageNote(page, "a part of a value lies outside the page"));
     const uint32_t part = be32(p, offset);
     const uint64_t next = be32(p, offset + 4);
@@ -138,7 +175,7 @@ Status InnodbTable::readExternal(ByteView local, std::vector<uint8_t>& value) {
   return Ok{};
 }
 
-Status InnodbTable::valuesOf(uint32_t origin, const ReadOptions& options, std::string& note) {
+Status InnodbTable::valuesOf(uint32_t origin, const ReadOptions& options, std::string& note, DamageReport& report) {
   const ByteView p(page_);
   if (Status f = compactFields(p, origin, layout_.shapes, layout_.shapes.size(), fields_); !f) return f;
   for (FieldValue& v : values_) v = FieldValue{};
@@ -162,7 +199,7 @@ Status InnodbTable::valuesOf(uint32_t origin, const ReadOptions& options, std::s
       v.external = true;
       if (options.fullValues) {
         std::vector<uint8_t>& whole = externals_[size_t(field.column)];
-        if (Status read = readExternal(v.bytes, whole); !read && note.empty()) note = read.reason();
+        if (Status read = readExternal(v.bytes, whole, report); !read && note.empty()) note = read.reason();
         v.bytes = ByteView(whole);
         v.external = false;
         v.keptApart = true;
@@ -172,43 +209,193 @@ Status InnodbTable::valuesOf(uint32_t origin, const ReadOptions& options, std::s
   return Ok{};
 }
 
+uint64_t InnodbTable::LeafOrder::after(uint64_t page) const {
+  const auto found = at.find(page);
+  if (found == at.end() || found->second + 1 >= pages.size()) return kNoPage;
+  return pages[found->second + 1];
+}
+
+const InnodbTable::LeafOrder& InnodbTable::leafOrder() {
+  if (!order_) {
+    const LeafScan scan = scanLeaves(*source_);
+    const auto found = scan.leaves.find(indexId_);
+    order_ = makeLeafOrder(found == scan.leaves.end() ? std::vector<LeafPage>{} : found->second);
+  }
+  return *order_;
+}
+
+InnodbTable::LeafOrder InnodbTable::makeLeafOrder(const std::vector<LeafPage>& leaves) {
+  std::unordered_map<uint64_t, const LeafPage*> byNumber;
+  for (const LeafPage& leaf : leaves) byNumber[leaf.number] = &leaf;
+  LeafOrder order;
+  std::unordered_set<uint64_t> taken;
+  // A run of leaves linked both ways, from `first`; `freeToo` lets the chain
+  // from the first leaf keep pages the tablespace counts free, as the tree does.
+  auto run = [&](uint64_t first, bool freeToo) {
+    std::vector<uint64_t> pages;
+    for (uint64_t page = first; byNumber.count(page) && !taken.count(page);) {
+      const LeafPage& leaf = *byNumber[page];
+      if (!leaf.inUse && !freeToo) break;
+      taken.insert(page);
+      pages.push_back(page);
+      const auto next = byNumber.find(leaf.next);
+      if (next == byNumber.end() || next->second->previous != page) break;
+      page = leaf.next;
+    }
+    return pages;
+  };
+  std::vector<uint64_t> chain = run(firstLeaf_, true);
+  std::vector<std::vector<uint64_t>> pieces;
+  for (const LeafPage& leaf : leaves) {
+    const auto previous = byNumber.find(leaf.previous);
+    const bool linkedFrom = previous != byNumber.end() && previous->second->next == leaf.number &&
+                            previous->second->inUse && !taken.count(leaf.previous);
+    if (!linkedFrom && leaf.inUse && !taken.count(leaf.number)) pieces.push_back(run(leaf.number, false));
+  }
+  // What is left are runs that loop back on themselves.
+  for (const LeafPage& leaf : leaves) {
+    if (leaf.inUse && !taken.count(leaf.number)) pieces.push_back(run(leaf.number, false));
+  }
+  if (keySortsAsBytes()) {
+    std::vector<std::pair<std::vector<uint8_t>, size_t>> keys;
+    for (size_t i = 0; i < pieces.size(); ++i) keys.push_back({firstKeyOf(pieces[i].front()), i});
+    std::stable_sort(keys.begin(), keys.end());
+    std::vector<std::vector<uint64_t>> sorted;
+    for (const auto& key : keys) sorted.push_back(std::move(pieces[key.second]));
+    pieces = std::move(sorted);
+  }
+  for (const auto& piece : pieces) chain.insert(chain.end(), piece.begin(), piece.end());
+  order.pages = std::move(chain);
+  for (size_t i = 0; i < order.pages.size(); ++i) order.at[order.pages[i]] = i;
+  return order;
+}
+
+bool InnodbTable::keySortsAsBytes() const {
+  // Integers are kept big-endian with the sign bit inverted, and so is the row id.
+  if (layout_.fields.empty()) return false;
+  const InnoDbField& first = layout_.fields.front();
+  return first.mainType == MainType::Int || (first.column < 0 && first.systemName == "DB_ROW_ID");
+}
+
+std::vector<uint8_t> InnodbTable::firstKeyOf(uint64_t page) {
+  if (!source_->readPage(page, page_)) return {};
+  const ByteView p(page_);
+  const RecordChain chain = compactRecords(p);
+  for (const uint32_t origin : chain.origins) {
+    if (compactInfoBits(p, origin) & kMinRecordFlag) continue;
+    if (!compactFields(p, origin, layout_.shapes, layout_.keyFields, fields_) || fields_.empty()) return {};
+    return p.sub(fields_.front().start, fields_.front().length).copy();
+  }
+  return {};
+}
+
+uint64_t InnodbTable::guessClusteredIndex(const LeafScan& scan) {
+  constexpr size_t kPagesTried = 4;
+  uint64_t best = 0;
+  size_t bestRecords = 0;
+  for (const auto& [id, leaves] : scan.leaves) {
+    size_t records = 0;
+    bool parses = true;
+    for (size_t i = 0; i < leaves.size() && i < kPagesTried && parses; ++i) {
+      parses = source_->readPage(leaves[i].number, page_) && holdsClusteredRecords();
+      records += compactRecords(ByteView(page_)).origins.size();
+    }
+    if (parses && records > bestRecords) {
+      best = id;
+      bestRecords = records;
+    }
+  }
+  return best;
+}
+
+bool InnodbTable::holdsClusteredRecords() {
+  const ByteView p(page_);
+  RecordChain chain = compactRecords(p);
+  if (!chain.damage.empty()) return false;
+  // Each record's fields must end before the next record in the heap begins
+  // (its header is 5 bytes at least), and the last before the heap's top.
+  std::sort(chain.origins.begin(), chain.origins.end());
+  for (size_t i = 0; i < chain.origins.size(); ++i) {
+    if (!compactFields(p, chain.origins[i], layout_.shapes, layout_.shapes.size(), fields_)) return false;
+    const uint64_t end = fields_.empty() ? chain.origins[i] : fields_.back().start + fields_.back().length;
+    const uint64_t limit = i + 1 < chain.origins.size() ? chain.origins[i + 1] - 5 : decodeIndexPageHeader(p).heapTop;
+    if (end > limit) return false;
+  }
+  return true;
+}
+
+std::string InnodbTable::leafProblem(uint64_t page, uint64_t previous, std::unordered_set<uint64_t>& visited) {
+  if (page >= source_->pageCount()) return "the leaf pages lead outside the file";
+  if (!visited.insert(page).second) return "the leaf pages loop";
+  if (Status read = source_->readPage(page, page_); !read) return read.reason();
+  const ByteView p(page_);
+  const FilHeader header = decodeFilHeader(p);
+  if (!isCompactLeaf(p, page) || decodeIndexPageHeader(p).indexId != indexId_) {
+    const PageChecksum check = checkPageChecksum(p, source_->fullCrc32());
+    return check == PageChecksum::Sound ? "not a leaf page of the table" : checksumProblem(check);
+  }
+  if (!order_ && previous != kNoPage && header.previousPage != previous) return "the leaf pages are not linked both ways";
+  return "";
+}
+
+uint64_t InnodbTable::afterBreak(uint64_t page, uint64_t previous, const std::string& why, WalkEnd& end) {
+  const bool following = !order_;
+  const LeafOrder& order = leafOrder();
+  // In the order, a page that fails is passed by; on the chain, the walk
+  // goes on after the last leaf it read.
+  const uint64_t next = following ? (previous == kNoPage ? kNoPage : order.after(previous)) : order.after(page);
+  if (following && next != kNoPage) {
+    const std::string where = page == kNoPage ? pageAt(previous) : pageAt(page);
+    end.passedOver.note("the chain of leaf pages " + (why.empty() ? "ends early" : "breaks: " + why) +
+                            "; the leaf pages after it were found by scanning the tablespace",
+                        where);
+  } else if (!why.empty() && page != kNoPage) {
+    end.passedOver.passOver(why, pageAt(page), "page");
+  }
+  return next;
+}
+
 WalkEnd InnodbTable::read(PageStart start, size_t maxRows, const RowSink& sink, const ReadOptions& options) {
   WalkEnd end;
-  auto stop = [&](const std::string& why) {
-    end.stopReason = why;
-    end.atEnd = true;
-    end.next = kEndOfPages;
-    return end;
-  };
+  if (start == firstPage() && !openNote_.empty()) end.passedOver.note(openNote_, "");
   uint64_t page = uint64_t(start.page);
   uint32_t position = uint32_t(start.position);
   std::unordered_set<uint64_t> visited;
   uint64_t previous = kNoPage;
   while (end.rows < maxRows) {
+    // The chain's end is checked against the scan, which finds the leaves a
+    // damaged link cut off.
+    if (page == kNoPage && previous != kNoPage) page = afterBreak(kNoPage, previous, "", end);
     if (page == kNoPage) {
       end.atEnd = true;
       end.next = kEndOfPages;
       return end;
     }
-    if (page >= source_->pageCount()) return stop(pageNote(page, "the leaf pages lead outside the file"));
-    if (!visited.insert(page).second) return stop(pageNote(page, "the leaf pages loop"));
-    if (Status read = source_->readPage(page, page_); !read) return stop(read.reason());
+    const std::string problem = leafProblem(page, previous, visited);
     const ByteView p(page_);
-    const FilHeader header = decodeFilHeader(p);
-    if (previous != kNoPage && header.previousPage != previous) {
-      return stop(pageNote(page, "the leaf pages are not linked both ways"));
+    if (problem.empty() && !hasCompactInfimum(p) && hasRedundantInfimum(p)) {
+      end.stopReason = "the table uses the REDUNDANT row format, which is not supported";
+      end.atEnd = true;
+      end.next = kEndOfPages;
+      return end;
     }
-    if (header.pageType == kIndexPageType && hasRedundantInfimum(p) && !hasCompactInfimum(p)) {
-      return stop("the table uses the REDUNDANT row format, which is not supported");
+    if (!problem.empty()) {
+      page = afterBreak(page, previous, problem, end);
+      position = 0;
+      continue;
     }
-    if (header.pageType == kIndexPageType && hasCompactInfimum(p)) {
-      if (const std::optional<PageStart> next = readLeaf(page, position, maxRows, sink, options, end)) {
-        end.next = *next;
-        return end;
-      }
+    if (const PageChecksum check = checkPageChecksum(p, source_->fullCrc32()); check != PageChecksum::Sound) {
+      end.passedOver.note(check == PageChecksum::TornWrite ? "written only in part, read all the same"
+                                                           : "whose checksum fails, read all the same",
+                          pageAt(page), "page");
+    }
+    const uint64_t linked = decodeFilHeader(p).nextPage;
+    if (const std::optional<PageStart> next = readLeaf(page, position, maxRows, sink, options, end)) {
+      end.next = *next;
+      return end;
     }
     previous = page;
-    page = header.nextPage;
+    page = order_ ? order_->after(page) : linked;
     position = 0;
   }
   end.next = {int64_t(page), 0};
@@ -231,7 +418,7 @@ std::optional<PageStart> InnodbTable::readLeaf(uint64_t page, uint32_t position,
       continue;
     }
     std::string valueNote;
-    if (Status values = valuesOf(origin, options, valueNote); !values) {
+    if (Status values = valuesOf(origin, options, valueNote, end.passedOver); !values) {
       end.passedOver.passOver("a damaged record (" + values.reason() + ")", pageAt(page));
       continue;
     }

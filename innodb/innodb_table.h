@@ -7,11 +7,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "base/result.h"
 #include "innodb/dictionary.h"
 #include "innodb/layout.h"
+#include "innodb/leaf_scan.h"
 #include "innodb/page.h"
 #include "tabledef/row_values.h"
 #include "tabledef/collation_catalogue.h"
@@ -46,9 +49,36 @@ class InnodbTable : public RowSource {
 
 
  private:
+  // The leaves in the order they are read once their chain was found broken
+  // or at its end: the chain from the first leaf, then the leaves of the
+  // index that a scan of the tablespace found off it, each run of linked
+  // leaves as a piece, by its first key where the key's bytes sort as the
+  // key does.
+  struct LeafOrder {
+    std::vector<uint64_t> pages;
+    std::unordered_map<uint64_t, size_t> at;
+    uint64_t after(uint64_t page) const;  // kNoPage at the end, or for a page not in it
+  };
+
   explicit InnodbTable(const TableDefinition& table) : table_(table) {}
+  Status findFirstLeaf(uint32_t root);
   Result<uint32_t> leftmostLeaf(uint32_t root);
-  Status readAutoIncrement(uint32_t root);
+  void readAutoIncrement(uint32_t root);
+  const LeafOrder& leafOrder();
+  LeafOrder makeLeafOrder(const std::vector<LeafPage>& leaves);
+  // The id of the index whose leaves parse as records of the clustered
+  // layout, for when neither the dictionary nor the root names it; 0 for none.
+  uint64_t guessClusteredIndex(const LeafScan& scan);
+  // True when the leaf in `page_` holds records of the clustered layout.
+  bool holdsClusteredRecords();
+  bool keySortsAsBytes() const;
+  // The bytes of the first key field of the first record of a leaf.
+  std::vector<uint8_t> firstKeyOf(uint64_t page);
+  // Why page `page` (read into `page_`) cannot be the next leaf, or "".
+  std::string leafProblem(uint64_t page, uint64_t previous, std::unordered_set<uint64_t>& visited);
+  // Where the walk goes on when the chain broke at `page` reached from
+  // `previous`, or ended after `previous`.
+  uint64_t afterBreak(uint64_t page, uint64_t previous, const std::string& why, WalkEnd& end);
   // The rows of the leaf in `page_` from `position` (0: the first); where the
   // next page of rows starts when `maxRows` rows were handed on.
   std::optional<PageStart> readLeaf(uint64_t page, uint32_t position, size_t maxRows, const RowSink& sink,
@@ -57,9 +87,9 @@ class InnodbTable : public RowSource {
   std::string pageAt(uint64_t page) const;
   std::string pageNote(uint64_t page, const std::string& what) const;
   // The values of the record at `origin` of the page in `page_`.
-  Status valuesOf(uint32_t origin, const ReadOptions& options, std::string& note);
+  Status valuesOf(uint32_t origin, const ReadOptions& options, std::string& note, DamageReport& report);
   // The whole of a value kept apart: its local prefix and its BLOB pages.
-  Status readExternal(ByteView local, std::vector<uint8_t>& value);
+  Status readExternal(ByteView local, std::vector<uint8_t>& value, DamageReport& report);
 
   const TableDefinition& table_;
   std::optional<Tablespace> own_;
@@ -67,6 +97,9 @@ class InnodbTable : public RowSource {
   ClusteredLayout layout_;
   bool fromDictionary_ = false;
   uint32_t firstLeaf_ = kNoPage;
+  uint64_t indexId_ = 0;
+  std::string openNote_;  // how the leaves were found when the tree is damaged
+  std::optional<LeafOrder> order_;
   uint64_t rootAutoIncrement_ = 0;  // 0: none kept
 
   std::vector<uint8_t> page_;

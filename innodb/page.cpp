@@ -1,5 +1,7 @@
 #include "innodb/page.h"
 
+#include <algorithm>
+
 namespace tavrin {
 
 namespace {
@@ -64,11 +66,16 @@ Result<Tablespace> Tablespace::open(const std::string& path) {
 }
 
 Status Tablespace::readPage(uint64_t number, std::vector<uint8_t>& buffer) const {
+  return readPageStart(number, pageSize_, buffer);
+}
+
+Status Tablespace::readPageStart(uint64_t number, size_t bytes, std::vector<uint8_t>& buffer) const {
   if (number >= pageCount()) {
     return damaged("page " + std::to_string(number) + " is past the end of " + file_.path());
   }
-  buffer.resize(pageSize_);
-  if (file_.readAt(number * pageSize_, buffer.data(), pageSize_) != pageSize_) {
+  bytes = std::min<size_t>(bytes, pageSize_);
+  buffer.resize(bytes);
+  if (file_.readAt(number * pageSize_, buffer.data(), bytes) != bytes) {
     return ioFailure("cannot read page " + std::to_string(number) + " of " + file_.path());
   }
   return Ok{};

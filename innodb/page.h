@@ -67,6 +67,8 @@ class Tablespace {
 
   // Page `number` into `buffer`; fails past the last page or on a short read.
   Status readPage(uint64_t number, std::vector<uint8_t>& buffer) const;
+  // The first `bytes` of page `number`: its headers, for scans of the whole file.
+  Status readPageStart(uint64_t number, size_t bytes, std::vector<uint8_t>& buffer) const;
 
  private:
   explicit Tablespace(ReadOnlyFile file) : file_(std::move(file)) {}

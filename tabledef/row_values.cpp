@@ -5,25 +5,36 @@
 
 namespace tavrin {
 
-void DamageReport::passOver(const std::string& reason, const std::string& firstAt, const char* unit, size_t count) {
+void DamageReport::add(Entry entry) {
   for (Entry& e : entries_) {
-    if (e.reason == reason && e.unit == unit) {
-      e.count += count;
+    if (e.reason == entry.reason && e.unit == entry.unit && e.passedOver == entry.passedOver) {
+      e.count += entry.count;
       return;
     }
   }
-  entries_.push_back({reason, firstAt, unit, count});
+  entries_.push_back(std::move(entry));
+}
+
+void DamageReport::passOver(const std::string& reason, const std::string& firstAt, const char* unit, size_t count) {
+  add({reason, firstAt, unit, count, true});
+}
+
+void DamageReport::note(const std::string& what, const std::string& firstAt, const char* unit, size_t count) {
+  add({what, firstAt, unit, count, false});
 }
 
 void DamageReport::merge(const DamageReport& other) {
-  for (const Entry& e : other.entries_) passOver(e.reason, e.firstAt, e.unit.c_str(), e.count);
+  for (const Entry& e : other.entries_) add(e);
 }
 
 std::vector<std::string> DamageReport::lines() const {
   std::vector<std::string> lines;
   for (const Entry& e : entries_) {
-    std::string line = std::to_string(e.count) + " " + e.unit + (e.count == 1 ? "" : "s") + " passed over: " + e.reason;
-    const char* where = e.unit == "byte" ? " (from " : e.count == 1 ? " (at " : " (the first at ";
+    const std::string counted = std::to_string(e.count) + " " + e.unit + (e.count == 1 ? "" : "s");
+    std::string line = e.passedOver ? counted + " passed over: " + e.reason
+                       : e.unit.empty() ? e.reason
+                                        : counted + " " + e.reason;
+    const char* where = e.unit == "byte" ? " (from " : e.count == 1 || e.unit.empty() ? " (at " : " (the first at ";
     if (!e.firstAt.empty()) line += where + e.firstAt + ")";
     lines.push_back(std::move(line));
   }

@@ -58,6 +58,10 @@ class DamageReport {
   // `unit` is "row", "page" or "value"; `firstAt` says where, such as
   // "byte 120 of FILE" or "FILE page 7".
   void passOver(const std::string& reason, const std::string& firstAt, const char* unit = "row", size_t count = 1);
+  // Damage that cost no rows but is worth knowing: with a unit, counted
+  // ("2 pages read although they fail their checksum (the first at WHERE)"),
+  // without one told once.
+  void note(const std::string& what, const std::string& firstAt, const char* unit = "", size_t count = 1);
   void merge(const DamageReport& other);
   bool empty() const { return entries_.empty(); }
   // One line per reason: "3 rows passed over: REASON (the first at WHERE)".
@@ -69,7 +73,9 @@ class DamageReport {
     std::string firstAt;
     std::string unit;
     size_t count = 0;
+    bool passedOver = true;
   };
+  void add(Entry entry);
   std::vector<Entry> entries_;
 };
 

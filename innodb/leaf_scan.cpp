@@ -1,0 +1,73 @@
+#include "innodb/leaf_scan.h"
+
+#include "innodb/records.h"
+
+namespace tavrin {
+
+namespace {
+
+constexpr size_t kDescriptorsOffset = 150;  // after the file and space headers
+constexpr size_t kDescriptorStateOffset = 20;
+constexpr size_t kDescriptorBitmapOffset = 24;
+constexpr uint32_t kExtentFree = 1;
+
+uint32_t extentPages(uint32_t pageSize) { return pageSize <= 16384 ? (1u << 20) / pageSize : 64; }
+
+}  // namespace
+
+PageAllocation PageAllocation::read(const Tablespace& space) {
+  PageAllocation a;
+  a.pageSize_ = space.pageSize();
+  a.extentPages_ = extentPages(a.pageSize_);
+  const size_t bitmapBytes = a.extentPages_ * 2 / 8;
+  const size_t entrySize = kDescriptorBitmapOffset + bitmapBytes;
+  std::vector<uint8_t> page;
+  for (uint64_t first = 0; first < space.pageCount(); first += a.pageSize_) {
+    if (!space.readPage(first, page)) continue;
+    const ByteView p(page);
+    const PageChecksum check = checkPageChecksum(p, space.fullCrc32());
+    if (check != PageChecksum::Sound) continue;
+    for (uint64_t extent = 0; extent * a.extentPages_ < a.pageSize_; ++extent) {
+      const size_t at = kDescriptorsOffset + extent * entrySize;
+      if (!p.has(at, entrySize) || at + entrySize > a.pageSize_ - kFilTrailerSize) break;
+      Extent e;
+      e.state = be32(p, at + kDescriptorStateOffset);
+      e.bitmap = p.sub(at + kDescriptorBitmapOffset, bitmapBytes).copy();
+      a.extents_[first + extent * a.extentPages_] = std::move(e);
+    }
+  }
+  return a;
+}
+
+bool PageAllocation::inUse(uint64_t page) const {
+  const auto found = extents_.find(page - page % extentPages_);
+  if (found == extents_.end()) return true;
+  const Extent& e = found->second;
+  if (e.state == kExtentFree) return false;
+  const uint64_t bit = (page % extentPages_) * 2;
+  return !((e.bitmap[bit / 8] >> (bit % 8)) & 1);
+}
+
+bool isCompactLeaf(ByteView page, uint64_t number) {
+  const FilHeader file = decodeFilHeader(page);
+  if (file.pageType != kIndexPageType || file.pageNumber != number) return false;
+  const IndexPageHeader index = decodeIndexPageHeader(page);
+  return index.level == 0 && index.compact && hasCompactInfimum(page);
+}
+
+LeafScan scanLeaves(const Tablespace& space) {
+  LeafScan scan;
+  const PageAllocation allocation = PageAllocation::read(space);
+  std::vector<uint8_t> buffer;
+  for (uint64_t n = 0; n < space.pageCount(); ++n) {
+    if (!space.readPageStart(n, kLeafHeaderBytes, buffer)) continue;
+    const ByteView p(buffer);
+    if (!isCompactLeaf(p, n)) continue;
+    const FilHeader file = decodeFilHeader(p);
+    scan.leaves[decodeIndexPageHeader(p).indexId].push_back(
+        {n, file.previousPage, file.nextPage, allocation.inUse(n)});
+  }
+  return scan;
+}
+
+}  // namespace tavrin
