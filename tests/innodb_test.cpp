@@ -250,6 +250,36 @@ TEST(InnodbDamage, WalksEndWithAReason) {
   }
 }
 
+// Tables kept in ibdata1: their leaves are found by scanning the whole
+// system tablespace for pages of their index.
+TEST(InnodbDamage, LeavesInTheSystemTablespaceFoundByScanning) {
+  const std::string fixture = test::fixtureData("innodb_system");
+  std::vector<uint8_t> ibdata = test::readBytes(fixture + "/ibdata1");
+  test::ScratchFolder folder;
+  auto rowsOf = [&](std::string& damage) {
+    folder.write("ibdata1", std::string(ibdata.begin(), ibdata.end()));
+    System system(folder.path());
+    auto table = TableRows::open(fixture + "/shared", "in_system_compact", test::shippedCatalogue(),
+                                 [&] { return system.view(); });
+    EXPECT_TRUE(table) << table.reason();
+    size_t rows = 0;
+    if (table) damage = walkAll(**table, rows);
+    return std::make_pair(rows, table ? uint64_t((*table)->firstPage().page) : 0);
+  };
+  std::string damage;
+  const auto [all, firstLeaf] = rowsOf(damage);
+  ASSERT_EQ(all, 1500u);
+  ASSERT_EQ(damage, "");
+  const size_t at = size_t(firstLeaf) * 16384;
+  const uint16_t onFirstLeaf = be16(ByteView(ibdata), at + 54);
+  for (int i = 0; i < 4; ++i) ibdata[at + 12 + i] = 0xFF;  // the first leaf is the last
+  EXPECT_EQ(rowsOf(damage).first, all);
+  EXPECT_NE(damage.find("ends early"), std::string::npos) << damage;
+  std::fill(ibdata.begin() + at, ibdata.begin() + at + 16384, 0);
+  EXPECT_EQ(rowsOf(damage).first, all - onFirstLeaf);
+  EXPECT_NE(damage.find("the index tree is damaged"), std::string::npos) << damage;
+}
+
 // Random damage: what these rounds prove (no crash, no hang, no read outside
 // a buffer) is judged by the sanitizer build, which runs them too.
 TEST(InnodbDamage, RandomlyChangedTablespaces) {
