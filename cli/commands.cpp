@@ -343,13 +343,14 @@ Result<WalkEnd> readPageNumber(RowSource& rows, uint64_t wanted, const RowSink& 
 // The wanted rows of a table, each written by `writeRow`. What the walk
 // passed over, and why it stopped early if it did, is told on stderr after
 // the rows, and makes the command's result a failure.
-Status writeRowPages(TableRows& table, const RowsOptions& options, const RowSink& writeRow, std::ostream& out,
-                     std::ostream& err) {
+Status writeRowPages(TableRows& table, const RowsOptions& options, const RowSink& writeRow,
+                     const DamageReport& valueDamage, std::ostream& out, std::ostream& err) {
   const ReadOptions read{options.full || options.format == Format::Sql, options.deleted};
   Result<WalkEnd> walked = options.page == 0 ? Result<WalkEnd>(readAllRows(table.rows(), writeRow, read))
                                              : readPageNumber(table.rows(), options.page, writeRow, read);
   out.flush();
   if (!walked) return walked.failure();
+  walked->passedOver.merge(valueDamage);
   std::vector<std::string> losses = walked->passedOver.lines();
   if (walked->stoppedEarly()) losses.push_back(walked->stopReason);
   if (losses.empty()) return Ok{};
@@ -390,7 +391,7 @@ Status rowsCommand(const Invocation& a, const std::string& exeFolder, std::ostre
       line.clear();
       writer.addRow(line, renderer.decode(row), renderer.decoder());
       out << line;
-    }, out, err);
+    }, renderer.implausibleValues(), out, err);
     line.clear();
     writer.finish(line);
     out << line;
@@ -403,7 +404,7 @@ Status rowsCommand(const Invocation& a, const std::string& exeFolder, std::ostre
     renderer.renderEach(row, [&](size_t i, std::string_view cell) { appendCell(line, i, cell, options.format); });
     line += options.format == Format::Tsv ? "\n" : "\r\n";
     out << line;
-  }, out, err);
+  }, renderer.implausibleValues(), out, err);
 }
 
 // An Open of `folder` in a session without a window.

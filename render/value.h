@@ -45,6 +45,11 @@ struct Value {
   bool isNull() const { return kind == ValueKind::Null; }
 };
 
+// False for a date or time no server stores (month 13, minute 62, a TIME
+// past 838 hours...): the bytes are damaged, or read by another table's
+// definition. Such a value is still shown as its bytes give it.
+bool isPlausible(const Value& v);
+
 // The values of one row, one per column of the table; text values point
 // into `arena`, which the row owns.
 struct DecodedRow {

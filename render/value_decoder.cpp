@@ -358,4 +358,17 @@ void ValueDecoder::decodeValue(const Column& c, const FieldValue& stored, Value&
   }
 }
 
+bool isPlausible(const Value& v) {
+  const CalendarTime& t = v.time;
+  const bool clock = t.minute <= 59 && t.second <= 59 && t.microsecond <= 999999;
+  const bool calendar = t.year <= 9999 && t.month <= 12 && t.day <= 31;
+  switch (v.kind) {
+    case ValueKind::Date: return calendar;
+    case ValueKind::DateTime: return calendar && clock && t.hour <= 23;
+    case ValueKind::Time: return clock && t.hour <= 838;
+    case ValueKind::Timestamp: return v.integer >= 0 && v.integer <= int64_t(UINT32_MAX) && t.microsecond <= 999999;
+    default: return true;
+  }
+}
+
 }  // namespace tavrin

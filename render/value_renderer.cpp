@@ -11,15 +11,28 @@ std::vector<size_t> shownColumns(const TableDefinition& table) {
 }
 
 ValueRenderer::ValueRenderer(const TableDefinition& table, const CollationCatalogue& catalogue, TextForm form)
-    : decoder_(table, catalogue), shown_(shownColumns(table)), form_(std::move(form)) {}
+    : decoder_(table, catalogue), shown_(shownColumns(table)), form_(std::move(form)), table_(table) {}
 
 const DecodedRow& ValueRenderer::decode(const RowValues& row) {
   decoder_.decode(row, row_);
+  countImplausible(row_);
   return row_;
+}
+
+void ValueRenderer::countImplausible(size_t column) {
+  implausible_.note("impossible as dates or times, shown as their bytes give them",
+                    "column " + table_.columns[column].name, "value");
+}
+
+void ValueRenderer::countImplausible(const DecodedRow& row) {
+  for (size_t column : shown_) {
+    if (!isPlausible(row.values[column])) countImplausible(column);
+  }
 }
 
 void ValueRenderer::render(const RowValues& row, std::vector<std::string>& cells) {
   decoder_.decode(row, row_);
+  countImplausible(row_);
   cells.resize(shown_.size());
   for (size_t i = 0; i < shown_.size(); ++i) {
     cells[i].clear();

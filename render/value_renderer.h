@@ -35,12 +35,15 @@ class ValueRenderer {
     for (size_t i = 0; i < shown_.size(); ++i) {
       const size_t column = shown_[i];
       decoder_.decodeOne(column, column < row.size() ? row[column] : kNull, value_, arena_);
+      if (!isPlausible(value_)) countImplausible(column);
       emit(i, textOf(column));
     }
   }
   // The typed values of one row, valid until the next call.
   const DecodedRow& decode(const RowValues& row);
   const ValueDecoder& decoder() const { return decoder_; }
+  // The dates and times of the rows so far that no server stores.
+  const DamageReport& implausibleValues() const { return implausible_; }
 
  private:
   ValueDecoder decoder_;
@@ -49,6 +52,10 @@ class ValueRenderer {
   DecodedRow row_;
   // The text of the value in `value_`: its own, or one made in `scratch_`.
   std::string_view textOf(size_t column);
+  void countImplausible(size_t column);
+  void countImplausible(const DecodedRow& row);
+  const TableDefinition& table_;
+  DamageReport implausible_;
   Value value_;
   std::string arena_, scratch_;
 };

@@ -316,10 +316,11 @@ size_t SessionController::readPage(PageStart start, bool pushNext) {
   if (!table_) return 0;
   ValueRenderer renderer(table_->definition(), catalogue_,
                          TextForm{exportForm_, exportForm_ ? 0 : table_->largeValueLimit(), timeZone_});
-  const WalkEnd end = table_->read(start, kRowsPerPage, [&](const RowValues& values) {
+  WalkEnd end = table_->read(start, kRowsPerPage, [&](const RowValues& values) {
     renderer.render(values, page_.rows.emplace_back());
     if (exportForm_) extractKeptApart(values, renderer.columns(), page_.rows.back());
   }, ReadOptions{exportForm_, false});
+  end.passedOver.merge(renderer.implausibleValues());
   const size_t row = page_.rows.size();
   for (const std::string& line : end.passedOver.lines()) report(line);
   if (end.stoppedEarly()) report(end.stopReason);

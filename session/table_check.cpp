@@ -1,5 +1,6 @@
 #include "session/table_check.h"
 
+#include "render/value_renderer.h"
 #include "session/table_rows.h"
 
 namespace tavrin {
@@ -24,7 +25,10 @@ TableCheck checkTable(const std::string& databaseFolder, const std::string& name
     check.reason = table.reason();
     return check;
   }
-  const WalkEnd end = readAllRows((*table)->rows(), [](const RowValues&) {}, ReadOptions{true, false});
+  // Each value is decoded too, for dates and times that no server stores.
+  ValueRenderer values((*table)->definition(), catalogue, TextForm{true, 0, TimeZone::utc()});
+  WalkEnd end = readAllRows((*table)->rows(), [&](const RowValues& row) { values.decode(row); }, ReadOptions{true, false});
+  end.passedOver.merge(values.implausibleValues());
   check.rows = end.rows;
   check.losses = end.passedOver.lines();
   if (end.stoppedEarly()) check.losses.push_back(end.stopReason);

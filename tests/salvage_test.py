@@ -179,3 +179,16 @@ class InnodbDamage(Salvage):
                 status, lines, err = self.recovered("inno_int")
                 self.assertEqual(lines, [heading] + expected, err)
                 self.assertIn(reason, err)
+
+
+class WrongDefinition(Salvage):
+    def test_dates_no_server_stores_are_counted(self):
+        """The data of one table read by the .frm of another of the same
+        record length: the values are shown as their bytes give them, and
+        the impossible dates and times make the read a damaged one."""
+        shutil.copyfile(self.path("my_times.frm"), self.path("my_numbers.frm"))
+        status, lines, err = self.recovered("my_numbers")
+        self.assertEqual(len(lines), 3)
+        self.assertEqual(status, 1)
+        self.assertIn("4 values impossible as dates or times", err)
+        self.assertEqual(self.recovered("my_times")[0], 0)
