@@ -130,7 +130,9 @@ Result<uint32_t> InnodbTable::leftmostLeaf(uint32_t root) {
       if (hasRedundantInfimum(p)) return unsupported("the table uses the REDUNDANT row format, which is not supported");
       return damaged(pageNote(page, "no records of the compact format"));
     }
-    if (decodeIndexPageHeader(p).level == 0) return uint32_t(page);
+    const IndexPageHeader header = decodeIndexPageHeader(p);
+    if (indexId_ != 0 && header.indexId != indexId_) return damaged(pageNote(page, "a page of another index"));
+    if (header.level == 0) return uint32_t(page);
     RecordChain chain = compactRecords(p);
     if (chain.origins.empty()) return damaged(pageNote(page, "a node page without node pointers"));
     const uint32_t origin = chain.origins.front();
