@@ -1,0 +1,431 @@
+#include "ui/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDockWidget>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableView>
+#include <QThread>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "session/texts.h"
+#include "ui/grid_model.h"
+#include "ui/looks.h"
+#include "ui/record_view.h"
+#include "ui/ribbon.h"
+#include "ui/scan_settings_dialog.h"
+#include "ui/tree_model.h"
+#include "ui/window_texts.h"
+
+namespace tavrin::ui {
+
+namespace {
+// Columns wider than this are cut; the cell's tip shows the whole value.
+constexpr int kWidestColumn = 320;
+constexpr int kRowsMeasured = 50;
+}  // namespace
+
+template <class F>
+void MainWindow::onWindowThread(F&& f) {
+  if (QThread::currentThread() == thread()) {
+    f();
+  } else {
+    QMetaObject::invokeMethod(this, std::forward<F>(f), Qt::QueuedConnection);
+  }
+}
+
+template <class F>
+auto MainWindow::answerFromWindowThread(F&& f) -> decltype(f()) {
+  if (QThread::currentThread() == thread()) return f();
+  decltype(f()) answer{};
+  QMetaObject::invokeMethod(this, [&] { answer = f(); }, Qt::BlockingQueuedConnection);
+  return answer;
+}
+
+MainWindow::MainWindow(const CollationCatalogue& catalogue, QWidget* parent)
+    : QMainWindow(parent), treeModel_(new TreeModel(this)), gridModel_(new GridModel(this)) {
+  setWindowTitle(::tavrin::texts::kCaption);
+  controller_ = std::make_unique<SessionController>(*this, catalogue);
+  buildRibbon();
+  buildPanes();
+  buildStatusBar();
+  connect(treeModel_, &TreeModel::published, this, &MainWindow::expandMarked);
+  // The commands' states follow the busy flag, which the worker clears.
+  auto* poll = new QTimer(this);
+  connect(poll, &QTimer::timeout, this, &MainWindow::refreshCommands);
+  poll->start(200);
+  controller_->start();
+  refreshCommands();
+}
+
+MainWindow::~MainWindow() {
+  // The worker may still hand calls over; let them run before it is joined.
+  while (controller_->isBusy()) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  controller_.reset();
+}
+
+void MainWindow::buildRibbon() {
+  auto* ribbon = new Ribbon(texts::kCategory, this);
+  QStyle* s = style();
+  QHBoxLayout* main = ribbon->addGroup(QString());
+  connect(ribbon->addCommand(main, texts::kOpen, texts::kOpenTip, s->standardIcon(QStyle::SP_DialogOpenButton)),
+          &QToolButton::clicked, this, &MainWindow::open);
+  stopButton_ = ribbon->addCommand(main, texts::kStop, texts::kStopTip, s->standardIcon(QStyle::SP_BrowserStop));
+  connect(stopButton_, &QToolButton::clicked, this, &MainWindow::stop);
+  connect(ribbon->addCommand(main, texts::kSave, texts::kSaveTip, s->standardIcon(QStyle::SP_DialogSaveButton)),
+          &QToolButton::clicked, this, &MainWindow::save);
+  connect(ribbon->addCommand(main, texts::kExportCsv, texts::kExportCsvTip,
+                             s->standardIcon(QStyle::SP_FileDialogDetailedView)),
+          &QToolButton::clicked, this, &MainWindow::exportCsv);
+  QHBoxLayout* look = ribbon->addGroup(texts::kLookGroup);
+  QToolButton* looksButton = ribbon->addCommand(look, texts::kLookGroup, texts::kLookGroup,
+                                                s->standardIcon(QStyle::SP_DesktopIcon));
+  auto* menu = new QMenu(looksButton);
+  for (const Look& l : looks()) {
+    QAction* action = menu->addAction(l.name);
+    action->setCheckable(true);
+    action->setChecked(l.id == savedLook());
+    connect(action, &QAction::triggered, this, [menu, action, id = l.id] {
+      for (QAction* other : menu->actions()) other->setChecked(other == action);
+      applyLook(id);
+      saveLook(id);
+    });
+  }
+  looksButton->setMenu(menu);
+  looksButton->setPopupMode(QToolButton::InstantPopup);
+  QHBoxLayout* about = ribbon->addGroup(texts::kAboutGroup);
+  connect(ribbon->addCommand(about, texts::kHelp, texts::kHelpTip, s->standardIcon(QStyle::SP_DialogHelpButton)),
+          &QToolButton::clicked, this, &MainWindow::help);
+  connect(ribbon->addCommand(about, texts::kAbout, texts::kAboutTip,
+                             s->standardIcon(QStyle::SP_MessageBoxInformation)),
+          &QToolButton::clicked, this, &MainWindow::about);
+  setMenuWidget(ribbon);
+}
+
+void MainWindow::buildPanes() {
+  auto* centre = new QWidget(this);
+  auto* column = new QVBoxLayout(centre);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  auto* bar = new QFrame(centre);
+  bar->setFrameShape(QFrame::StyledPanel);
+  bar->setAutoFillBackground(true);
+  bar->setBackgroundRole(QPalette::ToolTipBase);
+  auto* barRow = new QHBoxLayout(bar);
+  barRow->setContentsMargins(6, 3, 6, 3);
+  auto* picture = new QLabel(bar);
+  picture->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(20, 20));
+  caption_ = new QLabel(bar);
+  caption_->setTextFormat(Qt::PlainText);
+  barRow->addWidget(picture);
+  barRow->addWidget(caption_, 1);
+  column->addWidget(bar);
+  recordView_ = new RecordView(gridModel_, centre);
+  connect(recordView_, &RecordView::previousPressed, this, [this] { controller_->onPreviousPage(); });
+  connect(recordView_, &RecordView::nextPressed, this, [this] { controller_->onNextPage(); });
+  column->addWidget(recordView_, 1);
+  setCentralWidget(centre);
+
+  auto* treeDock = new QDockWidget(texts::kTreePane, this);
+  treeDock->setObjectName("objects");
+  tree_ = new QTreeView(treeDock);
+  tree_->setModel(treeModel_);
+  tree_->setHeaderHidden(true);
+  tree_->setUniformRowHeights(true);
+  tree_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  tree_->setContextMenuPolicy(Qt::NoContextMenu);
+  connect(tree_, &QTreeView::clicked, this, &MainWindow::treeClicked);
+  treeDock->setWidget(tree_);
+  addDockWidget(Qt::LeftDockWidgetArea, treeDock);
+
+  auto* outputDock = new QDockWidget(texts::kOutputPane, this);
+  outputDock->setObjectName("output");
+  output_ = new QListWidget(outputDock);
+  output_->setUniformItemSizes(true);
+  output_->setContextMenuPolicy(Qt::NoContextMenu);
+  outputDock->setWidget(output_);
+  addDockWidget(Qt::RightDockWidgetArea, outputDock);
+  resizeDocks({treeDock, outputDock}, {260, 380}, Qt::Horizontal);
+}
+
+void MainWindow::buildStatusBar() {
+  auto* title = new QLabel(::tavrin::texts::kCaption, this);
+  progress_ = new QProgressBar(this);
+  progress_->setRange(0, 0);  // moves while work runs
+  progress_->setMaximumHeight(17);
+  progress_->setTextVisible(false);
+  progress_->hide();
+  statusBar()->addWidget(title);
+  statusBar()->addWidget(progress_, 1);
+  statusBar()->setContextMenuPolicy(Qt::NoContextMenu);
+}
+
+void MainWindow::refreshCommands() { stopButton_->setEnabled(controller_->isBusy()); }
+
+// A click on a label loads its node; a click on a check box only checks.
+void MainWindow::treeClicked(const QModelIndex& index) {
+  const NodeId node = treeModel_->nodeAt(index);
+  if (node != kNoNode) controller_->onNodeClicked(node);
+}
+
+void MainWindow::open() { controller_->onOpen(); }
+
+void MainWindow::stop() {
+  controller_->onStop();
+  refreshCommands();
+}
+
+void MainWindow::save() {
+  if (controller_->isBusy()) {
+    messageBox(::tavrin::texts::kWaitForRunningProcess, MessageButtons::Ok, MessageIcon::Information);
+    return;
+  }
+  messageBox(texts::kSelectToSave, MessageButtons::Ok, MessageIcon::Information);
+}
+
+void MainWindow::exportCsv() { controller_->onExportCsv(); }
+
+void MainWindow::help() {
+  if (controller_->isBusy()) {
+    messageBox(texts::kStopToContinue, MessageButtons::Ok, MessageIcon::Information);
+    return;
+  }
+  const QString manual = QCoreApplication::applicationDirPath() + "/manual.html";
+  QDesktopServices::openUrl(QUrl::fromLocalFile(manual));
+}
+
+void MainWindow::about() {
+  if (controller_->isBusy()) {
+    messageBox(texts::kStopToContinue, MessageButtons::Ok, MessageIcon::Information);
+    return;
+  }
+  QMessageBox::about(this, ::tavrin::texts::kCaption,
+                     QString("<b>%1</b> %2<p>Recovers the tables of MySQL and MariaDB data folders "
+                             "without a server.<p>Licensed under the MIT licence.")
+                         .arg(::tavrin::texts::kCaption, texts::kVersion));
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (controller_->isBusy()) {
+    messageBox(texts::kStopToClose, MessageButtons::Ok, MessageIcon::Information);
+    event->ignore();
+    return;
+  }
+  if (messageBox(texts::kConfirmClose, MessageButtons::YesNo, MessageIcon::Question) != MessageAnswer::Yes) {
+    event->ignore();
+    return;
+  }
+  const std::string& log = controller_->logFilePath();
+  if (!log.empty() && QFileInfo::exists(QString::fromStdString(log))) {
+    messageBox(texts::kLogFilePath + log, MessageButtons::Ok, MessageIcon::Information);
+  }
+  event->accept();
+}
+
+// SessionUi ---------------------------------------------------------------
+
+void MainWindow::appendOutputLine(const std::string& text) {
+  onWindowThread([this, text] {
+    output_->addItem(QString::fromStdString(text));
+    output_->scrollToBottom();
+  });
+}
+
+void MainWindow::clearOutput() {
+  onWindowThread([this] { output_->clear(); });
+}
+
+void MainWindow::clearTree() {
+  onWindowThread([this] { treeModel_->clear(); });
+}
+
+void MainWindow::insertTreeNode(NodeId node, NodeId parent, const std::string& label, int32_t image) {
+  onWindowThread([this, node, parent, label, image] {
+    treeModel_->insert(node, parent, label, image);
+    schedulePublish();
+  });
+}
+
+void MainWindow::schedulePublish() {
+  if (publishScheduled_) return;
+  publishScheduled_ = true;
+  QTimer::singleShot(0, this, [this] {
+    publishScheduled_ = false;
+    treeModel_->publish();
+  });
+}
+
+void MainWindow::expandMarked() {
+  const ObjectTree& t = treeModel_->tree();
+  for (NodeId id = 0; size_t(id) < t.size(); ++id) {
+    if (t.node(id).expanded) tree_->expand(treeModel_->indexOf(id));
+  }
+}
+
+void MainWindow::setTreeItemData(NodeId node, int32_t itemData) {
+  onWindowThread([this, node, itemData] { treeModel_->setItemData(node, itemData); });
+}
+
+void MainWindow::expandTreeNode(NodeId node) {
+  onWindowThread([this, node] {
+    treeModel_->markExpanded(node);
+    tree_->expand(treeModel_->indexOf(node));
+  });
+}
+
+void MainWindow::repaintTree() {
+  onWindowThread([this] { treeModel_->publish(); });
+}
+
+void MainWindow::selectTreeNode(NodeId node) {
+  onWindowThread([this, node] {
+    treeModel_->publish();
+    tree_->setCurrentIndex(treeModel_->indexOf(node));
+  });
+}
+
+NodeId MainWindow::selectedTreeNode() {
+  return answerFromWindowThread([this] { return treeModel_->nodeAt(tree_->currentIndex()); });
+}
+
+size_t MainWindow::treeNodeCount() {
+  return answerFromWindowThread([this] { return treeModel_->tree().size(); });
+}
+
+void MainWindow::setTreeBusy(bool busy) {
+  onWindowThread([this, busy] {
+    tree_->setEnabled(!busy);
+    if (busy) {
+      QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+      QApplication::restoreOverrideCursor();
+    }
+  });
+}
+
+void MainWindow::showGridPage(const GridPage& page) {
+  onWindowThread([this, page] {
+    gridModel_->setPage(page);
+    QHeaderView* header = recordView_->grid()->horizontalHeader();
+    header->setResizeContentsPrecision(kRowsMeasured);
+    recordView_->grid()->resizeColumnsToContents();
+    for (int c = 0; c < header->count(); ++c) {
+      if (header->sectionSize(c) > kWidestColumn) header->resizeSection(c, kWidestColumn);
+    }
+  });
+}
+
+void MainWindow::showGrid(bool shown) {
+  onWindowThread([this, shown] { recordView_->grid()->setVisible(shown); });
+}
+
+void MainWindow::repaintGrid() {
+  onWindowThread([this] { recordView_->grid()->viewport()->update(); });
+}
+
+void MainWindow::showDefinition(bool shown) {
+  onWindowThread([this, shown] { recordView_->definition()->setVisible(shown); });
+}
+
+void MainWindow::setDefinitionText(const std::string& text) {
+  onWindowThread([this, text] { recordView_->definition()->setPlainText(QString::fromStdString(text)); });
+}
+
+void MainWindow::showPagingButtons(bool shown) {
+  onWindowThread([this, shown] {
+    recordView_->previous()->setVisible(shown);
+    recordView_->next()->setVisible(shown);
+  });
+}
+
+void MainWindow::enablePrevious(bool enabled) {
+  onWindowThread([this, enabled] { recordView_->previous()->setEnabled(enabled); });
+}
+
+void MainWindow::enableNext(bool enabled) {
+  onWindowThread([this, enabled] { recordView_->next()->setEnabled(enabled); });
+}
+
+void MainWindow::showProgress(bool shown) {
+  onWindowThread([this, shown] {
+    progress_->setVisible(shown);
+    refreshCommands();
+  });
+}
+
+void MainWindow::setCaption(const std::string& text) {
+  onWindowThread([this, text] { caption_->setText(QString::fromStdString(text)); });
+}
+
+MessageAnswer MainWindow::messageBox(const std::string& text, MessageButtons buttons, MessageIcon icon) {
+  // A worker's notice does not wait for its OK: the window's thread may be
+  // waiting for that worker to end (the session joins it at the next command).
+  if (buttons == MessageButtons::Ok && QThread::currentThread() != thread()) {
+    onWindowThread([this, text, icon] {
+      shownMessages_.push_back(text);
+      if (scriptedAnswer_) return;
+      auto* box = new QMessageBox(icon == MessageIcon::None ? QMessageBox::NoIcon : QMessageBox::Information,
+                                  ::tavrin::texts::kCaption, QString::fromStdString(text), QMessageBox::Ok, this);
+      box->setAttribute(Qt::WA_DeleteOnClose);
+      box->open();
+    });
+    return MessageAnswer::Ok;
+  }
+  return answerFromWindowThread([this, &text, buttons, icon] {
+    shownMessages_.push_back(text);
+    if (scriptedAnswer_) return *scriptedAnswer_;
+    QMessageBox box(icon == MessageIcon::Question ? QMessageBox::Question
+                    : icon == MessageIcon::None   ? QMessageBox::NoIcon
+                                                  : QMessageBox::Information,
+                    ::tavrin::texts::kCaption, QString::fromStdString(text),
+                    buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, this);
+    const int answer = box.exec();
+    return answer == QMessageBox::Yes ? MessageAnswer::Yes
+           : answer == QMessageBox::No ? MessageAnswer::No
+                                       : MessageAnswer::Ok;
+  });
+}
+
+std::optional<ScanSettings> MainWindow::scanSettingsDialog(const ScanSettings& initial) {
+  return answerFromWindowThread([this, &initial]() -> std::optional<ScanSettings> {
+    if (preset_) {
+      std::optional<ScanSettings> chosen = std::move(preset_);
+      preset_.reset();
+      return chosen;
+    }
+    ScanSettingsDialog dialog(initial, this);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.settings();
+  });
+}
+
+std::string MainWindow::openFileDialog() {
+  return answerFromWindowThread([this] { return QFileDialog::getOpenFileName(this).toStdString(); });
+}
+
+std::optional<std::string> MainWindow::saveFileDialog(const std::string& defaultName, const std::string& extension) {
+  return answerFromWindowThread([this, &defaultName, &extension]() -> std::optional<std::string> {
+    const QString filter = QString("%1 files (*.%1)").arg(QString::fromStdString(extension));
+    const QString chosen = QFileDialog::getSaveFileName(this, QString(), QString::fromStdString(defaultName), filter);
+    if (chosen.isEmpty()) return std::nullopt;
+    return chosen.toStdString();
+  });
+}
+
+}  // namespace tavrin::ui

@@ -1,0 +1,120 @@
+#pragma once
+// The program's window: the ribbon of commands, the object tree at the left,
+// the record view in the middle with the caption bar over it, the output
+// pane at the right and the status bar with the progress indicator. It is
+// the session's user interface (SessionUi) and does no recovery itself.
+//
+// The scan worker calls the SessionUi operations from its own thread: they
+// are carried out on the window's thread, in order; those that answer
+// something (dialogs, questions) wait for it.
+
+#include <QMainWindow>
+#include <memory>
+#include <optional>
+
+#include "session/session_controller.h"
+#include "session/session_ui.h"
+#include "tabledef/collation_catalogue.h"
+
+class QLabel;
+class QListWidget;
+class QProgressBar;
+class QToolButton;
+class QTreeView;
+
+namespace tavrin::ui {
+
+class GridModel;
+class RecordView;
+class TreeModel;
+
+class MainWindow : public QMainWindow, public SessionUi {
+  Q_OBJECT
+ public:
+  explicit MainWindow(const CollationCatalogue& catalogue, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  SessionController& controller() { return *controller_; }
+  // The next Open takes these settings without showing its dialog.
+  void presetSettings(const ScanSettings& settings) { preset_ = settings; }
+  // A dialog answer for tests: messages are answered instead of shown.
+  void answerMessagesWith(std::optional<MessageAnswer> answer) { scriptedAnswer_ = answer; }
+  const std::vector<std::string>& shownMessages() const { return shownMessages_; }
+
+  // The commands of the ribbon.
+  void open();
+  void stop();
+  void save();
+  void exportCsv();
+  void help();
+  void about();
+
+  QTreeView* treeView() const { return tree_; }
+  TreeModel* treeModel() const { return treeModel_; }
+  RecordView* recordView() const { return recordView_; }
+  QListWidget* outputList() const { return output_; }
+  QLabel* captionBar() const { return caption_; }
+  QProgressBar* progressBar() const { return progress_; }
+  QToolButton* stopButton() const { return stopButton_; }
+
+  // SessionUi
+  void appendOutputLine(const std::string& text) override;
+  void clearOutput() override;
+  void clearTree() override;
+  void insertTreeNode(NodeId node, NodeId parent, const std::string& label, int32_t image) override;
+  void setTreeItemData(NodeId node, int32_t itemData) override;
+  void expandTreeNode(NodeId node) override;
+  void repaintTree() override;
+  void selectTreeNode(NodeId node) override;
+  NodeId selectedTreeNode() override;
+  size_t treeNodeCount() override;
+  void setTreeBusy(bool busy) override;
+  void showGridPage(const GridPage& page) override;
+  void showGrid(bool shown) override;
+  void repaintGrid() override;
+  void showDefinition(bool shown) override;
+  void setDefinitionText(const std::string& text) override;
+  void showPagingButtons(bool shown) override;
+  void enablePrevious(bool enabled) override;
+  void enableNext(bool enabled) override;
+  void showProgress(bool shown) override;
+  void setCaption(const std::string& text) override;
+  MessageAnswer messageBox(const std::string& text, MessageButtons buttons, MessageIcon icon) override;
+  std::optional<ScanSettings> scanSettingsDialog(const ScanSettings& initial) override;
+  std::string openFileDialog() override;
+  std::optional<std::string> saveFileDialog(const std::string& defaultName, const std::string& extension) override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void buildRibbon();
+  void buildPanes();
+  void buildStatusBar();
+  void refreshCommands();
+  void treeClicked(const QModelIndex& index);
+  void expandMarked();
+  void schedulePublish();
+  // Runs `f` on the window's thread: at once there, queued from another.
+  template <class F>
+  void onWindowThread(F&& f);
+  // The same, waiting for its answer.
+  template <class F>
+  auto answerFromWindowThread(F&& f) -> decltype(f());
+
+  std::unique_ptr<SessionController> controller_;
+  TreeModel* treeModel_;
+  GridModel* gridModel_;
+  QTreeView* tree_ = nullptr;
+  RecordView* recordView_ = nullptr;
+  QListWidget* output_ = nullptr;
+  QLabel* caption_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QToolButton* stopButton_ = nullptr;
+  bool publishScheduled_ = false;
+  std::optional<ScanSettings> preset_;
+  std::optional<MessageAnswer> scriptedAnswer_;
+  std::vector<std::string> shownMessages_;
+};
+
+}  // namespace tavrin::ui

@@ -1,0 +1,31 @@
+#pragma once
+// "Select Database File": the folder to scan, the temporary folder and the
+// log folder, typed or browsed. The session checks the choice and asks again
+// with its message when something is wrong.
+
+#include <QDialog>
+
+#include "session/scan_settings.h"
+
+class QLineEdit;
+
+namespace tavrin::ui {
+
+class ScanSettingsDialog : public QDialog {
+  Q_OBJECT
+ public:
+  explicit ScanSettingsDialog(const ScanSettings& initial, QWidget* parent = nullptr);
+  ScanSettings settings() const;
+
+  QLineEdit* databaseEdit() const { return database_; }
+  QLineEdit* temporaryEdit() const { return temporary_; }
+  QLineEdit* logEdit() const { return log_; }
+
+ private:
+  QLineEdit* addFolderRow(const char* group, const std::string& text, const char* browseTitle, bool appendSeparator);
+  QLineEdit* database_;
+  QLineEdit* temporary_;
+  QLineEdit* log_;
+};
+
+}  // namespace tavrin::ui

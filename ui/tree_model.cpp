@@ -1,0 +1,102 @@
+#include "ui/tree_model.h"
+
+#include <algorithm>
+
+#include <QApplication>
+#include <QStyle>
+
+namespace tavrin::ui {
+
+TreeModel::TreeModel(QObject* parent) : QAbstractItemModel(parent) {
+  QStyle* style = QApplication::style();
+  folder_ = style->standardIcon(QStyle::SP_DirIcon);
+  keys_ = style->standardIcon(QStyle::SP_FileDialogDetailedView);
+  views_ = style->standardIcon(QStyle::SP_FileDialogContentsView);
+  triggers_ = style->standardIcon(QStyle::SP_BrowserReload);
+  table_ = style->standardIcon(QStyle::SP_FileIcon);
+}
+
+void TreeModel::clear() {
+  beginResetModel();
+  tree_.clear();
+  published_ = 0;
+  endResetModel();
+}
+
+void TreeModel::insert(NodeId node, NodeId parent, const std::string& label, int32_t image) {
+  const NodeId made = tree_.insert(parent, label, image);
+  Q_ASSERT(made == node);
+  (void)made;
+  (void)node;
+}
+
+void TreeModel::setItemData(NodeId node, int32_t itemData) {
+  if (size_t(node) < tree_.size()) tree_.setItemData(node, itemData);
+}
+
+void TreeModel::markExpanded(NodeId node) {
+  if (size_t(node) < tree_.size()) tree_.expand(node);
+}
+
+void TreeModel::publish() {
+  if (published_ == tree_.size()) return;
+  beginResetModel();
+  published_ = tree_.size();
+  endResetModel();
+  emit published();
+}
+
+NodeId TreeModel::nodeAt(const QModelIndex& index) const {
+  return index.isValid() ? NodeId(index.internalId()) : kNoNode;
+}
+
+QModelIndex TreeModel::indexOf(NodeId node) const {
+  if (node < 0 || size_t(node) >= published_) return {};
+  return createIndex(tree_.node(node).row, 0, quintptr(node));
+}
+
+QModelIndex TreeModel::index(int row, int column, const QModelIndex& parent) const {
+  if (column != 0 || row < 0) return {};
+  const std::vector<NodeId>& siblings = parent.isValid() ? tree_.node(nodeAt(parent)).children : tree_.roots();
+  if (size_t(row) >= siblings.size() || size_t(siblings[size_t(row)]) >= published_) return {};
+  return createIndex(row, 0, quintptr(siblings[size_t(row)]));
+}
+
+QModelIndex TreeModel::parent(const QModelIndex& child) const {
+  const NodeId node = nodeAt(child);
+  if (node == kNoNode) return {};
+  return indexOf(tree_.node(node).parent);
+}
+
+int TreeModel::rowCount(const QModelIndex& parent) const {
+  if (parent.column() > 0) return 0;
+  const std::vector<NodeId>& children = parent.isValid() ? tree_.node(nodeAt(parent)).children : tree_.roots();
+  // Only the nodes the view was told of: ids grow with insertion, so they
+  // are the first children.
+  return int(std::lower_bound(children.begin(), children.end(), NodeId(published_)) - children.begin());
+}
+
+int TreeModel::columnCount(const QModelIndex&) const { return 1; }
+
+QVariant TreeModel::data(const QModelIndex& index, int role) const {
+  const NodeId node = nodeAt(index);
+  if (node == kNoNode) return {};
+  const TreeNode& n = tree_.node(node);
+  switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole: return QString::fromStdString(n.label);
+    case Qt::DecorationRole: return iconFor(n.image);
+    default: return {};
+  }
+}
+
+QIcon TreeModel::iconFor(int32_t image) const {
+  switch (image) {
+    case TreeImage::Keys: return keys_;
+    case TreeImage::Views: return views_;
+    case TreeImage::Triggers: return triggers_;
+    default: return folder_;
+  }
+}
+
+}  // namespace tavrin::ui
