@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
     QTimer::singleShot(0, &window, [&window] { window.open(); });
   }
   if (screenshot) {
-    window.answerMessagesWith(tavrin::MessageAnswer::Ok);
+    window.answerMessagesWith([](const std::string&) { return tavrin::MessageAnswer::No; });
     window.resize(1280, 800);
     window.show();
     tavrin::ui::takeScreenshotWhenLoaded(window, args.screenshot, !args.folder.isEmpty());

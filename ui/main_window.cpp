@@ -181,7 +181,9 @@ void MainWindow::refreshCommands() { stopButton_->setEnabled(controller_->isBusy
 // A click on a label loads its node; a click on a check box only checks.
 void MainWindow::treeClicked(const QModelIndex& index) {
   const NodeId node = treeModel_->nodeAt(index);
-  if (node != kNoNode) controller_->onNodeClicked(node);
+  if (node == kNoNode) return;
+  tree_->setCurrentIndex(index);
+  controller_->onNodeClicked(node);
 }
 
 void MainWindow::open() { controller_->onOpen(); }
@@ -379,7 +381,10 @@ MessageAnswer MainWindow::messageBox(const std::string& text, MessageButtons but
   if (buttons == MessageButtons::Ok && QThread::currentThread() != thread()) {
     onWindowThread([this, text, icon] {
       shownMessages_.push_back(text);
-      if (scriptedAnswer_) return;
+      if (answerMessage_) {
+        answerMessage_(text);
+        return;
+      }
       auto* box = new QMessageBox(icon == MessageIcon::None ? QMessageBox::NoIcon : QMessageBox::Information,
                                   ::tavrin::texts::kCaption, QString::fromStdString(text), QMessageBox::Ok, this);
       box->setAttribute(Qt::WA_DeleteOnClose);
@@ -389,7 +394,7 @@ MessageAnswer MainWindow::messageBox(const std::string& text, MessageButtons but
   }
   return answerFromWindowThread([this, &text, buttons, icon] {
     shownMessages_.push_back(text);
-    if (scriptedAnswer_) return *scriptedAnswer_;
+    if (answerMessage_) return answerMessage_(text);
     QMessageBox box(icon == MessageIcon::Question ? QMessageBox::Question
                     : icon == MessageIcon::None   ? QMessageBox::NoIcon
                                                   : QMessageBox::Information,
@@ -416,11 +421,15 @@ std::optional<ScanSettings> MainWindow::scanSettingsDialog(const ScanSettings& i
 }
 
 std::string MainWindow::openFileDialog() {
-  return answerFromWindowThread([this] { return QFileDialog::getOpenFileName(this).toStdString(); });
+  return answerFromWindowThread([this] {
+    if (answerFile_) return answerFile_().value_or(std::string());
+    return QFileDialog::getOpenFileName(this).toStdString();
+  });
 }
 
 std::optional<std::string> MainWindow::saveFileDialog(const std::string& defaultName, const std::string& extension) {
   return answerFromWindowThread([this, &defaultName, &extension]() -> std::optional<std::string> {
+    if (answerFile_) return answerFile_();
     const QString filter = QString("%1 files (*.%1)").arg(QString::fromStdString(extension));
     const QString chosen = QFileDialog::getSaveFileName(this, QString(), QString::fromStdString(defaultName), filter);
     if (chosen.isEmpty()) return std::nullopt;

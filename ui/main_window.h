@@ -9,6 +9,7 @@
 // something (dialogs, questions) wait for it.
 
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -37,8 +38,12 @@ class MainWindow : public QMainWindow, public SessionUi {
   SessionController& controller() { return *controller_; }
   // The next Open takes these settings without showing its dialog.
   void presetSettings(const ScanSettings& settings) { preset_ = settings; }
-  // A dialog answer for tests: messages are answered instead of shown.
-  void answerMessagesWith(std::optional<MessageAnswer> answer) { scriptedAnswer_ = answer; }
+  // Answers messages instead of showing them (tests and pictures of the window).
+  using MessageHandler = std::function<MessageAnswer(const std::string& text)>;
+  void answerMessagesWith(MessageHandler handler) { answerMessage_ = std::move(handler); }
+  // Answers the file dialogs instead of showing them; none for a cancel.
+  using FileHandler = std::function<std::optional<std::string>()>;
+  void answerFileDialogsWith(FileHandler handler) { answerFile_ = std::move(handler); }
   const std::vector<std::string>& shownMessages() const { return shownMessages_; }
 
   // The commands of the ribbon.
@@ -113,7 +118,8 @@ class MainWindow : public QMainWindow, public SessionUi {
   QToolButton* stopButton_ = nullptr;
   bool publishScheduled_ = false;
   std::optional<ScanSettings> preset_;
-  std::optional<MessageAnswer> scriptedAnswer_;
+  MessageHandler answerMessage_;
+  FileHandler answerFile_;
   std::vector<std::string> shownMessages_;
 };
 

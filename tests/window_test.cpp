@@ -1,0 +1,214 @@
+// The window as a person uses it, drawn off screen: the record view's layout,
+// the commands refused while a scan runs, paging by clicks, the scan
+// settings dialog's checks and the CSV export of the grid.
+
+#include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+#include <filesystem>
+
+#include "export/grid_csv.h"
+#include "session/texts.h"
+#include "test_support.h"
+#include "ui/grid_model.h"
+#include "ui/main_window.h"
+#include "ui/record_view.h"
+#include "ui/scan_settings_dialog.h"
+#include "ui/tree_model.h"
+#include "ui/window_texts.h"
+
+namespace tavrin::ui {
+
+namespace {
+
+// Waits (running the event loop) until the session is idle again and what
+// its worker handed to the window was done.
+bool waitIdle(MainWindow& window) {
+  if (!QTest::qWaitFor([&] { return !window.controller().isBusy(); }, 20000)) return false;
+  window.controller().waitForScan();
+  QCoreApplication::processEvents();
+  return true;
+}
+
+// Opens `folder` without its dialog and waits for the scan to end.
+void openFolder(MainWindow& window, const std::string& folder) {
+  ScanSettings settings = initialScanSettings();
+  settings.databasePath = folder;
+  window.presetSettings(settings);
+  window.open();
+  QVERIFY(waitIdle(window));
+  window.treeModel()->publish();
+}
+
+NodeId nodeLabelled(const TreeModel& model, const std::string& label) {
+  const ObjectTree& tree = model.tree();
+  for (NodeId id = 0; size_t(id) < tree.size(); ++id) {
+    if (tree.node(id).label == label) return id;
+  }
+  return kNoNode;
+}
+
+// Clicks the label of a node as a person does.
+void clickNode(MainWindow& window, NodeId node) {
+  const QModelIndex index = window.treeModel()->indexOf(node);
+  window.treeView()->scrollTo(index);
+  QCoreApplication::processEvents();  // the view scrolls on its next layout
+  const QRect where = window.treeView()->visualRect(index);
+  QTest::mouseClick(window.treeView()->viewport(), Qt::LeftButton, {}, where.center());
+}
+
+QString firstCell(MainWindow& window) {
+  return window.recordView()->grid()->model()->index(0, 0).data().toString();
+}
+
+}  // namespace
+
+class WindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void recordViewLayoutFollowsItsSize();
+  void commandsRefusedWhileAScanRuns();
+  void pagingByClicks();
+  void scanSettingsDialogChecks();
+  void csvExportOfTheGrid();
+};
+
+void WindowTest::recordViewLayoutFollowsItsSize() {
+  GridModel model;
+  RecordView view(&model);
+  for (const QSize size : {QSize(800, 600), QSize(300, 200), QSize(1500, 1000)}) {
+    view.resize(size);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QCOMPARE(view.grid()->geometry(), QRect(0, 0, size.width(), size.height() - 35));
+    QCOMPARE(view.definition()->geometry(), QRect(0, 0, size.width(), size.height()));
+    QCOMPARE(view.previous()->geometry(), QRect(size.width() - 120, size.height() - 31, 50, 25));
+    QCOMPARE(view.next()->geometry(), QRect(size.width() - 65, size.height() - 31, 50, 25));
+  }
+}
+
+// A folder without ibdata1 makes the scan ask whether to look for one; while
+// it asks, the scan is running and every other command refuses.
+void WindowTest::commandsRefusedWhileAScanRuns() {
+  test::ScratchFolder folder;
+  const std::string db = folder.makeFolder("rows");
+  std::filesystem::copy(test::fixtureData("myisam_rows") + "/rows/lists.frm", db + "/lists.frm");
+  MainWindow window(test::shippedCatalogue());
+  window.show();
+  bool stopEnabled = false;
+  window.answerMessagesWith([&](const std::string& text) {
+    if (text == ::tavrin::texts::kBrowseIbdata) {
+      window.open();
+      window.save();
+      window.help();
+      window.about();
+      window.close();
+      stopEnabled = window.stopButton()->isEnabled();
+      return MessageAnswer::No;
+    }
+    return MessageAnswer::Ok;
+  });
+  openFolder(window, db);
+  const std::vector<std::string> expected = {
+      ::tavrin::texts::kBrowseIbdata,          ::tavrin::texts::kWaitForRunningProcess,
+      ::tavrin::texts::kWaitForRunningProcess, texts::kStopToContinue,
+      texts::kStopToContinue,                  texts::kStopToClose,
+      ::tavrin::texts::kScanningCompleted,
+  };
+  QCOMPARE(QStringList(window.shownMessages().size(), {}).size(), QStringList(expected.size(), {}).size());
+  for (size_t i = 0; i < expected.size(); ++i) QCOMPARE(window.shownMessages()[i], expected[i]);
+  QVERIFY(stopEnabled);
+  QVERIFY(window.isVisible());
+  QTRY_VERIFY(!window.stopButton()->isEnabled());
+}
+
+void WindowTest::pagingByClicks() {
+  MainWindow window(test::shippedCatalogue());
+  window.answerMessagesWith([](const std::string&) { return MessageAnswer::No; });
+  window.resize(1000, 700);
+  window.show();
+  openFolder(window, test::fixtureData("myisam_rows") + "/rows");
+  const NodeId table = nodeLabelled(*window.treeModel(), "pages_dynamic");
+  QVERIFY(table != kNoNode);
+  clickNode(window, table);
+  QVERIFY(waitIdle(window));
+  QCOMPARE(window.recordView()->grid()->model()->rowCount(), 1000);
+  const QString first = firstCell(window);
+  QVERIFY(!window.recordView()->previous()->isEnabled());
+  QVERIFY(window.recordView()->next()->isEnabled());
+  QTest::mouseClick(window.recordView()->next(), Qt::LeftButton);
+  QVERIFY(waitIdle(window));
+  QVERIFY(firstCell(window) != first);
+  QVERIFY(window.recordView()->previous()->isEnabled());
+  QTest::mouseClick(window.recordView()->previous(), Qt::LeftButton);
+  QVERIFY(waitIdle(window));
+  QCOMPARE(firstCell(window), first);
+}
+
+// A folder that is not a database folder is refused with the session's
+// message, and the dialog comes back with what was typed.
+void WindowTest::scanSettingsDialogChecks() {
+  MainWindow window(test::shippedCatalogue());
+  window.show();
+  std::vector<QString> seen;
+  window.answerMessagesWith([](const std::string&) { return MessageAnswer::Ok; });
+  int round = 0;
+  std::function<void()> fill = [&] {
+    auto* dialog = qobject_cast<ScanSettingsDialog*>(QApplication::activeModalWidget());
+    if (!dialog) {
+      QTimer::singleShot(20, fill);
+      return;
+    }
+    seen.push_back(dialog->databaseEdit()->text());
+    if (round++ == 0) {
+      dialog->databaseEdit()->setText("/nonexistent/folder");
+      dialog->accept();
+      QTimer::singleShot(20, fill);
+    } else {
+      dialog->reject();
+    }
+  };
+  QTimer::singleShot(20, fill);
+  window.open();
+  QCOMPARE(int(seen.size()), 2);
+  QCOMPARE(seen[0], QString());
+  QCOMPARE(seen[1], QString("/nonexistent/folder"));
+  QCOMPARE(window.shownMessages().back(), std::string(::tavrin::texts::kInvalidDatabasePath));
+  QVERIFY(!window.controller().isBusy());
+}
+
+void WindowTest::csvExportOfTheGrid() {
+  test::ScratchFolder out;
+  const std::string file = out.path() + "/lists.csv";
+  MainWindow window(test::shippedCatalogue());
+  window.answerMessagesWith([](const std::string&) { return MessageAnswer::Ok; });
+  window.answerFileDialogsWith([&] { return std::optional<std::string>(file); });
+  window.resize(1000, 700);
+  window.show();
+  openFolder(window, test::fixtureData("myisam_rows") + "/rows");
+  clickNode(window, nodeLabelled(*window.treeModel(), "lists"));
+  QVERIFY(waitIdle(window));
+  QVERIFY(window.recordView()->grid()->model()->rowCount() > 0);
+  window.exportCsv();
+  QVERIFY(waitIdle(window));
+  QCOMPARE(QString::fromStdString(window.shownMessages().back()), QString(::tavrin::texts::kFileSaved));
+  // The file holds the grid's page, titles and rows, as the export writes it.
+  const GridPage& page = window.controller().currentPage();
+  QVERIFY(!page.rows.empty());
+  QCOMPARE(int(page.rows.size()), window.recordView()->grid()->model()->rowCount());
+  QVERIFY(test::readText(file) == gridCsv(page.titles, page.rows));
+}
+
+}  // namespace tavrin::ui
+
+QTEST_MAIN(tavrin::ui::WindowTest)
+#include "window_test.moc"
