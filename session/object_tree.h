@@ -37,7 +37,6 @@ struct TreeNode {
   int32_t row = 0;               // among its parent's children (or the roots)
   std::vector<NodeId> children;  // in insertion order
   bool expanded = false;
-  bool checked = false;
 };
 
 class ObjectTree {

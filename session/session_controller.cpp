@@ -452,4 +452,47 @@ std::string SessionController::outputRefusal(const std::string& path) const {
   return std::string(texts::kFileCannotBeCreated) + "\n" + path + texts::kNotIntoDataFolder;
 }
 
+// ---- Saving ----
+
+int SessionController::onSave(const std::vector<NodeId>& checked, SaveRequest request) {
+  if (refusedWhileBusy()) return 0;
+  request.objects.clear();
+  for (NodeId node : checked) {
+    const NodeTarget target = resolveNode(session_, node);
+    const bool saved = target.kind == NodeTarget::Kind::Table || target.kind == NodeTarget::Kind::View ||
+                       target.kind == NodeTarget::Kind::Trigger;
+    if (saved) request.objects.push_back(target);
+  }
+  if (request.objects.empty()) {
+    ui_.messageBox(texts::kNothingToSave, MessageButtons::Ok, MessageIcon::Information);
+    return 1;
+  }
+  busy_.store(1, std::memory_order_release);
+  session_.stopRequested = false;
+  ui_.showProgress(true);
+  worker_ = std::thread([this, request = std::move(request)]() mutable { runSave(std::move(request)); });
+  return 1;
+}
+
+void SessionController::runSave(SaveRequest request) {
+  SaveJob job(session_, catalogue_, [this] { return systemTablespace_ ? systemTablespace_->system() : InnodbSystem{}; });
+  job.onProgress([this](const SaveProgress& p) {
+    ui_.setCaption(texts::kSaving + p.database + "." + p.table + ": " + std::to_string(p.tableRows) + " rows");
+  });
+  const SaveReport saved = job.run(request, session_.stopRequested);
+  size_t whole = 0;
+  for (const SavedObject& object : saved.objects) {
+    report(object.line());
+    if (object.outcome == SaveOutcome::Saved) ++whole;
+  }
+  const std::string summary = texts::kSaveCompleted + std::to_string(whole) + texts::kObjectsSavedOf +
+                              std::to_string(saved.objects.size()) + ", " + std::to_string(saved.rows) + " rows";
+  report(saved.stopped ? std::string(texts::kSavingStopped) : summary);
+  ui_.setCaption(saved.stopped ? std::string(texts::kSavingStopped) : summary);
+  ui_.showProgress(false);
+  busy_.store(0, std::memory_order_release);
+  ui_.messageBox(saved.stopped ? std::string(texts::kSavingStopped) : summary, MessageButtons::Ok,
+                 MessageIcon::Information);
+}
+
 }  // namespace tavrin

@@ -20,6 +20,7 @@
 
 #include "innodb/system_tablespace.h"
 #include "render/time_zone.h"
+#include "session/save_job.h"
 #include "session/save_options.h"
 #include "session/scan.h"
 #include "session/scan_log.h"
@@ -48,6 +49,11 @@ class SessionController {
   int onNextPage();
   int onPreviousPage();
   int onExportCsv();
+  // Saves the objects of the checked tree nodes (tables, views and trigger
+  // files; the others are passed by) as `request` says, on the worker. Each
+  // object's outcome goes to the output pane and the log; Stop ends the
+  // save between statements.
+  int onSave(const std::vector<NodeId>& checked, SaveRequest request);
 
   // Waits until the scan worker has ended.
   void waitForScan();
@@ -73,6 +79,7 @@ class SessionController {
   void mirrorTree();
   bool loadSystemTablespace(const std::string& path);
   void finishScan(bool stopped);
+  void runSave(SaveRequest request);
 
   void showStructure(NodeId keysNode);
   void showDefinitionText(const Result<std::string>& text);

@@ -57,6 +57,13 @@ inline constexpr const char* kTestConnectionUnsuccessful =
 inline constexpr const char* kSelectDestinationFolder = "Please select valid destination folder path.";
 inline constexpr const char* kChooseFolder = "Please choose a folder.";
 
+// Saving from the window.
+inline constexpr const char* kSaving = "Saving ";
+inline constexpr const char* kNothingToSave = "None of the checked items is a table, a view or a trigger.";
+inline constexpr const char* kSaveCompleted = "Saving completed: ";
+inline constexpr const char* kObjectsSavedOf = " objects saved whole of ";
+inline constexpr const char* kSavingStopped = "Saving stopped.";
+
 // Saving: the outcome of each object.
 inline constexpr const char* kExistsOnTarget = "it exists on the target and is left as it is";
 inline constexpr const char* kDatabaseNotSaved = "its database could not be saved";

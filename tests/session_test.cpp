@@ -255,6 +255,33 @@ TEST(Session, KeysViewsAndTriggers) {
   EXPECT_EQ(s.ui.outputLines().back(), texts::kScanningProcessCompleted);
 }
 
+// The window hands over its checked nodes; groups and Keys nodes are passed by.
+TEST(Session, SaveOfTheCheckedNodesAsAScript) {
+  Session s;
+  s.open(test::fixtureData("definitions") + "/defs");
+  test::ScratchFolder out;
+  SaveRequest request;
+  request.scriptFolder = out.path();
+  const NodeId keys = s.node({"defs", "Tables", "items", "Keys"});
+  EXPECT_EQ(s.controller.onSave({keys}, request), 1);
+  EXPECT_EQ(s.ui.messages().back(), texts::kNothingToSave);
+  EXPECT_FALSE(s.controller.isBusy());
+
+  const std::vector<NodeId> checked = {s.node({"defs", "Tables"}), s.node({"defs", "Tables", "items"}), keys,
+                                       s.node({"defs", "Views", "v_lines"})};
+  ASSERT_EQ(s.controller.onSave(checked, request), 1);
+  s.controller.waitForScan();
+  const std::vector<std::string> lines = s.ui.outputLines();
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[lines.size() - 3].rfind("table defs.items: saved, ", 0), 0u) << lines[lines.size() - 3];
+  EXPECT_EQ(lines[lines.size() - 2].rfind("view defs.v_lines: saved", 0), 0u) << lines[lines.size() - 2];
+  EXPECT_EQ(lines.back().rfind(texts::kSaveCompleted + std::string("3") + texts::kObjectsSavedOf + "3", 0), 0u)
+      << lines.back();
+  EXPECT_NE(test::readText(out.path() + "/defs.sql").find("CREATE TABLE `items`"), std::string::npos);
+  EXPECT_FALSE(s.controller.isBusy());
+  EXPECT_FALSE(s.ui.progressShown());
+}
+
 TEST(Session, ReadersSayWhyATableHasNoRows) {
   test::ScratchFolder top;
   const std::string db = top.makeFolder("db");

@@ -20,6 +20,7 @@
 #include "test_support.h"
 #include "ui/grid_model.h"
 #include "ui/main_window.h"
+#include "ui/object_tree_view.h"
 #include "ui/record_view.h"
 #include "ui/scan_settings_dialog.h"
 #include "ui/tree_model.h"
