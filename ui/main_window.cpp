@@ -27,6 +27,7 @@
 #include "session/texts.h"
 #include "ui/grid_model.h"
 #include "ui/looks.h"
+#include "ui/object_tree_view.h"
 #include "ui/record_view.h"
 #include "ui/ribbon.h"
 #include "ui/scan_settings_dialog.h"
@@ -144,13 +145,9 @@ void MainWindow::buildPanes() {
 
   auto* treeDock = new QDockWidget(texts::kTreePane, this);
   treeDock->setObjectName("objects");
-  tree_ = new QTreeView(treeDock);
+  tree_ = new ObjectTreeView(treeDock);
   tree_->setModel(treeModel_);
-  tree_->setHeaderHidden(true);
-  tree_->setUniformRowHeights(true);
-  tree_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  tree_->setContextMenuPolicy(Qt::NoContextMenu);
-  connect(tree_, &QTreeView::clicked, this, &MainWindow::treeClicked);
+  connect(tree_, &ObjectTreeView::labelClicked, this, &MainWindow::treeClicked);
   treeDock->setWidget(tree_);
   addDockWidget(Qt::LeftDockWidgetArea, treeDock);
 
@@ -178,12 +175,9 @@ void MainWindow::buildStatusBar() {
 
 void MainWindow::refreshCommands() { stopButton_->setEnabled(controller_->isBusy()); }
 
-// A click on a label loads its node; a click on a check box only checks.
 void MainWindow::treeClicked(const QModelIndex& index) {
   const NodeId node = treeModel_->nodeAt(index);
-  if (node == kNoNode) return;
-  tree_->setCurrentIndex(index);
-  controller_->onNodeClicked(node);
+  if (node != kNoNode) controller_->onNodeClicked(node);
 }
 
 void MainWindow::open() { controller_->onOpen(); }

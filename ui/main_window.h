@@ -21,11 +21,11 @@ class QLabel;
 class QListWidget;
 class QProgressBar;
 class QToolButton;
-class QTreeView;
 
 namespace tavrin::ui {
 
 class GridModel;
+class ObjectTreeView;
 class RecordView;
 class TreeModel;
 
@@ -54,7 +54,7 @@ class MainWindow : public QMainWindow, public SessionUi {
   void help();
   void about();
 
-  QTreeView* treeView() const { return tree_; }
+  ObjectTreeView* treeView() const { return tree_; }
   TreeModel* treeModel() const { return treeModel_; }
   RecordView* recordView() const { return recordView_; }
   QListWidget* outputList() const { return output_; }
@@ -110,7 +110,7 @@ class MainWindow : public QMainWindow, public SessionUi {
   std::unique_ptr<SessionController> controller_;
   TreeModel* treeModel_;
   GridModel* gridModel_;
-  QTreeView* tree_ = nullptr;
+  ObjectTreeView* tree_ = nullptr;
   RecordView* recordView_ = nullptr;
   QListWidget* output_ = nullptr;
   QLabel* caption_ = nullptr;

@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QPixmap>
 #include <QTimer>
-#include <QTreeView>
+#include "ui/object_tree_view.h"
 #include <cstdio>
 #include <functional>
 

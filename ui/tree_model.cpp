@@ -19,14 +19,17 @@ TreeModel::TreeModel(QObject* parent) : QAbstractItemModel(parent) {
 void TreeModel::clear() {
   beginResetModel();
   tree_.clear();
+  checks_.clear();
   published_ = 0;
   endResetModel();
 }
 
 void TreeModel::insert(NodeId node, NodeId parent, const std::string& label, int32_t image) {
   const NodeId made = tree_.insert(parent, label, image);
-  Q_ASSERT(made == node);
+  const NodeId checked = checks_.insert(parent);
+  Q_ASSERT(made == node && checked == node);
   (void)made;
+  (void)checked;
   (void)node;
 }
 
@@ -86,8 +89,36 @@ QVariant TreeModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
     case Qt::ToolTipRole: return QString::fromStdString(n.label);
     case Qt::DecorationRole: return iconFor(n.image);
+    case Qt::CheckStateRole:
+      switch (checks_.state(node)) {
+        case CheckState::Checked: return Qt::Checked;
+        case CheckState::Mixed: return Qt::PartiallyChecked;
+        case CheckState::Unchecked: return Qt::Unchecked;
+      }
+      return {};
     default: return {};
   }
+}
+
+// A click on a box sets the opposite of the node's own check, whatever a
+// mixed box shows.
+bool TreeModel::setData(const QModelIndex& index, const QVariant&, int role) {
+  const NodeId node = nodeAt(index);
+  if (role != Qt::CheckStateRole || node == kNoNode) return false;
+  setChecked(node, !checks_.record(node).checked);
+  return true;
+}
+
+void TreeModel::setChecked(NodeId node, bool checked) {
+  checks_.setCheck(node, checked, [this](NodeId changed) {
+    const QModelIndex at = indexOf(changed);
+    if (at.isValid()) emit dataChanged(at, at, {Qt::CheckStateRole});
+  });
+}
+
+Qt::ItemFlags TreeModel::flags(const QModelIndex& index) const {
+  if (!index.isValid()) return Qt::NoItemFlags;
+  return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable;
 }
 
 QIcon TreeModel::iconFor(int32_t image) const {

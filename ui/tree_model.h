@@ -8,6 +8,7 @@
 #include <QIcon>
 #include <vector>
 
+#include "session/check_tree.h"
 #include "session/object_tree.h"
 
 namespace tavrin::ui {
@@ -26,6 +27,9 @@ class TreeModel : public QAbstractItemModel {
   void publish();
 
   const ObjectTree& tree() const { return tree_; }
+  const CheckTree& checks() const { return checks_; }
+  // Checks or unchecks a node with its subtree, as a click on its box does.
+  void setChecked(NodeId node, bool checked);
   NodeId nodeAt(const QModelIndex& index) const;
   QModelIndex indexOf(NodeId node) const;
 
@@ -34,6 +38,8 @@ class TreeModel : public QAbstractItemModel {
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role) const override;
+  bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
 
  signals:
   // Nodes were added; the view expands the nodes marked expanded.
@@ -42,6 +48,7 @@ class TreeModel : public QAbstractItemModel {
  private:
   QIcon iconFor(int32_t image) const;
   ObjectTree tree_;
+  CheckTree checks_;
   size_t published_ = 0;  // nodes the view knows of
   QIcon folder_, keys_, views_, triggers_, table_;
 };
