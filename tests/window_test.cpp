@@ -3,6 +3,9 @@
 // settings dialog's checks and the CSV export of the grid.
 
 #include <QApplication>
+#include <QLabel>
+#include <QRadioButton>
+#include <QStyleOptionViewItem>
 #include <QDialog>
 #include <QLineEdit>
 #include <QListWidget>
@@ -16,12 +19,14 @@
 #include <filesystem>
 
 #include "export/grid_csv.h"
+#include "export/mariadb_link.h"
 #include "session/texts.h"
 #include "test_support.h"
 #include "ui/grid_model.h"
 #include "ui/main_window.h"
 #include "ui/object_tree_view.h"
 #include "ui/record_view.h"
+#include "ui/save_dialog.h"
 #include "ui/scan_settings_dialog.h"
 #include "ui/tree_model.h"
 #include "ui/window_texts.h"
@@ -49,10 +54,12 @@ void openFolder(MainWindow& window, const std::string& folder) {
   window.treeModel()->publish();
 }
 
+// The table of that name: a child of a "Tables" group.
 NodeId nodeLabelled(const TreeModel& model, const std::string& label) {
   const ObjectTree& tree = model.tree();
   for (NodeId id = 0; size_t(id) < tree.size(); ++id) {
-    if (tree.node(id).label == label) return id;
+    const TreeNode& n = tree.node(id);
+    if (n.label == label && n.parent != kNoNode && tree.node(n.parent).label == "Tables") return id;
   }
   return kNoNode;
 }
@@ -64,6 +71,32 @@ void clickNode(MainWindow& window, NodeId node) {
   QCoreApplication::processEvents();  // the view scrolls on its next layout
   const QRect where = window.treeView()->visualRect(index);
   QTest::mouseClick(window.treeView()->viewport(), Qt::LeftButton, {}, where.center());
+}
+
+// Clicks the check box of a node.
+void clickBox(MainWindow& window, NodeId node) {
+  ObjectTreeView* view = window.treeView();
+  const QModelIndex index = window.treeModel()->indexOf(node);
+  view->scrollTo(index);
+  QCoreApplication::processEvents();
+  QStyleOptionViewItem option;
+  option.initFrom(view);
+  option.rect = view->visualRect(index);
+  option.features |= QStyleOptionViewItem::HasCheckIndicator;
+  const QRect box = view->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, view);
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, box.center());
+}
+
+// Fills the save dialog when it shows: `fill` sets its fields, then OK is pressed.
+void answerSaveDialog(MainWindow& window, std::function<void(SaveDialog&)> fill) {
+  window.prepareSaveDialogWith([fill](SaveDialog& dialog) {
+    QTimer::singleShot(0, &dialog, [&dialog, fill] {
+      fill(dialog);
+      dialog.okButton()->click();
+      // A server's first OK tests the connection and stays open; the second closes.
+      if (dialog.isVisible()) dialog.okButton()->click();
+    });
+  });
 }
 
 QString firstCell(MainWindow& window) {
@@ -81,6 +114,9 @@ class WindowTest : public QObject {
   void pagingByClicks();
   void scanSettingsDialogChecks();
   void csvExportOfTheGrid();
+  void checkBoxClickChecksWithoutLoading();
+  void saveOfTheCheckedTablesAsAScript();
+  void saveIntoAServer();
 };
 
 void WindowTest::recordViewLayoutFollowsItsSize() {
@@ -207,6 +243,75 @@ void WindowTest::csvExportOfTheGrid() {
   QVERIFY(!page.rows.empty());
   QCOMPARE(int(page.rows.size()), window.recordView()->grid()->model()->rowCount());
   QVERIFY(test::readText(file) == gridCsv(page.titles, page.rows));
+}
+
+void WindowTest::checkBoxClickChecksWithoutLoading() {
+  MainWindow window(test::shippedCatalogue());
+  window.answerMessagesWith([](const std::string&) { return MessageAnswer::No; });
+  window.resize(1000, 700);
+  window.show();
+  openFolder(window, test::fixtureData("definitions") + "/defs");
+  const NodeId items = nodeLabelled(*window.treeModel(), "items");
+  const QString caption = window.captionBar()->text();
+  clickBox(window, items);
+  QVERIFY(waitIdle(window));
+  QCOMPARE(window.treeModel()->checks().state(items), CheckState::Checked);
+  QCOMPARE(window.treeModel()->indexOf(items).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
+  const NodeId tables = window.treeModel()->tree().node(items).parent;
+  QCOMPARE(window.treeModel()->indexOf(tables).data(Qt::CheckStateRole).toInt(), int(Qt::PartiallyChecked));
+  QCOMPARE(window.captionBar()->text(), caption);  // nothing was loaded
+  QCOMPARE(window.recordView()->grid()->model()->rowCount(), 0);
+}
+
+void WindowTest::saveOfTheCheckedTablesAsAScript() {
+  test::ScratchFolder out;
+  MainWindow window(test::shippedCatalogue());
+  window.answerMessagesWith([](const std::string&) { return MessageAnswer::Ok; });
+  window.show();
+  openFolder(window, test::fixtureData("definitions") + "/defs");
+  window.save();
+  QCOMPARE(window.shownMessages().back(), std::string(texts::kSelectToSave));
+  window.treeModel()->setChecked(nodeLabelled(*window.treeModel(), "items"), true);
+  answerSaveDialog(window, [&](SaveDialog& dialog) {
+    dialog.scriptMode()->click();
+    dialog.answerFolderWith([&] { return std::optional<std::string>(out.path()); });
+    dialog.browseButton()->click();
+  });
+  window.save();
+  QVERIFY(waitIdle(window));
+  QVERIFY(test::readText(out.path() + "/defs.sql").find("CREATE TABLE `items`") != std::string::npos);
+  const QString last = window.outputList()->item(window.outputList()->count() - 1)->text();
+  QVERIFY2(last.startsWith(::tavrin::texts::kSaveCompleted), qPrintable(last));
+}
+
+// Against a throw-away server whose socket the environment names.
+void WindowTest::saveIntoAServer() {
+  const QByteArray socket = qgetenv("TAVRIN_TEST_SOCKET");
+  if (socket.isEmpty()) QSKIP("no server: TAVRIN_TEST_SOCKET names a throw-away server's socket");
+  MainWindow window(test::shippedCatalogue());
+  window.answerMessagesWith([](const std::string&) { return MessageAnswer::Ok; });
+  window.show();
+  openFolder(window, test::fixtureData("definitions") + "/defs");
+  window.treeModel()->setChecked(nodeLabelled(*window.treeModel(), "items"), true);
+  answerSaveDialog(window, [&](SaveDialog& dialog) {
+    dialog.socket()->setText(QString::fromUtf8(socket));
+    dialog.socket()->textEdited(dialog.socket()->text());
+    dialog.testButton()->click();
+  });
+  window.save();
+  QVERIFY(waitIdle(window));
+  const std::vector<std::string>& messages = window.shownMessages();
+  QVERIFY(std::find(messages.begin(), messages.end(), ::tavrin::texts::kConnectionSuccessful) != messages.end());
+  ServerAddress address;
+  address.server = "localhost";
+  address.socket = socket.toStdString();
+  address.user = "root";
+  auto connection = connectMariadb(address);
+  QVERIFY2(connection, connection ? "" : connection.reason().c_str());
+  auto made = (*connection)->firstValue("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = 'defs' "
+                                       "AND TABLE_NAME = 'items'");
+  QVERIFY(made);
+  QCOMPARE(QString::fromStdString(made->value_or("")), QString("1"));
 }
 
 }  // namespace tavrin::ui

@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -24,12 +25,14 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "export/mariadb_link.h"
 #include "session/texts.h"
 #include "ui/grid_model.h"
 #include "ui/looks.h"
 #include "ui/object_tree_view.h"
 #include "ui/record_view.h"
 #include "ui/ribbon.h"
+#include "ui/save_dialog.h"
 #include "ui/scan_settings_dialog.h"
 #include "ui/tree_model.h"
 #include "ui/window_texts.h"
@@ -37,6 +40,21 @@
 namespace tavrin::ui {
 
 namespace {
+
+// Four swatches: the look button's picture.
+QIcon paletteIcon() {
+  QPixmap picture(32, 32);
+  picture.fill(Qt::transparent);
+  QPainter p(&picture);
+  const QColor colours[] = {QColor(0, 120, 215), QColor(246, 246, 246), QColor(45, 45, 48), QColor(0, 150, 136)};
+  for (int i = 0; i < 4; ++i) {
+    p.setBrush(colours[i]);
+    p.setPen(QColor(90, 90, 90));
+    p.drawRect(2 + (i % 2) * 15, 2 + (i / 2) * 15, 13, 13);
+  }
+  return QIcon(picture);
+}
+
 // Columns wider than this are cut; the cell's tip shows the whole value.
 constexpr int kWidestColumn = 320;
 constexpr int kRowsMeasured = 50;
@@ -95,8 +113,7 @@ void MainWindow::buildRibbon() {
                              s->standardIcon(QStyle::SP_FileDialogDetailedView)),
           &QToolButton::clicked, this, &MainWindow::exportCsv);
   QHBoxLayout* look = ribbon->addGroup(texts::kLookGroup);
-  QToolButton* looksButton = ribbon->addCommand(look, texts::kLookGroup, texts::kLookGroup,
-                                                s->standardIcon(QStyle::SP_DesktopIcon));
+  QToolButton* looksButton = ribbon->addCommand(look, texts::kLookButton, texts::kLookTip, paletteIcon());
   auto* menu = new QMenu(looksButton);
   for (const Look& l : looks()) {
     QAction* action = menu->addAction(l.name);
@@ -158,7 +175,7 @@ void MainWindow::buildPanes() {
   output_->setContextMenuPolicy(Qt::NoContextMenu);
   outputDock->setWidget(output_);
   addDockWidget(Qt::RightDockWidgetArea, outputDock);
-  resizeDocks({treeDock, outputDock}, {260, 380}, Qt::Horizontal);
+  resizeDocks({treeDock, outputDock}, {280, 300}, Qt::Horizontal);
 }
 
 void MainWindow::buildStatusBar() {
@@ -192,7 +209,28 @@ void MainWindow::save() {
     messageBox(::tavrin::texts::kWaitForRunningProcess, MessageButtons::Ok, MessageIcon::Information);
     return;
   }
-  messageBox(texts::kSelectToSave, MessageButtons::Ok, MessageIcon::Information);
+  const CheckTree& checks = treeModel_->checks();
+  if (checks.checkedCount() == 0) {
+    messageBox(texts::kSelectToSave, MessageButtons::Ok, MessageIcon::Information);
+    return;
+  }
+  SaveDialog::MessageHook hook;
+  if (answerMessage_) hook = [this](const std::string& text) { messageBox(text, MessageButtons::Ok, MessageIcon::Information); };
+  SaveDialog dialog(testMariadbConnection, hook, this);
+  if (prepareSaveDialog_) prepareSaveDialog_(dialog);
+  const std::optional<SaveSettings> settings = dialog.ask();
+  if (!settings) return;
+  controller_->setSaveSettings(*settings);
+  SaveRequest request;
+  if (settings->saveAsScript) {
+    request.mode = SaveRequest::Mode::Script;
+    request.scriptFolder = settings->folder;
+  } else {
+    request.mode = SaveRequest::Mode::Server;
+    request.address = settings->server;
+    request.connect = connectMariadb;
+  }
+  controller_->onSave(checks.checkedItems(), std::move(request));
 }
 
 void MainWindow::exportCsv() { controller_->onExportCsv(); }

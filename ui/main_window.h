@@ -27,6 +27,7 @@ namespace tavrin::ui {
 class GridModel;
 class ObjectTreeView;
 class RecordView;
+class SaveDialog;
 class TreeModel;
 
 class MainWindow : public QMainWindow, public SessionUi {
@@ -45,6 +46,8 @@ class MainWindow : public QMainWindow, public SessionUi {
   using FileHandler = std::function<std::optional<std::string>()>;
   void answerFileDialogsWith(FileHandler handler) { answerFile_ = std::move(handler); }
   const std::vector<std::string>& shownMessages() const { return shownMessages_; }
+  // Fills the save dialog instead of a person (tests); it is shown modally after.
+  void prepareSaveDialogWith(std::function<void(SaveDialog&)> prepare) { prepareSaveDialog_ = std::move(prepare); }
 
   // The commands of the ribbon.
   void open();
@@ -120,6 +123,7 @@ class MainWindow : public QMainWindow, public SessionUi {
   std::optional<ScanSettings> preset_;
   MessageHandler answerMessage_;
   FileHandler answerFile_;
+  std::function<void(SaveDialog&)> prepareSaveDialog_;
   std::vector<std::string> shownMessages_;
 };
 

@@ -19,6 +19,8 @@ inline constexpr const char* kHelpTip = "Help for Tavrin MySQL Database Repair";
 inline constexpr const char* kAbout = "About";
 inline constexpr const char* kAboutTip = "About Tavrin MySQL Database Repair";
 inline constexpr const char* kLookGroup = "Look";
+inline constexpr const char* kLookButton = "Colours";
+inline constexpr const char* kLookTip = "Choose the window's colours";
 
 inline constexpr const char* kTreePane = "MySQL Database Objects";
 inline constexpr const char* kOutputPane = "Output";
