@@ -29,3 +29,8 @@ echo "== tavrin-recover rows $sample shop orders (InnoDB)"
 echo
 echo "== tavrin-recover rows $sample shop orders --format sql --time-zone UTC"
 "$recover" rows "$sample" shop orders --format sql --time-zone UTC
+echo
+shot=build/tavrin-repair-demo.png
+echo "== tavrin-repair --screenshot $shot $sample/shop"
+QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} build/tavrin-repair --screenshot "$shot" "$sample/shop"
+echo "a picture of the window is in $shot"

@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
     window.show();
     tavrin::ui::takeScreenshotWhenLoaded(window, args.screenshot, !args.folder.isEmpty());
   } else {
-    window.showMaximized();
+    window.showAsLastTime();
     tavrin::ui::showSplash(&window);
   }
   return app.exec();

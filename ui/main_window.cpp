@@ -13,6 +13,8 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
+#include <QScreen>
+#include <QSettings>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -54,6 +56,8 @@ QIcon paletteIcon() {
   }
   return QIcon(picture);
 }
+
+constexpr const char* kGeometrySetting = "WindowGeometry";
 
 // Columns wider than this are cut; the cell's tip shows the whole value.
 constexpr int kWidestColumn = 320;
@@ -190,6 +194,16 @@ void MainWindow::buildStatusBar() {
   statusBar()->setContextMenuPolicy(Qt::NoContextMenu);
 }
 
+void MainWindow::showAsLastTime() {
+  if (restoreGeometry(QSettings().value(kGeometrySetting).toByteArray())) {
+    show();
+    return;
+  }
+  // Without a window manager a maximized window keeps its first size.
+  if (QScreen* screen = QGuiApplication::primaryScreen()) setGeometry(screen->availableGeometry());
+  showMaximized();
+}
+
 void MainWindow::refreshCommands() { stopButton_->setEnabled(controller_->isBusy()); }
 
 void MainWindow::treeClicked(const QModelIndex& index) {
@@ -269,6 +283,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   if (!log.empty() && QFileInfo::exists(QString::fromStdString(log))) {
     messageBox(texts::kLogFilePath + log, MessageButtons::Ok, MessageIcon::Information);
   }
+  QSettings().setValue(kGeometrySetting, saveGeometry());
   event->accept();
 }
 

@@ -49,6 +49,9 @@ class MainWindow : public QMainWindow, public SessionUi {
   // Fills the save dialog instead of a person (tests); it is shown modally after.
   void prepareSaveDialogWith(std::function<void(SaveDialog&)> prepare) { prepareSaveDialog_ = std::move(prepare); }
 
+  // Shows the window where it was when it was last closed, else maximized.
+  void showAsLastTime();
+
   // The commands of the ribbon.
   void open();
   void stop();
