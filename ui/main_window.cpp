@@ -58,6 +58,7 @@ QIcon paletteIcon() {
 }
 
 constexpr const char* kGeometrySetting = "WindowGeometry";
+constexpr int kPublishMs = 150;
 
 // Columns wider than this are cut; the cell's tip shows the whole value.
 constexpr int kWidestColumn = 320;
@@ -301,7 +302,10 @@ void MainWindow::clearOutput() {
 }
 
 void MainWindow::clearTree() {
-  onWindowThread([this] { treeModel_->clear(); });
+  onWindowThread([this] {
+    treeModel_->clear();
+    pendingExpansions_.clear();
+  });
 }
 
 void MainWindow::insertTreeNode(NodeId node, NodeId parent, const std::string& label, int32_t image) {
@@ -314,17 +318,16 @@ void MainWindow::insertTreeNode(NodeId node, NodeId parent, const std::string& l
 void MainWindow::schedulePublish() {
   if (publishScheduled_) return;
   publishScheduled_ = true;
-  QTimer::singleShot(0, this, [this] {
+  // Nodes arrive by the thousand: the view hears of them a few times a second.
+  QTimer::singleShot(kPublishMs, this, [this] {
     publishScheduled_ = false;
     treeModel_->publish();
   });
 }
 
 void MainWindow::expandMarked() {
-  const ObjectTree& t = treeModel_->tree();
-  for (NodeId id = 0; size_t(id) < t.size(); ++id) {
-    if (t.node(id).expanded) tree_->expand(treeModel_->indexOf(id));
-  }
+  for (NodeId id : pendingExpansions_) tree_->expand(treeModel_->indexOf(id));
+  pendingExpansions_.clear();
 }
 
 void MainWindow::setTreeItemData(NodeId node, int32_t itemData) {
@@ -334,7 +337,13 @@ void MainWindow::setTreeItemData(NodeId node, int32_t itemData) {
 void MainWindow::expandTreeNode(NodeId node) {
   onWindowThread([this, node] {
     treeModel_->markExpanded(node);
-    tree_->expand(treeModel_->indexOf(node));
+    // A node the view does not know yet opens when it is published.
+    const QModelIndex index = treeModel_->indexOf(node);
+    if (index.isValid()) {
+      tree_->expand(index);
+    } else {
+      pendingExpansions_.push_back(node);
+    }
   });
 }
 

@@ -123,6 +123,7 @@ class MainWindow : public QMainWindow, public SessionUi {
   QProgressBar* progress_ = nullptr;
   QToolButton* stopButton_ = nullptr;
   bool publishScheduled_ = false;
+  std::vector<NodeId> pendingExpansions_;  // marked expanded before the view knew them
   std::optional<ScanSettings> preset_;
   MessageHandler answerMessage_;
   FileHandler answerFile_;
