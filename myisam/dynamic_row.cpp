@@ -101,11 +101,17 @@ class ColumnFlags {
     return set;
   }
 
+  // The flag bits after the last column's, which the server leaves clear.
+  bool restClear() const { return bit_ == 1 || (row_[byte_] & ~(bit_ - 1) & 0xFF) == 0; }
+
  private:
   ByteView row_;
   size_t byte_ = 0;
   uint32_t bit_ = 1;
 };
+
+// A byte after the columns of a dynamic row of a table with CHECKSUM=1.
+constexpr uint16_t kOptionChecksum = 0x0020;
 
 Failure columnsRunPastEnd() { return damaged("a row's columns run past its end"); }
 
@@ -248,6 +254,10 @@ Status unpackDynamicRow(ByteView from, const MyisamState& state, RowImage& image
     if (!unpacked) return unpacked;
     to += column.length;
   }
+  // The server takes a row only when its columns use every byte of it.
+  const size_t checksumBytes = (state.options & kOptionChecksum) ? 1 : 0;
+  if (row.p + checksumBytes != from.size()) return damaged("a row's columns do not fill it");
+  if (!flags.restClear()) return damaged("a row has flags for columns it does not have");
   return Ok{};
 }
 

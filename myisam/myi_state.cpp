@@ -24,6 +24,7 @@ Result<MyisamState> parseMyiState(ByteView file) {
   if (file.size() <= kHeaderSize) {
     return damaged("the index file is too short for its header (" + std::to_string(file.size()) + " bytes)");
   }
+  if (file[0] != 0xFE || file[1] != 0xFE) return damaged("the index file does not start as a MyISAM index file does");
   MyisamState state;
   state.options = be16(file, 4);
   state.recordFormat = (state.options & kOptionCompressRecord) ? MyisamRowFormat::Compressed
