@@ -375,11 +375,21 @@ TEST(MyisamDamage, ColumnDescriptionsThatDoNotFitTheRow) {
   manyFlags.recordLength = 10;
   manyFlags.columnDefs = {{SkipEndSpace, 10, 0, 0}};
   MyisamState strippedTooLong = manyFlags;
+  MyisamState twoBytes;
+  twoBytes.recordLength = 2;
+  twoBytes.columnDefs = {{Normal, 2, 0, 0}};
+  MyisamState oneZeroSkipped;
+  oneZeroSkipped.packBits = 1;
+  oneZeroSkipped.recordLength = 4;
+  oneZeroSkipped.columnDefs = {{SkipZero, 4, 0, 0}};
   Case cases[] = {
       {"a VARCHAR of no width", zeroVarchar, {5, 'a', 'b', 'c', 'd', 'e'}, "a VARCHAR column is narrower than its length"},
       {"a full-width value past the row", manyFlags, std::vector<uint8_t>(12, 0), "a row's columns run past its end"},
       {"a stripped value past the row", strippedTooLong, {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 9, 'x'},
        "a row's columns run past its end"},
+      // The server takes no row whose columns leave bytes or flags over.
+      {"a byte after the columns", twoBytes, {1, 2, 3}, "a row's columns do not fill it"},
+      {"a flag after the columns'", oneZeroSkipped, {0x03}, "a row has flags for columns it does not have"},
   };
   for (const Case& c : cases) {
     auto exact = std::make_unique<uint8_t[]>(c.packed.size());
