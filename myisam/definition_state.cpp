@@ -8,9 +8,6 @@ namespace tavrin {
 
 namespace {
 
-// Create options the definition shares with the index file.
-constexpr uint16_t kOptionPackRecord = 0x0001;
-constexpr uint16_t kOptionChecksum = 0x0020;
 constexpr uint8_t kRowFormatCompressed = 3;
 // A BLOB's place in the row image: its length, then a pointer.
 constexpr uint32_t kBlobPointerBytes = 8;
@@ -119,7 +116,7 @@ void addLengths(MyisamState& state) {
                                            [](const MyisamColumnDef& c) { return c.type == Varchar && c.length >= 257; });
   if (!dynamic) state.minPackLength += varcharBytes;
   state.packBits = uint16_t((flagged + 7) / 8);
-  const bool checksum = dynamic && (state.options & kOptionChecksum);
+  const bool checksum = dynamic && (state.options & MyisamOption::Checksum);
   // The server counts a byte for each flagged column here, not for each 8.
   if (longest != kUnboundedRow) longest += state.recordLength + flagged + longVarchar + (checksum ? 1 : 0);
   state.maxPackLength = uint32_t(std::min<uint64_t>(longest, kUnboundedRow));
@@ -159,8 +156,8 @@ Result<MyisamState> stateFromDefinition(const TableDefinition& table) {
     return unsupported("compressed MyISAM tables are not supported");
   }
   MyisamState state;
-  const bool packed = table.createOptions & kOptionPackRecord;
-  state.options = table.createOptions & (kOptionPackRecord | kOptionChecksum);
+  const bool packed = table.createOptions & MyisamOption::PackRecord;
+  state.options = table.createOptions & (MyisamOption::PackRecord | MyisamOption::Checksum);
   state.columnDefs = columnDefs(table, packed);
   avoidLoneFlag(state.columnDefs);
   bool anyPacked = false;
@@ -169,7 +166,7 @@ Result<MyisamState> stateFromDefinition(const TableDefinition& table) {
                  c.type != MyisamColumnType::Varchar;
   }
   state.recordFormat = packed || anyPacked ? MyisamRowFormat::Dynamic : MyisamRowFormat::Fixed;
-  if (state.recordFormat == MyisamRowFormat::Dynamic) state.options |= kOptionPackRecord;
+  if (state.recordFormat == MyisamRowFormat::Dynamic) state.options |= MyisamOption::PackRecord;
   addLengths(state);
   // A deleted fixed-length row keeps a mark byte and the pointer to the next.
   if (state.recordFormat == MyisamRowFormat::Fixed) {

@@ -110,9 +110,6 @@ class ColumnFlags {
   uint32_t bit_ = 1;
 };
 
-// A byte after the columns of a dynamic row of a table with CHECKSUM=1.
-constexpr uint16_t kOptionChecksum = 0x0020;
-
 Failure columnsRunPastEnd() { return damaged("a row's columns run past its end"); }
 
 // A column stored whole, at its full width.
@@ -255,7 +252,7 @@ Status unpackDynamicRow(ByteView from, const MyisamState& state, RowImage& image
     to += column.length;
   }
   // The server takes a row only when its columns use every byte of it.
-  const size_t checksumBytes = (state.options & kOptionChecksum) ? 1 : 0;
+  const size_t checksumBytes = (state.options & MyisamOption::Checksum) ? 1 : 0;
   if (row.p + checksumBytes != from.size()) return damaged("a row's columns do not fill it");
   if (!flags.restClear()) return damaged("a row has flags for columns it does not have");
   return Ok{};

@@ -17,7 +17,7 @@ constexpr uint64_t kResyncBaseBudget = 1u << 20;
 constexpr uint64_t kResyncBudgetPerByte = 16;
 // Fixed-length rows of a definition without packed rows start with this bit set.
 constexpr uint8_t kLiveRowBit = 0x01;
-constexpr uint16_t kOptionPackRecord = 0x0001;
+
 // The bytes of the longest BIT value, put together for each column.
 constexpr uint32_t kMaxBitBytes = kMaxBitWidth / 8;
 
@@ -229,7 +229,7 @@ WalkEnd MyisamTable::walkFixed(uint64_t start, size_t maxRows, const RowSink& si
     ByteView row = window_.view(p, size_t(step));
     p += step;
     if (row[0] == 0) continue;  // a deleted row
-    if (!(table_.createOptions & kOptionPackRecord) && !(row[0] & kLiveRowBit)) {
+    if (!(table_.createOptions & MyisamOption::PackRecord) && !(row[0] & kLiveRowBit)) {
       end.passedOver.passOver("a row neither live nor deleted (its first byte is " + std::to_string(row[0]) + ")",
                               byteOf(p - step, data_));
       continue;
