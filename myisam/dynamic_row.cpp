@@ -101,6 +101,9 @@ class ColumnFlags {
     return set;
   }
 
+  // The flag bits after the last column's, which the server leaves clear.
+  bool restClear() const { return bit_ == 1 || (row_[byte_] & ~(bit_ - 1) & 0xFF) == 0; }
+
  private:
   ByteView row_;
   size_t byte_ = 0;
@@ -248,6 +251,10 @@ Status unpackDynamicRow(ByteView from, const MyisamState& state, RowImage& image
     if (!unpacked) return unpacked;
     to += column.length;
   }
+  // The server takes a row only when its columns use every byte of it.
+  const size_t checksumBytes = (state.options & MyisamOption::Checksum) ? 1 : 0;
+  if (row.p + checksumBytes != from.size()) return damaged("a row's columns do not fill it");
+  if (!flags.restClear()) return damaged("a row has flags for columns it does not have");
   return Ok{};
 }
 

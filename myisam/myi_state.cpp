@@ -13,7 +13,6 @@ constexpr size_t kStateDataLengthOffset = 68;
 constexpr size_t kStateAutoIncrementOffset = 92;
 constexpr size_t kBaseSize = 100;
 constexpr size_t kKeyDefSize = 12, kSegmentSize = 18, kUniqueDefSize = 4, kColumnDefSize = 7;
-constexpr uint16_t kOptionPackRecord = 0x0001, kOptionCompressRecord = 0x0004;
 // The header, the state and the definitions come before the first index
 // block (the key file start); the indexes are not read.
 constexpr uint64_t kFirstRead = 64u << 10;
@@ -24,10 +23,11 @@ Result<MyisamState> parseMyiState(ByteView file) {
   if (file.size() <= kHeaderSize) {
     return damaged("the index file is too short for its header (" + std::to_string(file.size()) + " bytes)");
   }
+  if (file[0] != 0xFE || file[1] != 0xFE) return damaged("the index file does not start as a MyISAM index file does");
   MyisamState state;
   state.options = be16(file, 4);
-  state.recordFormat = (state.options & kOptionCompressRecord) ? MyisamRowFormat::Compressed
-                       : (state.options & kOptionPackRecord)   ? MyisamRowFormat::Dynamic
+  state.recordFormat = (state.options & MyisamOption::CompressRecord) ? MyisamRowFormat::Compressed
+                       : (state.options & MyisamOption::PackRecord)   ? MyisamRowFormat::Dynamic
                                                                : MyisamRowFormat::Fixed;
   state.rows = be64(file, kStateRowsOffset);
   state.deletedRows = be64(file, kStateRowsOffset + 8);

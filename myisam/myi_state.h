@@ -13,6 +13,13 @@
 
 namespace tavrin {
 
+// Options of the table, as the index file and the definition keep them.
+namespace MyisamOption {
+inline constexpr uint16_t PackRecord = 0x0001;  // dynamic rows; fixed rows keep a live-row bit
+inline constexpr uint16_t CompressRecord = 0x0004;
+inline constexpr uint16_t Checksum = 0x0020;  // a dynamic row ends with a checksum byte
+}  // namespace MyisamOption
+
 enum class MyisamRowFormat { Fixed = 0, Dynamic = 1, Compressed = 2 };
 
 // How a column is packed in a dynamic row.

@@ -9,6 +9,15 @@ namespace tavrin {
 
 namespace {
 constexpr size_t kMinDeletedBlock = 20;
+// Blocks of a dynamic-format data file start at multiples of this.
+constexpr uint64_t kBlockAlign = 4;
+// The bytes of rows a search for the next sound row may put together: this,
+// and a few for each byte it passes, so that it stays linear in the damage.
+constexpr uint64_t kResyncBaseBudget = 1u << 20;
+constexpr uint64_t kResyncBudgetPerByte = 16;
+// Fixed-length rows of a definition without packed rows start with this bit set.
+constexpr uint8_t kLiveRowBit = 0x01;
+
 // The bytes of the longest BIT value, put together for each column.
 constexpr uint32_t kMaxBitBytes = kMaxBitWidth / 8;
 
@@ -60,6 +69,9 @@ std::optional<Stop> gatherRow(FileWindow& window, uint64_t position, const Block
     if (piece.dataLength > first.recordLength - row.size()) {
       return Stop{"the blocks of a row hold more than its length", piecePosition};
     }
+    if (piecePosition + piece.headerLength + piece.dataLength > size) {
+      return Stop{"a block of a row runs past the end of the data file", piecePosition};
+    }
     ByteView bytes = window.view(piecePosition + piece.headerLength, piece.dataLength);
     row.insert(row.end(), bytes.data(), bytes.data() + bytes.size());
     if (row.size() == first.recordLength) return std::nullopt;
@@ -75,8 +87,29 @@ std::optional<Stop> gatherRow(FileWindow& window, uint64_t position, const Block
 }
 }  // namespace
 
+struct MyisamTable::Found {
+  enum class Kind { Pass, Row, LostRow, Damaged };
+  Kind kind = Kind::Damaged;
+  uint64_t next = 0;  // Pass, Row, LostRow: where the following block starts
+  std::string why;    // LostRow, Damaged
+  uint64_t at = 0;    // LostRow: where the row breaks off
+  ByteView packed;    // Row
+
+  static Found damage(std::string why) {
+    Found f;
+    f.why = std::move(why);
+    return f;
+  }
+  static Found of(Kind kind, uint64_t next) {
+    Found f;
+    f.kind = kind;
+    f.next = next;
+    return f;
+  }
+};
+
 Result<std::unique_ptr<MyisamTable>> MyisamTable::open(const TableDefinition& table, MyisamState state,
-                                                       const std::string& dataPath) {
+                                                       const std::string& dataPath, std::string layoutNote) {
   if (state.recordFormat == MyisamRowFormat::Compressed) return unsupported("compressed MyISAM tables are not supported");
   // The index file describes the stored part of the row image: the columns
   // before those computed when read.
@@ -93,11 +126,13 @@ Result<std::unique_ptr<MyisamTable>> MyisamTable::open(const TableDefinition& ta
   }
   auto data = ReadOnlyFile::open(dataPath);
   if (!data) return data.failure();
-  return std::unique_ptr<MyisamTable>(new MyisamTable(table, std::move(state), std::move(*data)));
+  return std::unique_ptr<MyisamTable>(
+      new MyisamTable(table, std::move(state), std::move(*data), std::move(layoutNote)));
 }
 
-MyisamTable::MyisamTable(const TableDefinition& table, MyisamState state, ReadOnlyFile data)
-    : table_(table), state_(std::move(state)), data_(std::move(data)), window_(data_) {
+MyisamTable::MyisamTable(const TableDefinition& table, MyisamState state, ReadOnlyFile data, std::string layoutNote)
+    : table_(table), state_(std::move(state)), data_(std::move(data)), window_(data_),
+      layoutNote_(std::move(layoutNote)) {
   values_.resize(table_.columns.size());
   bitBytes_.resize(table_.columns.size() * kMaxBitBytes);
   for (const ColumnDefinition& c : table_.columns) plan_.push_back(recordColumn(c));
@@ -131,11 +166,36 @@ WalkEnd MyisamTable::read(PageStart start, size_t maxRows, const RowSink& sink, 
                             data_.size() - walkLimit());
   }
   // A data file cut short (or emptied) loses the rows its index still counts.
-  if (end.atEnd && !end.stoppedEarly() && state_.dataLength > data_.size()) {
+  if (end.atEnd && state_.dataLength > data_.size()) {
     end.passedOver.passOver("the data file is shorter than its index says", byteOf(data_.size(), data_), "byte",
                             state_.dataLength - data_.size());
   }
+  reportTableWide(start, end);
   return end;
+}
+
+void MyisamTable::reportTableWide(PageStart start, WalkEnd& end) {
+  if (start == firstPage()) {
+    rowsSoFar_ = 0;
+    walkedTo_ = start.position;
+    if (!layoutNote_.empty()) {
+      end.passedOver.passOver(layoutNote_ + "; the layout of the rows comes from the table's definition", "",
+                              "index file");
+    }
+  }
+  if (walkedTo_ != start.position) {
+    walkedTo_ = -1;
+    return;
+  }
+  rowsSoFar_ += end.rows;
+  walkedTo_ = end.next.position;
+  // Rows lost without a trace in the data file (a block's type changed to
+  // one the walk passes over) still show against the index's count.
+  if (end.atEnd && layoutNote_.empty() && rowsSoFar_ < state_.rows) {
+    end.passedOver.passOver("the index file counts " + std::to_string(state_.rows) + " rows, the data file gave " +
+                                std::to_string(rowsSoFar_),
+                            "", "row", state_.rows - rowsSoFar_);
+  }
 }
 
 const RowValues& MyisamTable::valuesOf(ByteView image, const std::vector<std::pair<uint32_t, ByteView>>& blobs) {
@@ -169,6 +229,11 @@ WalkEnd MyisamTable::walkFixed(uint64_t start, size_t maxRows, const RowSink& si
     ByteView row = window_.view(p, size_t(step));
     p += step;
     if (row[0] == 0) continue;  // a deleted row
+    if (!(table_.createOptions & MyisamOption::PackRecord) && !(row[0] & kLiveRowBit)) {
+      end.passedOver.passOver("a row neither live nor deleted (its first byte is " + std::to_string(row[0]) + ")",
+                              byteOf(p - step, data_));
+      continue;
+    }
     sink(valuesOf(row.sub(0, state_.recordLength), kNoBlobs));
     ++end.rows;
   }
@@ -177,49 +242,102 @@ WalkEnd MyisamTable::walkFixed(uint64_t start, size_t maxRows, const RowSink& si
   return end;
 }
 
+MyisamTable::Found MyisamTable::blockAt(uint64_t p, uint64_t size, uint64_t longestRow) {
+  BlockInfo block;
+  const uint32_t flags = decodeBlockHeader(window_.view(p, kBlockHeaderBytes), block);
+  const BlockStep step = stepAt(p, block, flags, size, longestRow);
+  if (!step.stopReason.empty()) return Found::damage(step.stopReason);
+  if (!step.startsRow) return Found::of(Found::Kind::Pass, step.next);
+  if (block.recordLength < state_.minPackLength) {
+    return Found::damage("a row shorter than the table's shortest");
+  }
+  Found found = Found::of(Found::Kind::Row, step.next);
+  if (block.dataLength == block.recordLength) {
+    found.packed = window_.view(p + block.headerLength, block.dataLength);
+  } else if (const std::optional<Stop> broken = gatherRow(window_, p, block, size, packedRow_)) {
+    found.kind = Found::Kind::LostRow;
+    found.why = broken->why;
+    found.at = broken->position;
+  } else {
+    found.packed = ByteView(packedRow_);
+  }
+  return found;
+}
+
+bool MyisamTable::blockStartsAt(uint64_t p, uint64_t size) {
+  if (p == size) return true;
+  BlockInfo block;
+  const uint32_t flags = decodeBlockHeader(window_.view(p, kBlockHeaderBytes), block);
+  return stepAt(p, block, flags, size, size).stopReason.empty();
+}
+
+// A row starts at `p` when its block and all its pieces are sound, it
+// unpacks to the definition's row exactly, and a block starts after it.
+bool MyisamTable::soundRowAt(uint64_t p, uint64_t size, uint64_t longestRow) {
+  const Found found = blockAt(p, size, longestRow);
+  return found.kind == Found::Kind::Row && unpackDynamicRow(found.packed, state_, image_) &&
+         blockStartsAt(found.next, size);
+}
+
+uint64_t MyisamTable::resync(uint64_t from, uint64_t size, uint64_t longestRow) {
+  uint64_t spent = 0;
+  for (uint64_t q = (from / kBlockAlign + 1) * kBlockAlign; q < size; q += kBlockAlign) {
+    BlockInfo block;
+    const uint32_t flags = decodeBlockHeader(window_.view(q, kBlockHeaderBytes), block);
+    if (!(flags & BlockFlag::First) || (flags & (BlockFlag::Deleted | BlockFlag::Invalid))) continue;
+    // Rows that would take the search past its budget are not tried.
+    if (spent + block.recordLength > kResyncBaseBudget + kResyncBudgetPerByte * (q - from)) continue;
+    spent += block.recordLength;
+    if (soundRowAt(q, size, longestRow)) return q;
+  }
+  return size;
+}
+
 WalkEnd MyisamTable::walkDynamic(uint64_t start, size_t maxRows, const RowSink& sink) {
   WalkEnd end;
   const uint64_t size = walkLimit();
   // No row is longer than the table allows, nor than its data file.
   const uint64_t longestRow = std::min<uint64_t>(state_.maxPackLength ? state_.maxPackLength : size, size);
   uint64_t p = start;
-  auto stop = [&](const std::string& why, uint64_t position) {
-    end.stopReason = why + " at " + byteOf(position, data_);
+  // Damage at `p`: the walk goes on at the next sound row.
+  auto skipDamage = [&](const std::string& why) {
+    const uint64_t next = resync(p, size, longestRow);
+    end.passedOver.passOver(why, byteOf(p, data_), "byte", next - p);
+    p = next;
   };
   while (p < size && end.rows < maxRows) {
-    BlockInfo block;
-    const uint32_t flags = decodeBlockHeader(window_.view(p, kBlockHeaderBytes), block);
-    const BlockStep step = stepAt(p, block, flags, size, longestRow);
-    if (!step.stopReason.empty()) {
-      stop(step.stopReason, p);
-      break;
-    }
-    if (!step.startsRow) {
-      p = step.next;
+    const Found found = blockAt(p, size, longestRow);
+    if (found.kind == Found::Kind::Damaged) {
+      skipDamage(found.why);
       continue;
     }
-    const uint64_t data = p + block.headerLength;
-    ByteView packed;
-    if (block.dataLength == block.recordLength) {
-      packed = window_.view(data, block.dataLength);
-    } else if (const std::optional<Stop> broken = gatherRow(window_, p, block, size, packedRow_)) {
-      stop(broken->why, broken->position);
-      break;
-    } else {
-      packed = ByteView(packedRow_);
+    if (found.kind == Found::Kind::LostRow) {
+      // Its first block is sound: the walk goes on after it.
+      end.passedOver.passOver("a row whose blocks cannot all be found (" + found.why + ")", byteOf(found.at, data_));
+      p = found.next;
+      continue;
     }
-    p = step.next;
-    Status unpacked = unpackDynamicRow(packed, state_, image_);
+    if (found.kind == Found::Kind::Pass) {
+      p = found.next;
+      continue;
+    }
+    Status unpacked = unpackDynamicRow(found.packed, state_, image_);
+    if (!unpacked && (found.next == size || soundRowAt(found.next, size, longestRow))) {
+      // Only the row's bytes are damaged: the blocks around it hold.
+      end.passedOver.passOver("a damaged row (" + unpacked.reason() + ")", byteOf(p, data_));
+      p = found.next;
+      continue;
+    }
     if (!unpacked) {
-      // The walk goes on with the next row; the row is reported.
-      end.passedOver.passOver("a damaged row (" + unpacked.reason() + ")", byteOf(data, data_));
+      skipDamage("a damaged block (" + unpacked.reason() + ")");
       continue;
     }
+    p = found.next;
     sink(valuesOf(ByteView(image_.bytes), image_.blobs));
     ++end.rows;
   }
   end.next = {0, int64_t(p)};
-  end.atEnd = p >= size || end.stoppedEarly();
+  end.atEnd = p >= size;
   return end;
 }
 

@@ -21,9 +21,12 @@ namespace tavrin {
 
 class MyisamTable : public RowSource {
  public:
-  // Opens the data file of a table whose definition and index file were read.
+  // Opens the data file of a table whose definition and index file were
+  // read. `layoutNote`, when not empty, says why the layout was taken from
+  // elsewhere than a sound index file; the first page reports it, and the
+  // counts of the index are not compared with the rows read.
   static Result<std::unique_ptr<MyisamTable>> open(const TableDefinition& table, MyisamState state,
-                                                   const std::string& dataPath);
+                                                   const std::string& dataPath, std::string layoutNote = {});
 
   const MyisamState& state() const { return state_; }
   uint64_t dataLength() const { return data_.size(); }
@@ -37,9 +40,20 @@ class MyisamTable : public RowSource {
   std::vector<uint16_t> keyBlockSizes() const override { return state_.keyBlockLengths; }
 
  private:
-  MyisamTable(const TableDefinition& table, MyisamState state, ReadOnlyFile data);
+  // What the walk of a dynamic-format data file finds at a block.
+  struct Found;
+
+  MyisamTable(const TableDefinition& table, MyisamState state, ReadOnlyFile data, std::string layoutNote);
   WalkEnd walkFixed(uint64_t start, size_t maxRows, const RowSink& sink);
   WalkEnd walkDynamic(uint64_t start, size_t maxRows, const RowSink& sink);
+  Found blockAt(uint64_t position, uint64_t size, uint64_t longestRow);
+  // Where the next sound row starts after damage at `position`, or `size`.
+  uint64_t resync(uint64_t position, uint64_t size, uint64_t longestRow);
+  bool soundRowAt(uint64_t position, uint64_t size, uint64_t longestRow);
+  bool blockStartsAt(uint64_t position, uint64_t size);
+  // What the walk reports once per reading of the whole table: the layout's
+  // origin, and rows the index counts that the data file did not give.
+  void reportTableWide(PageStart start, WalkEnd& end);
   // The values of one row image.
   const RowValues& valuesOf(ByteView image, const std::vector<std::pair<uint32_t, ByteView>>& blobs);
 
@@ -56,6 +70,11 @@ class MyisamTable : public RowSource {
   std::vector<uint8_t> bitBytes_;   // BIT values put together from their two places
   std::vector<uint8_t> packedRow_;  // a row gathered from several blocks
   RowImage image_;
+  std::string layoutNote_;
+  // Rows read by the pages walked one after the other from the first, and
+  // where the last of them ended (-1: pages were read out of order).
+  uint64_t rowsSoFar_ = 0;
+  int64_t walkedTo_ = -1;
 };
 
 }  // namespace tavrin

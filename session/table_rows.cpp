@@ -1,10 +1,40 @@
 #include "session/table_rows.h"
 
 #include "base/path.h"
+#include "myisam/definition_state.h"
 #include "tabledef/definition_file.h"
 #include "tabledef/frm_reader.h"
 
 namespace tavrin {
+
+namespace {
+
+// A MyISAM table's data file, laid out as its index file says; where the
+// index file is missing or unsound, as the definition says.
+Result<std::unique_ptr<MyisamTable>> openMyisam(const TableDefinition& def, const std::string& folder,
+                                                const std::string& name) {
+  auto mydPath = findTableFile(folder, name, ".MYD");
+  if (!mydPath) return missing("the data file " + name + ".MYD of the MyISAM table is missing from " + folder);
+  auto myiPath = findTableFile(folder, name, ".MYI");
+  std::string unsound = "the index file " + name + ".MYI is missing from " + folder;
+  if (myiPath) {
+    auto state = readMyiState(*myiPath);
+    if (state) {
+      auto table = MyisamTable::open(def, std::move(*state), *mydPath);
+      if (table || table.kind() != ErrorKind::Damaged) return table;
+      unsound = *myiPath + ": " + table.reason();
+    } else if (state.kind() != ErrorKind::Damaged) {
+      return state.failure();
+    } else {
+      unsound = state.reason();
+    }
+  }
+  auto derived = stateFromDefinition(def);
+  if (!derived) return derived.failure();
+  return MyisamTable::open(def, std::move(*derived), *mydPath, std::move(unsound));
+}
+
+}  // namespace
 
 Result<TableDefinition> TableRows::readDefinition(const std::string& folder, const std::string& name,
                                                   const CollationCatalogue& catalogue) {
@@ -29,13 +59,7 @@ Result<std::unique_ptr<TableRows>> TableRows::open(const std::string& folder, co
   const TableDefinition& def = *rows->definition_;
   switch (def.engineCode) {
     case kEngineMyisam: {
-      auto myiPath = findTableFile(folder, name, ".MYI");
-      auto mydPath = findTableFile(folder, name, ".MYD");
-      if (!myiPath) return missing("the index file " + name + ".MYI of the MyISAM table is missing from " + folder);
-      if (!mydPath) return missing("the data file " + name + ".MYD of the MyISAM table is missing from " + folder);
-      auto state = readMyiState(*myiPath);
-      if (!state) return state.failure();
-      auto table = MyisamTable::open(def, std::move(*state), *mydPath);
+      auto table = openMyisam(def, folder, name);
       if (!table) return table.failure();
       rows->rows_ = std::move(*table);
       return rows;

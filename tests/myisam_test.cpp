@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <random>
 
+#include "myisam/definition_state.h"
 #include "myisam/dynamic_row.h"
 #include "myisam/myisam_table.h"
 #include "render/value_renderer.h"
@@ -144,6 +145,40 @@ TEST(MyisamOtherServer, EveryRowOfTheMariaDb101SystemTables) {
   EXPECT_EQ(rows, 39u + 464 + 1028 + 508 + 2 + 3);
 }
 
+// The layout worked out from a definition is the one the server wrote into
+// the index file, for every MyISAM table the fixtures have.
+TEST(MyisamLayout, TheDefinitionGivesTheIndexFilesLayout) {
+  size_t tables = 0;
+  for (const std::string& folder : {rowsFolder(), test::fixtureData("salvage") + "/salvage",
+                                    test::realFixtures() + "/mariadb-10.1.9-datadir/mysql"}) {
+    for (const auto& e : std::filesystem::directory_iterator(folder)) {
+      if (e.path().extension() != ".MYI") continue;
+      SCOPED_TRACE(e.path().string());
+      auto table = readFrm(e.path().parent_path().string() + "/" + e.path().stem().string() + ".frm",
+                           test::shippedCatalogue());
+      auto stored = readMyiState(e.path().string());
+      ASSERT_TRUE(table && stored);
+      auto derived = stateFromDefinition(*table);
+      ASSERT_TRUE(derived) << derived.reason();
+      EXPECT_EQ(derived->recordFormat, stored->recordFormat);
+      EXPECT_EQ(derived->options & 0x21, stored->options & 0x21);  // packed rows, checksums
+      EXPECT_EQ(derived->recordLength, stored->recordLength);
+      EXPECT_EQ(derived->packedRecordLength, stored->packedRecordLength);
+      EXPECT_EQ(derived->minPackLength, stored->minPackLength);
+      EXPECT_EQ(derived->maxPackLength, stored->maxPackLength);
+      EXPECT_EQ(derived->packBits, stored->packBits);
+      ASSERT_EQ(derived->columnDefs.size(), stored->columnDefs.size());
+      for (size_t i = 0; i < derived->columnDefs.size(); ++i) {
+        const MyisamColumnDef &d = derived->columnDefs[i], &s = stored->columnDefs[i];
+        EXPECT_EQ(std::tuple(d.type, d.length, d.nullBit, d.nullPos), std::tuple(s.type, s.length, s.nullBit, s.nullPos))
+            << "column " << i;
+      }
+      ++tables;
+    }
+  }
+  EXPECT_GT(tables, 40u);
+}
+
 // A copy of a table's files in a scratch folder, to damage.
 struct TableCopy {
   test::ScratchFolder folder;
@@ -217,8 +252,11 @@ TEST(MyisamDamage, WalksEndWithAReason) {
     copy.myd[0] = 14;
     auto table = copy.open();
     size_t rows = 0;
-    EXPECT_EQ(walkAll(*table, rows), "a block of unknown type 14 at byte 0 of " + copy.folder.path() + "/t.MYD");
-    EXPECT_EQ(rows, 0u);
+    // The walk goes on at the next row, and the index's count shows the loss.
+    EXPECT_EQ(walkAll(*table, rows), "20 bytes passed over: a block of unknown type 14 (from byte 0 of " +
+                                         copy.folder.path() + "/t.MYD); 1 row passed over: the index file counts 240 "
+                                                              "rows, the data file gave 239");
+    EXPECT_EQ(rows, 239u);
   }
   {
     TableCopy copy("reuse");
@@ -256,8 +294,17 @@ TEST(MyisamDamage, ADamagedRowIsPassedOverAndReported) {
   ASSERT_TRUE(damaged);
   size_t rows = 0;
   const std::string report = walkAll(*damaged, rows);
-  EXPECT_EQ(report.rfind("2 rows passed over: a damaged row (", 0), 0u) << report;
-  EXPECT_NE(report.find("the first at byte " + std::to_string(first + 3) + " of "), std::string::npos) << report;
+  // The second is followed by a block that starts no row: its bytes up to
+  // the next sound row are passed over.
+  EXPECT_EQ(report.rfind("1 row passed over: a damaged row (a row's columns run past its end) (at byte " +
+                             std::to_string(first) + " of ",
+                         0),
+            0u)
+      << report;
+  EXPECT_NE(report.find("bytes passed over: a damaged block (a row's columns run past its end) (from byte " +
+                        std::to_string(second) + " of "),
+            std::string::npos)
+      << report;
   EXPECT_EQ(rows, all - 2);
 }
 
@@ -283,8 +330,13 @@ TEST(MyisamDamage, IndexFiles) {
   {
     TableCopy copy("reuse");
     copy.myi.resize(24);
-    EXPECT_FALSE(copy.open());
-    EXPECT_EQ(copy.reason, copy.folder.path() + "/t.MYI: the index file is too short for its header (24 bytes)");
+    auto table = copy.open();
+    ASSERT_TRUE(table);
+    size_t rows = 0;
+    EXPECT_EQ(walkAll(*table, rows), "1 index file passed over: " + copy.folder.path() +
+                                         "/t.MYI: the index file is too short for its header (24 bytes); the layout "
+                                         "of the rows comes from the table's definition");
+    EXPECT_EQ(rows, 240u);
   }
   {
     TableCopy copy("reuse");
@@ -323,11 +375,21 @@ TEST(MyisamDamage, ColumnDescriptionsThatDoNotFitTheRow) {
   manyFlags.recordLength = 10;
   manyFlags.columnDefs = {{SkipEndSpace, 10, 0, 0}};
   MyisamState strippedTooLong = manyFlags;
+  MyisamState twoBytes;
+  twoBytes.recordLength = 2;
+  twoBytes.columnDefs = {{Normal, 2, 0, 0}};
+  MyisamState oneZeroSkipped;
+  oneZeroSkipped.packBits = 1;
+  oneZeroSkipped.recordLength = 4;
+  oneZeroSkipped.columnDefs = {{SkipZero, 4, 0, 0}};
   Case cases[] = {
       {"a VARCHAR of no width", zeroVarchar, {5, 'a', 'b', 'c', 'd', 'e'}, "a VARCHAR column is narrower than its length"},
       {"a full-width value past the row", manyFlags, std::vector<uint8_t>(12, 0), "a row's columns run past its end"},
       {"a stripped value past the row", strippedTooLong, {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 9, 'x'},
        "a row's columns run past its end"},
+      // The server takes no row whose columns leave bytes or flags over.
+      {"a byte after the columns", twoBytes, {1, 2, 3}, "a row's columns do not fill it"},
+      {"a flag after the columns'", oneZeroSkipped, {0x03}, "a row has flags for columns it does not have"},
   };
   for (const Case& c : cases) {
     auto exact = std::make_unique<uint8_t[]>(c.packed.size());

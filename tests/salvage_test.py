@@ -192,3 +192,105 @@ class WrongDefinition(Salvage):
         self.assertEqual(status, 1)
         self.assertIn("4 values impossible as dates or times", err)
         self.assertEqual(self.recovered("my_times")[0], 0)
+
+
+# The blocks of a dynamic-format data file: by type, the bytes of the row's
+# length, of the block's row bytes, of spare length, and of the next block's
+# position; type 0 is a deleted block of 3 length bytes.
+BLOCK_HEADERS = {1: (0, 2, 0, 0), 2: (0, 3, 0, 0), 3: (0, 2, 1, 0), 4: (0, 3, 1, 0), 5: (2, 2, 0, 8),
+                 6: (3, 3, 0, 8), 7: (0, 2, 0, 0), 8: (0, 3, 0, 0), 9: (0, 2, 1, 0), 10: (0, 3, 1, 0),
+                 11: (0, 2, 0, 8), 12: (0, 3, 0, 8), 13: (4, 3, 0, 8)}
+FIRST_BLOCKS = {1, 2, 3, 4, 5, 6, 13}
+
+
+def blocks(path):
+    """(position, type) of every block of a sound dynamic-format data file."""
+    data = read_at(path, 0, os.path.getsize(path))
+    p, found = 0, []
+    while p < len(data):
+        kind = data[p]
+        found.append((p, kind))
+        if kind == 0:
+            p += int.from_bytes(data[p + 1:p + 4], "big")
+            continue
+        record, length, spare, following = BLOCK_HEADERS[kind]
+        at = p + 1 + record
+        size = int.from_bytes(data[at:at + length], "big") + (data[at + length] if spare else 0)
+        p = at + length + spare + following + size
+    return found
+
+
+class MyisamDamage(Salvage):
+    """Each case damages one file of a MyISAM table; the rows around the
+    damage come back, and `rows` and `check` name it."""
+
+    def middle_block(self, table, types):
+        found = [(p, t) for p, t in blocks(self.path(table + ".MYD")) if t in types]
+        return found[len(found) // 2][0]
+
+    def set_byte(self, table, ext, at, value):
+        write_at(self.path(table + ext), at, bytes([value]))
+
+    def cut_half(self, table):
+        path = self.path(table + ".MYD")
+        half = os.path.getsize(path) // 2
+        os.truncate(path, half)
+        return half
+
+    def rows_cut_by_half_dynamic(self):
+        """The rows that may lose a piece to the cut: those that start after
+        it, and every row of more than one block."""
+        path = self.path("my_dynamic.MYD")
+        half = os.path.getsize(path) // 2
+        return sum(1 for p, t in blocks(path) if t in FIRST_BLOCKS and (p + 20 > half or t in (5, 6, 13)))
+
+    def rows_cut_by_half_fixed(self):
+        path = self.path("my_fixed.MYD")
+        data = read_at(path, 0, os.path.getsize(path))
+        length = len(data) // 5000  # every row the script inserted is still in place
+        self.assertEqual(len(data) % 5000, 0)
+        kept = sum(1 for r in range(len(data) // 2 // length) if data[r * length] != 0)
+        return len(server_rows("my_fixed")[1]) - kept
+
+    def empty(self, table, ext):
+        open(self.path(table + ext), "wb").close()
+
+    def test_damage(self):
+        everything = len(server_rows("my_dynamic")[1])
+        cases = [
+            # name, table, damage, rows lost at most, the reason named
+            ("the first block's type", "my_dynamic", lambda: self.set_byte("my_dynamic", ".MYD", 0, 0xEE), 1,
+             "a block of unknown type 238"),
+            ("a wrong byte in a block's length", "my_dynamic",
+             lambda: self.set_byte("my_dynamic", ".MYD", self.middle_block("my_dynamic", {1}) + 1, 0x41), 1,
+             "(from byte "),
+            ("a bad block type", "my_dynamic",
+             lambda: self.set_byte("my_dynamic", ".MYD", self.middle_block("my_dynamic", {5}), 0x77), 1,
+             "a block of unknown type 119"),
+            ("a row's first block made its last", "my_dynamic",
+             lambda: self.set_byte("my_dynamic", ".MYD", self.middle_block("my_dynamic", {1}), 7), 1,
+             f"the index file counts {everything} rows, the data file gave {everything - 1}"),
+            ("the dynamic data file cut in half", "my_dynamic", lambda: self.cut_half("my_dynamic"),
+             self.rows_cut_by_half_dynamic(), "the data file is shorter than its index says"),
+            ("the fixed data file cut in half", "my_fixed", lambda: self.cut_half("my_fixed"),
+             self.rows_cut_by_half_fixed(), "the data file is shorter than its index says"),
+            ("the index file deleted", "my_dynamic", lambda: os.remove(self.path("my_dynamic.MYI")), 0,
+             "the index file my_dynamic.MYI is missing"),
+            ("an empty index file", "my_dynamic", lambda: self.empty("my_dynamic", ".MYI"), 0,
+             "the index file is too short for its header"),
+            ("a zeroed index file", "my_fixed",
+             lambda: write_at(self.path("my_fixed.MYI"), 0, bytes(os.path.getsize(self.path("my_fixed.MYI")))), 0,
+             "the index file does not start as a MyISAM index file does"),
+            ("an empty data file", "my_dynamic", lambda: self.empty("my_dynamic", ".MYD"), everything,
+             f"the index file counts {everything} rows, the data file gave 0"),
+        ]
+        for name, table, damage, lost, reason in cases:
+            with self.subTest(name):
+                self.tearDown()
+                self.setUp()
+                damage()
+                self.assertSalvaged(table, lost, reason)
+                r = subprocess.run([RECOVER, "check", self.folder, DATABASE, table], capture_output=True,
+                                   stdin=subprocess.DEVNULL)
+                self.assertRegex(r.stdout.decode(), rf"^table {DATABASE}\.{table}: damaged, \d+ rows read; ")
+                self.assertIn(reason, r.stdout.decode())
