@@ -3,6 +3,10 @@
 // settings dialog's checks and the CSV export of the grid.
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QSysInfo>
 #include <QLabel>
 #include <QRadioButton>
 #include <QStyleOptionViewItem>
@@ -27,6 +31,7 @@
 #include "ui/object_tree_view.h"
 #include "ui/record_view.h"
 #include "ui/save_dialog.h"
+#include "ui/single_instance.h"
 #include "ui/scan_settings_dialog.h"
 #include "ui/tree_model.h"
 #include "ui/window_texts.h"
@@ -117,6 +122,7 @@ class WindowTest : public QObject {
   void checkBoxClickChecksWithoutLoading();
   void saveOfTheCheckedTablesAsAScript();
   void saveIntoAServer();
+  void oneCopyAndAStaleLockTakenOver();
 };
 
 void WindowTest::recordViewLayoutFollowsItsSize() {
@@ -312,6 +318,23 @@ void WindowTest::saveIntoAServer() {
                                        "AND TABLE_NAME = 'items'");
   QVERIFY(made);
   QCOMPARE(QString::fromStdString(made->value_or("")), QString("1"));
+}
+
+// A lock left by a copy that crashed is taken over; a live copy's is not.
+void WindowTest::oneCopyAndAStaleLockTakenOver() {
+  const QString name = "tavrin-window-test-" + QString::number(QCoreApplication::applicationPid());
+  const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+  QVERIFY(QDir().mkpath(folder));
+  {
+    QFile stale(folder + "/" + name + ".lock");
+    QVERIFY(stale.open(QIODevice::WriteOnly));
+    // The format QLockFile writes: a process that is long gone.
+    stale.write("2147483646\ntavrin-repair\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+  }
+  SingleInstance first(name);
+  QVERIFY(first.claim());
+  SingleInstance second(name);
+  QVERIFY(!second.claim());
 }
 
 }  // namespace tavrin::ui
