@@ -25,6 +25,7 @@ bool HeadlessUi::definitionShown() const { const std::lock_guard lock(mutex_); r
 bool HeadlessUi::previousEnabled() const { const std::lock_guard lock(mutex_); return previousEnabled_; }
 bool HeadlessUi::nextEnabled() const { const std::lock_guard lock(mutex_); return nextEnabled_; }
 bool HeadlessUi::progressShown() const { const std::lock_guard lock(mutex_); return progressShown_; }
+std::pair<uint64_t, uint64_t> HeadlessUi::progress() const { const std::lock_guard lock(mutex_); return progress_; }
 bool HeadlessUi::treeBusy() const { const std::lock_guard lock(mutex_); return treeBusy_; }
 std::vector<std::string> HeadlessUi::gridTitles() const { const std::lock_guard lock(mutex_); return grid_.titles; }
 std::vector<std::vector<std::string>> HeadlessUi::gridRows() const { const std::lock_guard lock(mutex_); return grid_.rows; }
@@ -68,6 +69,7 @@ void HeadlessUi::showPagingButtons(bool shown) { const std::lock_guard lock(mute
 void HeadlessUi::enablePrevious(bool enabled) { const std::lock_guard lock(mutex_); previousEnabled_ = enabled; }
 void HeadlessUi::enableNext(bool enabled) { const std::lock_guard lock(mutex_); nextEnabled_ = enabled; }
 void HeadlessUi::showProgress(bool shown) { const std::lock_guard lock(mutex_); progressShown_ = shown; }
+void HeadlessUi::setProgress(uint64_t done, uint64_t total) { const std::lock_guard lock(mutex_); progress_ = {done, total}; }
 void HeadlessUi::setCaption(const std::string& text) { const std::lock_guard lock(mutex_); caption_ = text; record("caption: " + text); }
 
 MessageAnswer HeadlessUi::messageBox(const std::string& text, MessageButtons buttons, MessageIcon) {

@@ -38,6 +38,8 @@ class HeadlessUi : public SessionUi {
   bool previousEnabled() const;
   bool nextEnabled() const;
   bool progressShown() const;
+  // The last progress told: done and total steps.
+  std::pair<uint64_t, uint64_t> progress() const;
   bool treeBusy() const;
   std::vector<std::string> gridTitles() const;
   std::vector<std::vector<std::string>> gridRows() const;
@@ -64,6 +66,7 @@ class HeadlessUi : public SessionUi {
   void enablePrevious(bool enabled) override;
   void enableNext(bool enabled) override;
   void showProgress(bool shown) override;
+  void setProgress(uint64_t done, uint64_t total) override;
   void setCaption(const std::string& text) override;
   MessageAnswer messageBox(const std::string& text, MessageButtons buttons, MessageIcon icon) override;
   std::optional<ScanSettings> scanSettingsDialog(const ScanSettings& initial) override;
@@ -80,6 +83,7 @@ class HeadlessUi : public SessionUi {
   size_t treeNodes_ = 0;
   NodeId selected_ = kNoNode;
   bool treeBusy_ = false;
+  std::pair<uint64_t, uint64_t> progress_;
   GridPage grid_;
   bool gridShown_ = false, definitionShown_ = true, pagingShown_ = false;
   bool previousEnabled_ = false, nextEnabled_ = false, progressShown_ = false;

@@ -1,6 +1,8 @@
 #include "session/session_controller.h"
 
+#include <algorithm>
 #include <ctime>
+#include <set>
 
 #include <sys/stat.h>
 
@@ -476,10 +478,17 @@ int SessionController::onSave(const std::vector<NodeId>& checked, SaveRequest re
 
 void SessionController::runSave(SaveRequest request) {
   SaveJob job(session_, catalogue_, [this] { return systemTablespace_ ? systemTablespace_->system() : InnodbSystem{}; });
-  job.onProgress([this](const SaveProgress& p) {
+  // The bar counts the tables begun; the caption, the rows of the one at work.
+  const uint64_t tables = uint64_t(std::count_if(request.objects.begin(), request.objects.end(),
+                                                 [](const NodeTarget& t) { return t.kind == NodeTarget::Kind::Table; }));
+  std::set<std::string> begun;
+  ui_.setProgress(0, tables);
+  job.onProgress([&](const SaveProgress& p) {
+    if (begun.insert(p.database + "." + p.table).second) ui_.setProgress(begun.size(), tables);
     ui_.setCaption(texts::kSaving + p.database + "." + p.table + ": " + std::to_string(p.tableRows) + " rows");
   });
   const SaveReport saved = job.run(request, session_.stopRequested);
+  if (!saved.stopped) ui_.setProgress(tables, tables);
   size_t whole = 0;
   for (const SavedObject& object : saved.objects) {
     report(object.line());

@@ -56,7 +56,9 @@ class SessionUi {
   virtual void enablePrevious(bool enabled) = 0;
   virtual void enableNext(bool enabled) = 0;
 
-  virtual void showProgress(bool shown) = 0;  // at position 0
+  virtual void showProgress(bool shown) = 0;  // at position 0, moving until told how far the work is
+  // How far the work is: `done` of `total` steps.
+  virtual void setProgress(uint64_t done, uint64_t total) = 0;
   virtual void setCaption(const std::string& text) = 0;
 
   // A message box with the application's caption.

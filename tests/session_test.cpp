@@ -280,6 +280,7 @@ TEST(Session, SaveOfTheCheckedNodesAsAScript) {
   EXPECT_NE(test::readText(out.path() + "/defs.sql").find("CREATE TABLE `items`"), std::string::npos);
   EXPECT_FALSE(s.controller.isBusy());
   EXPECT_FALSE(s.ui.progressShown());
+  EXPECT_EQ(s.ui.progress(), (std::pair<uint64_t, uint64_t>{1, 1}));  // one table, saved
 }
 
 TEST(Session, ReadersSayWhyATableHasNoRows) {

@@ -422,8 +422,16 @@ void MainWindow::enableNext(bool enabled) {
 
 void MainWindow::showProgress(bool shown) {
   onWindowThread([this, shown] {
+    progress_->setRange(0, 0);  // moves until told how far the work is
     progress_->setVisible(shown);
     refreshCommands();
+  });
+}
+
+void MainWindow::setProgress(uint64_t done, uint64_t total) {
+  onWindowThread([this, done, total] {
+    progress_->setRange(0, int(std::min<uint64_t>(total, INT32_MAX)));
+    progress_->setValue(int(std::min(done, total)));
   });
 }
 

@@ -89,6 +89,7 @@ class MainWindow : public QMainWindow, public SessionUi {
   void enablePrevious(bool enabled) override;
   void enableNext(bool enabled) override;
   void showProgress(bool shown) override;
+  void setProgress(uint64_t done, uint64_t total) override;
   void setCaption(const std::string& text) override;
   MessageAnswer messageBox(const std::string& text, MessageButtons buttons, MessageIcon icon) override;
   std::optional<ScanSettings> scanSettingsDialog(const ScanSettings& initial) override;
