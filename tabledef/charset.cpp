@@ -251,8 +251,10 @@ void TextDecoder::convertRun(ByteView bytes, std::string& out) const {
     size_t r = iconv(system_->cd, &in, &inLeft, &outPtr, &outLeft);
     out.append(buffer, sizeof buffer - outLeft);
     if (r == size_t(-1) && errno != E2BIG) {
-      // Not a character of the set (or cut short): one '?', go on.
+      // Not a character of the set (or cut short): one '?', go on. The
+      // system's converter may say so with nothing left to read.
       appendUtf8(out, kReplacement);
+      if (inLeft == 0) break;
       ++in;
       --inLeft;
       iconv(system_->cd, nullptr, nullptr, nullptr, nullptr);

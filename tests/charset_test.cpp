@@ -38,3 +38,19 @@ TEST(Charset, DecodesEachSetToUtf8) {
 
 }  // namespace
 }  // namespace tavrin
+
+namespace tavrin {
+namespace {
+
+// Damaged bytes in a multi-byte set, found by fuzzing: the system's converter
+// reported a bad sequence with nothing left to read, and the walk stepped
+// past the end.
+TEST(Charset, DamagedMultiByteTextEndsWithinItsBytes) {
+  const std::string bytes = "s\xff\xff\xff\xff\xf4\xa1\xe8\xe8\xe8\xe8\xa2\xe8";
+  const std::string text = TextDecoder("euckr").decode(ByteView(bytes));
+  EXPECT_EQ(text.rfind("s", 0), 0u);
+  EXPECT_NE(text.find("?"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tavrin
