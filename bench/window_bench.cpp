@@ -7,6 +7,7 @@
 #include <QTest>
 #include <cstdio>
 
+#include "session/scan.h"
 #include "tabledef/collation_catalogue.h"
 #include "ui/main_window.h"
 #include "ui/tree_model.h"
@@ -30,14 +31,6 @@ double openSeconds(MainWindow& window, const std::string& folder) {
   return clock.nsecsElapsed() / 1e9;
 }
 
-tavrin::NodeId tableNode(const tavrin::ObjectTree& tree, const std::string& name) {
-  for (tavrin::NodeId id = 0; size_t(id) < tree.size(); ++id) {
-    const tavrin::TreeNode& n = tree.node(id);
-    if (n.label == name && n.parent != tavrin::kNoNode && tree.node(n.parent).label == "Tables") return id;
-  }
-  return tavrin::kNoNode;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -54,7 +47,7 @@ int main(int argc, char** argv) {
   const double scan = openSeconds(window, argv[1]);
   std::printf("open and tree of %zu nodes: %.3f s\n", window.treeModel()->tree().size(), scan);
   openSeconds(window, argv[2]);
-  const tavrin::NodeId table = tableNode(window.treeModel()->tree(), argv[3]);
+  const tavrin::NodeId table = tavrin::tableNode(window.treeModel()->tree(), argv[3]);
   if (table == tavrin::kNoNode) {
     std::fprintf(stderr, "no table %s\n", argv[3]);
     return 1;

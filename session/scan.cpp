@@ -11,6 +11,7 @@ namespace tavrin {
 namespace {
 constexpr size_t kSignatureBytes = 10;
 constexpr size_t kExtensionLength = 4;  // ".frm", ".trg"
+constexpr const char* kTablesGroup = "Tables";
 
 std::string withoutExtension(const std::string& fileName) {
   return fileName.substr(0, fileName.size() - kExtensionLength);
@@ -23,7 +24,7 @@ NodeId addDatabase(RecoverySession& session, NodeId dataFolderNode, const std::s
                    int32_t databaseIndex) {
   NodeId database = session.tree.insert(dataFolderNode, objectNameFromFileName(lastComponent(folder)), TreeImage::Folder);
   session.tree.setItemData(database, ItemData::Container);
-  NodeId tables = session.tree.insert(database, "Tables", TreeImage::Folder);
+  NodeId tables = session.tree.insert(database, kTablesGroup, TreeImage::Folder);
   session.tree.setItemData(tables, ItemData::Container);
   ScanDatabaseFolder(session, folder, databaseIndex, database, tables);
   return database;
@@ -100,6 +101,15 @@ void ScanDatabaseFolder(RecoverySession& session, const std::string& folder, int
       session.tree.setItemData(trigger, int32_t(session.triggers.size()));
     }
   }
+}
+
+NodeId tableNode(const ObjectTree& tree, const std::string& name) {
+  for (NodeId id = 0; size_t(id) < tree.size(); ++id) {
+    const TreeNode& n = tree.node(id);
+    const bool inTables = n.parent != kNoNode && tree.node(n.parent).label == kTablesGroup;
+    if (inTables && n.itemData > 0 && (name.empty() || n.label == name)) return id;
+  }
+  return kNoNode;
 }
 
 NodeId BuildObjectTree(RecoverySession& session, const std::string& dataPath) {

@@ -63,6 +63,10 @@ struct NodeTarget {
 };
 NodeTarget resolveNode(const RecoverySession& session, NodeId node);
 
+// The node of the table `name` (a child of a "Tables" group) in tree order;
+// with an empty name, the first table's; kNoNode when there is none.
+NodeId tableNode(const ObjectTree& tree, const std::string& name = {});
+
 // Where the scanned folder's system tablespace may be, in the order to try:
 // ibdata1 beside the databases, and, when the folder is one database folder,
 // ibdata1 in the folder above it, where the server keeps it.

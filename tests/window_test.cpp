@@ -24,6 +24,7 @@
 
 #include "export/grid_csv.h"
 #include "export/mariadb_link.h"
+#include "session/scan.h"
 #include "session/texts.h"
 #include "test_support.h"
 #include "ui/grid_model.h"
@@ -57,16 +58,6 @@ void openFolder(MainWindow& window, const std::string& folder) {
   window.open();
   QVERIFY(waitIdle(window));
   window.treeModel()->publish();
-}
-
-// The table of that name: a child of a "Tables" group.
-NodeId nodeLabelled(const TreeModel& model, const std::string& label) {
-  const ObjectTree& tree = model.tree();
-  for (NodeId id = 0; size_t(id) < tree.size(); ++id) {
-    const TreeNode& n = tree.node(id);
-    if (n.label == label && n.parent != kNoNode && tree.node(n.parent).label == "Tables") return id;
-  }
-  return kNoNode;
 }
 
 // Clicks the label of a node as a person does.
@@ -180,7 +171,7 @@ void WindowTest::pagingByClicks() {
   window.resize(1000, 700);
   window.show();
   openFolder(window, test::fixtureData("myisam_rows") + "/rows");
-  const NodeId table = nodeLabelled(*window.treeModel(), "pages_dynamic");
+  const NodeId table = tableNode(window.treeModel()->tree(), "pages_dynamic");
   QVERIFY(table != kNoNode);
   clickNode(window, table);
   QVERIFY(waitIdle(window));
@@ -238,7 +229,7 @@ void WindowTest::csvExportOfTheGrid() {
   window.resize(1000, 700);
   window.show();
   openFolder(window, test::fixtureData("myisam_rows") + "/rows");
-  clickNode(window, nodeLabelled(*window.treeModel(), "lists"));
+  clickNode(window, tableNode(window.treeModel()->tree(), "lists"));
   QVERIFY(waitIdle(window));
   QVERIFY(window.recordView()->grid()->model()->rowCount() > 0);
   window.exportCsv();
@@ -257,7 +248,7 @@ void WindowTest::checkBoxClickChecksWithoutLoading() {
   window.resize(1000, 700);
   window.show();
   openFolder(window, test::fixtureData("definitions") + "/defs");
-  const NodeId items = nodeLabelled(*window.treeModel(), "items");
+  const NodeId items = tableNode(window.treeModel()->tree(), "items");
   const QString caption = window.captionBar()->text();
   clickBox(window, items);
   QVERIFY(waitIdle(window));
@@ -277,7 +268,7 @@ void WindowTest::saveOfTheCheckedTablesAsAScript() {
   openFolder(window, test::fixtureData("definitions") + "/defs");
   window.save();
   QCOMPARE(window.shownMessages().back(), std::string(texts::kSelectToSave));
-  window.treeModel()->setChecked(nodeLabelled(*window.treeModel(), "items"), true);
+  window.treeModel()->setChecked(tableNode(window.treeModel()->tree(), "items"), true);
   answerSaveDialog(window, [&](SaveDialog& dialog) {
     dialog.scriptMode()->click();
     dialog.answerFolderWith([&] { return std::optional<std::string>(out.path()); });
@@ -298,7 +289,7 @@ void WindowTest::saveIntoAServer() {
   window.answerMessagesWith([](const std::string&) { return MessageAnswer::Ok; });
   window.show();
   openFolder(window, test::fixtureData("definitions") + "/defs");
-  window.treeModel()->setChecked(nodeLabelled(*window.treeModel(), "items"), true);
+  window.treeModel()->setChecked(tableNode(window.treeModel()->tree(), "items"), true);
   answerSaveDialog(window, [&](SaveDialog& dialog) {
     dialog.socket()->setText(QString::fromUtf8(socket));
     dialog.socket()->textEdited(dialog.socket()->text());

@@ -7,21 +7,13 @@
 #include <cstdio>
 #include <functional>
 
+#include "session/scan.h"
 #include "ui/main_window.h"
 #include "ui/tree_model.h"
 
 namespace tavrin::ui {
 
 namespace {
-
-// The first table of the tree: a child of a "Tables" group.
-NodeId firstTable(const ObjectTree& tree) {
-  for (NodeId id = 0; size_t(id) < tree.size(); ++id) {
-    const TreeNode& n = tree.node(id);
-    if (n.parent != kNoNode && n.itemData > 0 && tree.node(n.parent).label == "Tables") return id;
-  }
-  return kNoNode;
-}
 
 void write(MainWindow& window, const QString& path) {
   const bool written = window.grab().save(path, "PNG");
@@ -54,7 +46,7 @@ void takeScreenshotWhenLoaded(MainWindow& window, const QString& path, bool afte
   QTimer::singleShot(100, &window, [&window, writeSoon] {
     whenIdle(window, [&window, writeSoon] {
       window.treeModel()->publish();
-      const NodeId table = firstTable(window.treeModel()->tree());
+      const NodeId table = tableNode(window.treeModel()->tree());
       if (table != kNoNode) {
         window.treeView()->setCurrentIndex(window.treeModel()->indexOf(table));
         window.controller().onNodeClicked(table);
