@@ -112,7 +112,7 @@ NodeId tableNode(const ObjectTree& tree, const std::string& name) {
   return kNoNode;
 }
 
-NodeId BuildObjectTree(RecoverySession& session, const std::string& dataPath) {
+NodeId BuildObjectTree(RecoverySession& session, const std::string& dataPath, const FolderProgress& progress) {
   ResetSession(session);
   session.dataPath = stripTrailingSeparators(dataPath);
   NodeId root = session.tree.insert(kNoNode, "MYSQL database", TreeImage::Folder);
@@ -132,6 +132,7 @@ NodeId BuildObjectTree(RecoverySession& session, const std::string& dataPath) {
       if (session.stopRequested) break;
       const std::string folder = session.databaseFolders[i];
       if (folder.find(kSeparator) != std::string::npos) addDatabase(session, dataFolder, folder, int32_t(i));
+      if (progress) progress(i + 1, session.databaseFolders.size());
     }
   }
   session.tree.expand(root);

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -52,8 +53,10 @@ void ScanDatabaseFolder(RecoverySession& session, const std::string& folder, int
 
 // Builds the tree and the lists of a data folder: the folder itself is the
 // only database when it has no sub-folder, else each sub-folder is one.
-// Returns the data folder node.
-NodeId BuildObjectTree(RecoverySession& session, const std::string& dataPath);
+// Returns the data folder node. `progress` hears of each database folder
+// listed, with the number of them.
+using FolderProgress = std::function<void(size_t done, size_t total)>;
+NodeId BuildObjectTree(RecoverySession& session, const std::string& dataPath, const FolderProgress& progress = {});
 
 // What a node stands for, by its item data and its parent's.
 struct NodeTarget {

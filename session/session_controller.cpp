@@ -169,7 +169,7 @@ void SessionController::runScan() {
   session_.dataPath = stripTrailingSeparators(settings_.databasePath);
   if (!session_.dataPath.empty()) log_.write(texts::kDatabaseFilePath + session_.dataPath + kCrLf);
   ui_.appendOutputLine(texts::kFindingDatabases);
-  BuildObjectTree(session_, session_.dataPath);
+  BuildObjectTree(session_, session_.dataPath, [this](size_t done, size_t total) { ui_.setProgress(done, total); });
   mirrorTree();
   for (const PassedOver& p : session_.passedOver) report(p.path + texts::kPassedOver + p.reason);
   if (session_.stopRequested) return finishScan(true);

@@ -143,6 +143,19 @@ TEST(Session, TheBrowseQuestionWhenNoIbdataIsFound) {
             std::string::npos);
 }
 
+TEST(Session, TheProgressBarCountsTheDatabaseFoldersScanned) {
+  test::ScratchFolder top;
+  std::filesystem::copy(rowsFolder() + "/lists.frm", top.path() + "/lists.frm");  // what Open asks of a folder
+  for (const char* name : {"first", "second", "third"}) {
+    std::filesystem::copy(rowsFolder() + "/lists.frm", top.makeFolder(name) + "/lists.frm");
+  }
+  Session s;
+  s.ui.answerMessage(MessageAnswer::No);  // no ibdata1 to browse for
+  s.open(top.path());
+  EXPECT_EQ(s.ui.progress(), (std::pair<uint64_t, uint64_t>{3, 3}));
+  EXPECT_EQ(s.controller.session().tables.size(), 3u);
+}
+
 TEST(Session, PagesOf2500RowsWithNextAndPrevious) {
   Session s;
   s.open(rowsFolder());
