@@ -27,6 +27,7 @@
 #include "session/scan.h"
 #include "session/texts.h"
 #include "test_support.h"
+#include "ui/about_dialog.h"
 #include "ui/grid_model.h"
 #include "ui/main_window.h"
 #include "ui/object_tree_view.h"
@@ -114,6 +115,8 @@ class WindowTest : public QObject {
   void saveOfTheCheckedTablesAsAScript();
   void saveIntoAServer();
   void oneCopyAndAStaleLockTakenOver();
+  void stopAndCloseAskFirst();
+  void aboutDialogLinksAndKeys();
 };
 
 void WindowTest::recordViewLayoutFollowsItsSize() {
@@ -326,6 +329,62 @@ void WindowTest::oneCopyAndAStaleLockTakenOver() {
   QVERIFY(first.claim());
   SingleInstance second(name);
   QVERIFY(!second.claim());
+}
+
+// Stop asks before it stops a scan; Close asks, then names the log of the
+// session and closes the window (the program ends with it).
+void WindowTest::stopAndCloseAskFirst() {
+  test::ScratchFolder folder;
+  const std::string db = folder.makeFolder("rows");
+  std::filesystem::copy(test::fixtureData("myisam_rows") + "/rows/lists.frm", db + "/lists.frm");
+  MainWindow window(test::shippedCatalogue());
+  window.show();
+  MessageAnswer closeAnswer = MessageAnswer::No;
+  window.answerMessagesWith([&](const std::string& text) {
+    if (text == ::tavrin::texts::kBrowseIbdata) {
+      window.stop();  // asked while the scan waits for this answer
+      return MessageAnswer::No;
+    }
+    if (text == ::tavrin::texts::kConfirmStop) return MessageAnswer::Yes;
+    if (text == texts::kConfirmClose) return closeAnswer;
+    return MessageAnswer::Ok;
+  });
+  openFolder(window, db);
+  const QString last = window.outputList()->item(window.outputList()->count() - 1)->text();
+  QCOMPARE(last, QString(::tavrin::texts::kScanningStopped));
+  QVERIFY(!window.stopButton()->isEnabled());
+
+  window.close();
+  QVERIFY(window.isVisible());
+  QCOMPARE(window.shownMessages().back(), std::string(texts::kConfirmClose));
+  closeAnswer = MessageAnswer::Yes;
+  window.close();
+  QVERIFY(!window.isVisible());
+  const std::string log = window.controller().logFilePath();
+  QVERIFY(!log.empty() && std::filesystem::exists(log));
+  QCOMPARE(window.shownMessages().back(), texts::kLogFilePath + log);
+  std::filesystem::remove(log);
+}
+
+void WindowTest::aboutDialogLinksAndKeys() {
+  QList<QUrl> opened;
+  AboutDialog dialog(nullptr, [&](const QUrl& url) { opened.append(url); });
+  dialog.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+  QStringList tips;
+  for (QToolButton* link : dialog.links()) {
+    tips.append(link->toolTip());
+    link->click();
+  }
+  QCOMPARE(tips, QStringList({texts::kWebsiteTip, texts::kSupportTip, texts::kSalesTip}));
+  QCOMPARE(opened, QList<QUrl>({QUrl(texts::kWebsiteUrl), QUrl(texts::kSupportUrl), QUrl(texts::kSalesUrl)}));
+  for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
+    QTest::keyClick(&dialog, key);
+    QVERIFY(dialog.isVisible());
+  }
+  dialog.okButton()->click();
+  QVERIFY(!dialog.isVisible());
+  QCOMPARE(dialog.result(), int(QDialog::Accepted));
 }
 
 }  // namespace tavrin::ui

@@ -29,6 +29,7 @@
 
 #include "export/mariadb_link.h"
 #include "session/texts.h"
+#include "ui/about_dialog.h"
 #include "ui/grid_model.h"
 #include "ui/looks.h"
 #include "ui/object_tree_view.h"
@@ -264,10 +265,8 @@ void MainWindow::about() {
     messageBox(texts::kStopToContinue, MessageButtons::Ok, MessageIcon::Information);
     return;
   }
-  QMessageBox::about(this, ::tavrin::texts::kCaption,
-                     QString("<b>%1</b> %2<p>Recovers the tables of MySQL and MariaDB data folders "
-                             "without a server.<p>Licensed under the MIT licence.")
-                         .arg(::tavrin::texts::kCaption, texts::kVersion));
+  AboutDialog dialog(this);
+  dialog.exec();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

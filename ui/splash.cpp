@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "session/texts.h"
+#include "ui/pictures.h"
 #include "ui/window_texts.h"
 
 namespace tavrin::ui {
@@ -24,12 +25,7 @@ QPixmap splashPicture() {
   sky.setColorAt(0, QColor(18, 62, 112));
   sky.setColorAt(1, QColor(6, 26, 52));
   p.fillRect(picture.rect(), sky);
-  // A stack of disks: the database the program brings back.
-  p.setPen(QPen(QColor(255, 255, 255, 200), 2));
-  for (int i = 0; i < 3; ++i) {
-    p.setBrush(QColor(40 + 30 * i, 130 + 20 * i, 200, 220));
-    p.drawEllipse(QRectF(40, 70 + 38 * i, 110, 36));
-  }
+  drawDiskStack(p, QRectF(40, 70, 110, 114));
   p.setPen(Qt::white);
   QFont title("DejaVu Sans", 20, QFont::Bold);
   p.setFont(title);

@@ -45,4 +45,15 @@ inline constexpr const char* kBrowseLog = "Select location to save Log file.";
 
 inline constexpr const char* kVersion = "v1.0";
 
+// The About dialog. The addresses are the team's to fill in before a release.
+inline constexpr const char* kRightsHolder = "Copyright \u00A9 2026 the Tavrin developers";
+inline constexpr const char* kLicence = "Licensed under the MIT licence.";
+inline constexpr const char* kPurpose = "Recovers the tables of MySQL and MariaDB data folders without a server.";
+inline constexpr const char* kWebsiteTip = "Company website";
+inline constexpr const char* kSupportTip = "Support email address";
+inline constexpr const char* kSalesTip = "Sales email address";
+inline constexpr const char* kWebsiteUrl = "https://tavrin.example/";
+inline constexpr const char* kSupportUrl = "mailto:support@tavrin.example";
+inline constexpr const char* kSalesUrl = "mailto:sales@tavrin.example";
+
 }  // namespace tavrin::ui::texts
