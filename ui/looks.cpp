@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QPalette>
+#include <QProxyStyle>
+#include <QStyleOption>
 #include <QSettings>
 #include <QStyleFactory>
 
@@ -44,6 +46,25 @@ QPalette paletteOf(int id) {
   }
 }
 
+// Fusion outlines a check box in a shade of the window colour; on a dark
+// base that shade is lost and the tree's boxes vanish. On dark looks the
+// box is drawn as if the window were mid grey.
+class LookStyle : public QProxyStyle {
+ public:
+  using QProxyStyle::QProxyStyle;
+  void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+    if (element != PE_IndicatorCheckBox || option->palette.base().color().lightness() >= 128) {
+      return QProxyStyle::drawPrimitive(element, option, painter, widget);
+    }
+    const auto* box = qstyleoption_cast<const QStyleOptionButton*>(option);
+    if (!box) return QProxyStyle::drawPrimitive(element, option, painter, widget);
+    QStyleOptionButton visible(*box);
+    visible.palette.setColor(QPalette::Window, QColor(170, 170, 170));
+    QProxyStyle::drawPrimitive(element, &visible, painter, widget);
+  }
+};
+
 }  // namespace
 
 const std::vector<Look>& looks() {
@@ -55,7 +76,7 @@ const std::vector<Look>& looks() {
 }
 
 void applyLook(int id) {
-  QApplication::setStyle(QStyleFactory::create(id == 210 ? "Windows" : "Fusion"));
+  QApplication::setStyle(new LookStyle(QStyleFactory::create(id == 210 ? "Windows" : "Fusion")));
   QApplication::setPalette(paletteOf(id));
 }
 
