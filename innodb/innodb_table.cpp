@@ -33,7 +33,8 @@ Result<std::unique_ptr<InnodbTable>> InnodbTable::open(const TableDefinition& ta
   const SysTablesRecord* known = system.dictionary ? system.dictionary->findTable(name) : nullptr;
   uint32_t root = 3;  // of the clustered index of a table's own tablespace
   if (known) {
-    if (!known->compact) return unsupported("the table uses the REDUNDANT row format, which is not supported");
+    t->format_ = known->compact ? RecordFormat::Compact : RecordFormat::Redundant;
+    t->formatKnown_ = true;
     if ((known->tableType >> 1) & 0xF) return unsupported("the table uses the COMPRESSED row format, which is not supported");
     const SysIndexesRecord* clustered = system.dictionary->clusteredIndex(known->tableId);
     if (clustered) {
@@ -83,6 +84,7 @@ void InnodbTable::readAutoIncrement(uint32_t root) {
   if (!source_->readPage(root, page_) || decodeFilHeader(ByteView(page_)).pageType != kIndexPageType) return;
   const IndexPageHeader header = decodeIndexPageHeader(ByteView(page_));
   if (indexId_ == 0) indexId_ = header.indexId;
+  if (!formatKnown_) format_ = formatOf(ByteView(page_));
   rootAutoIncrement_ = header.maxTransactionId;
 }
 
@@ -101,6 +103,7 @@ Status InnodbTable::findFirstLeaf(uint32_t root) {
   if (found == scan.leaves.end()) {
     return damaged(leaf.reason() + "; no leaf page of the table was found in " + source_->path());
   }
+  if (!formatKnown_) format_ = found->second.front().format;
   order_ = makeLeafOrder(found->second);
   if (order_->pages.empty()) return damaged(leaf.reason() + "; every leaf page of the table is free");
   firstLeaf_ = uint32_t(order_->pages.front());
@@ -126,17 +129,16 @@ Result<uint32_t> InnodbTable::leftmostLeaf(uint32_t root) {
       return unsupported("the table had columns added or dropped in place (instantly), which is not supported");
     }
     if (type != kIndexPageType) return damaged(pageNote(page, "not an index page"));
-    if (!hasCompactInfimum(p)) {
-      if (hasRedundantInfimum(p)) return unsupported("the table uses the REDUNDANT row format, which is not supported");
-      return damaged(pageNote(page, "no records of the compact format"));
+    if (!hasInfimum(format_, p) || formatOf(p) != format_) {
+      return damaged(pageNote(page, "no records of the table's record format"));
     }
     const IndexPageHeader header = decodeIndexPageHeader(p);
     if (indexId_ != 0 && header.indexId != indexId_) return damaged(pageNote(page, "a page of another index"));
     if (header.level == 0) return uint32_t(page);
-    RecordChain chain = compactRecords(p);
+    RecordChain chain = recordChain(format_, p);
     if (chain.origins.empty()) return damaged(pageNote(page, "a node page without node pointers"));
     const uint32_t origin = chain.origins.front();
-    if (Status f = compactFields(p, origin, layout_.shapes, layout_.keyFields, fields_); !f) {
+    if (Status f = recordFields(format_, p, origin, layout_.shapes, layout_.keyFields, fields_); !f) {
       return damaged(pageNote(page, f.reason()));
     }
     const uint32_t childAt = fields_.empty() ? origin : fields_.back().start + fields_.back().length;
@@ -179,7 +181,7 @@ Status InnodbTable::readExternal(ByteView local, std::vector<uint8_t>& value, Da
 
 Status InnodbTable::valuesOf(uint32_t origin, const ReadOptions& options, std::string& note, DamageReport& report) {
   const ByteView p(page_);
-  if (Status f = compactFields(p, origin, layout_.shapes, layout_.shapes.size(), fields_); !f) return f;
+  if (Status f = recordFields(format_, p, origin, layout_.shapes, layout_.fields.size(), fields_); !f) return f;
   for (FieldValue& v : values_) v = FieldValue{};
   for (size_t i = 0; i < layout_.fields.size(); ++i) {
     const InnoDbField& field = layout_.fields[i];
@@ -282,10 +284,10 @@ bool InnodbTable::keySortsAsBytes() const {
 std::vector<uint8_t> InnodbTable::firstKeyOf(uint64_t page) {
   if (!source_->readPage(page, page_)) return {};
   const ByteView p(page_);
-  const RecordChain chain = compactRecords(p);
+  const RecordChain chain = recordChain(format_, p);
   for (const uint32_t origin : chain.origins) {
-    if (compactInfoBits(p, origin) & kMinRecordFlag) continue;
-    if (!compactFields(p, origin, layout_.shapes, layout_.keyFields, fields_) || fields_.empty()) return {};
+    if (infoBits(format_, p, origin) & kMinRecordFlag) continue;
+    if (!recordFields(format_, p, origin, layout_.shapes, layout_.keyFields, fields_) || fields_.empty()) return {};
     return p.sub(fields_.front().start, fields_.front().length).copy();
   }
   return {};
@@ -298,9 +300,10 @@ uint64_t InnodbTable::guessClusteredIndex(const LeafScan& scan) {
   for (const auto& [id, leaves] : scan.leaves) {
     size_t records = 0;
     bool parses = true;
+    if (!formatKnown_) format_ = leaves.front().format;
     for (size_t i = 0; i < leaves.size() && i < kPagesTried && parses; ++i) {
       parses = source_->readPage(leaves[i].number, page_) && holdsClusteredRecords();
-      records += compactRecords(ByteView(page_)).origins.size();
+      records += recordChain(format_, ByteView(page_)).origins.size();
     }
     if (parses && records > bestRecords) {
       best = id;
@@ -312,13 +315,13 @@ uint64_t InnodbTable::guessClusteredIndex(const LeafScan& scan) {
 
 bool InnodbTable::holdsClusteredRecords() {
   const ByteView p(page_);
-  RecordChain chain = compactRecords(p);
+  RecordChain chain = recordChain(format_, p);
   if (!chain.damage.empty()) return false;
   // Each record's fields must end before the next record in the heap begins
   // (its header is 5 bytes at least), and the last before the heap's top.
   std::sort(chain.origins.begin(), chain.origins.end());
   for (size_t i = 0; i < chain.origins.size(); ++i) {
-    if (!compactFields(p, chain.origins[i], layout_.shapes, layout_.shapes.size(), fields_)) return false;
+    if (!recordFields(format_, p, chain.origins[i], layout_.shapes, layout_.fields.size(), fields_)) return false;
     const uint64_t end = fields_.empty() ? chain.origins[i] : fields_.back().start + fields_.back().length;
     const uint64_t limit = i + 1 < chain.origins.size() ? chain.origins[i + 1] - 5 : decodeIndexPageHeader(p).heapTop;
     if (end > limit) return false;
@@ -332,7 +335,7 @@ std::string InnodbTable::leafProblem(uint64_t page, uint64_t previous, std::unor
   if (Status read = source_->readPage(page, page_); !read) return read.reason();
   const ByteView p(page_);
   const FilHeader header = decodeFilHeader(p);
-  if (!isCompactLeaf(p, page) || decodeIndexPageHeader(p).indexId != indexId_) {
+  if (!isIndexLeaf(p, page) || formatOf(p) != format_ || decodeIndexPageHeader(p).indexId != indexId_) {
     const PageChecksum check = checkPageChecksum(p, source_->fullCrc32());
     return check == PageChecksum::Sound ? "not a leaf page of the table" : checksumProblem(check);
   }
@@ -375,12 +378,6 @@ WalkEnd InnodbTable::read(PageStart start, size_t maxRows, const RowSink& sink, 
     }
     const std::string problem = leafProblem(page, previous, visited);
     const ByteView p(page_);
-    if (problem.empty() && !hasCompactInfimum(p) && hasRedundantInfimum(p)) {
-      end.stopReason = "the table uses the REDUNDANT row format, which is not supported";
-      end.atEnd = true;
-      end.next = kEndOfPages;
-      return end;
-    }
     if (!problem.empty()) {
       page = afterBreak(page, previous, problem, end);
       position = 0;
@@ -407,15 +404,15 @@ WalkEnd InnodbTable::read(PageStart start, size_t maxRows, const RowSink& sink, 
 std::optional<PageStart> InnodbTable::readLeaf(uint64_t page, uint32_t position, size_t maxRows, const RowSink& sink,
                                                const ReadOptions& options, WalkEnd& end) {
   const ByteView p(page_);
-  RecordChain chain = compactRecords(p, position);
+  RecordChain chain = recordChain(format_, p, position);
   if (!chain.damage.empty()) end.passedOver.passOver("the rest of a damaged record chain (" + chain.damage + ")", pageAt(page), "page");
   for (size_t i = 0; i < chain.origins.size(); ++i) {
     const uint32_t origin = chain.origins[i];
-    const uint8_t info = compactInfoBits(p, origin);
+    const uint8_t info = infoBits(format_, p, origin);
     const bool deleted = info & kDeletedFlag;
     // The first record of a table altered in place holds its metadata.
     if ((info & kMinRecordFlag) || deleted != options.deletedOnly) continue;
-    if ((p[origin - 3] & 7) != kOrdinaryRecord) {
+    if (format_ == RecordFormat::Compact && (p[origin - 3] & 7) != kOrdinaryRecord) {
       end.passedOver.passOver("a record of a kind that is not supported (columns added in place)", pageAt(page));
       continue;
     }
@@ -427,7 +424,8 @@ std::optional<PageStart> InnodbTable::readLeaf(uint64_t page, uint32_t position,
     if (!valueNote.empty()) end.passedOver.passOver("a value kept apart cut short (" + valueNote + ")", pageAt(page), "value");
     sink(values_);
     if (++end.rows == maxRows) {
-      return PageStart{int64_t(page), i + 1 < chain.origins.size() ? int64_t(chain.origins[i + 1]) : int64_t(kCompactSupremum)};
+      const uint32_t next = i + 1 < chain.origins.size() ? chain.origins[i + 1] : supremumOf(format_);
+      return PageStart{int64_t(page), int64_t(next)};
     }
   }
   return std::nullopt;

@@ -95,6 +95,9 @@ class InnodbTable : public RowSource {
   std::optional<Tablespace> own_;
   const Tablespace* source_ = nullptr;
   ClusteredLayout layout_;
+  // The record format, from the dictionary, else the root page, else the leaves found.
+  RecordFormat format_ = RecordFormat::Compact;
+  bool formatKnown_ = false;
   bool fromDictionary_ = false;
   uint32_t firstLeaf_ = kNoPage;
   uint64_t indexId_ = 0;

@@ -48,11 +48,10 @@ bool PageAllocation::inUse(uint64_t page) const {
   return !((e.bitmap[bit / 8] >> (bit % 8)) & 1);
 }
 
-bool isCompactLeaf(ByteView page, uint64_t number) {
+bool isIndexLeaf(ByteView page, uint64_t number) {
   const FilHeader file = decodeFilHeader(page);
   if (file.pageType != kIndexPageType || file.pageNumber != number) return false;
-  const IndexPageHeader index = decodeIndexPageHeader(page);
-  return index.level == 0 && index.compact && hasCompactInfimum(page);
+  return decodeIndexPageHeader(page).level == 0 && hasInfimum(formatOf(page), page);
 }
 
 LeafScan scanLeaves(const Tablespace& space) {
@@ -62,10 +61,10 @@ LeafScan scanLeaves(const Tablespace& space) {
   for (uint64_t n = 0; n < space.pageCount(); ++n) {
     if (!space.readPageStart(n, kLeafHeaderBytes, buffer)) continue;
     const ByteView p(buffer);
-    if (!isCompactLeaf(p, n)) continue;
+    if (!isIndexLeaf(p, n)) continue;
     const FilHeader file = decodeFilHeader(p);
     scan.leaves[decodeIndexPageHeader(p).indexId].push_back(
-        {n, file.previousPage, file.nextPage, allocation.inUse(n)});
+        {n, file.previousPage, file.nextPage, allocation.inUse(n), formatOf(p)});
   }
   return scan;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The leaf pages of an index found by scanning every page of a tablespace,
 // for when its tree or its chain of leaves is broken: each page that is in
-// use, says it is a leaf of the index and has the compact record format.
+// use, says it is a leaf of the index and has the infimum of its format.
 // Pages the tablespace counts free are left out, since they still hold the
 // records they had before they were freed.
 
@@ -13,6 +13,7 @@
 #include "base/result.h"
 #include "innodb/page.h"
 #include "innodb/page_checksum.h"
+#include "innodb/records.h"
 
 namespace tavrin {
 
@@ -38,6 +39,7 @@ struct LeafPage {
   uint32_t previous = kNoPage;
   uint32_t next = kNoPage;
   bool inUse = true;  // false: on a page the tablespace counts free
+  RecordFormat format = RecordFormat::Compact;
 };
 
 struct LeafScan {
@@ -49,7 +51,8 @@ LeafScan scanLeaves(const Tablespace& space);
 // The first bytes of a page that say whether it is a leaf.
 inline constexpr size_t kLeafHeaderBytes = 128;
 
-// True when the page (or its first kLeafHeaderBytes) says it is a leaf of the compact record format.
-bool isCompactLeaf(ByteView page, uint64_t number);
+// True when the page (or its first kLeafHeaderBytes) says it is a leaf, with
+// the infimum of the record format its header names.
+bool isIndexLeaf(ByteView page, uint64_t number);
 
 }  // namespace tavrin

@@ -26,7 +26,7 @@ bool hasRedundantInfimum(ByteView page) { return textAt(page, kRedundantInfimum,
 uint8_t compactInfoBits(ByteView page, uint32_t origin) { return origin >= 5 ? page[origin - 5] & 0xF0 : 0; }
 uint8_t redundantInfoBits(ByteView page, uint32_t origin) { return origin >= 6 ? page[origin - 6] & 0xF0 : 0; }
 
-RecordChain redundantRecords(ByteView page) {
+RecordChain redundantRecords(ByteView page, uint32_t start) {
   RecordChain chain;
   if (!hasRedundantInfimum(page)) {
     chain.damage = "the page holds no records of the redundant format";
@@ -34,7 +34,7 @@ RecordChain redundantRecords(ByteView page) {
   }
   const uint32_t end = userRecordEnd(page);
   std::vector<bool> seen(page.size(), false);
-  for (uint32_t x = be16(page, kRedundantInfimum - 2); x != 0;) {
+  for (uint32_t x = start ? start : be16(page, kRedundantInfimum - 2); x != 0 && x != kRedundantSupremum;) {
     if (x >= end || x < kRedundantInfimum) {
       chain.damage = "a record offset " + std::to_string(x) + " lies outside the page";
       break;
@@ -154,6 +154,40 @@ Status compactFields(ByteView page, uint32_t x, const std::vector<CompactFieldSh
     data += length;
     fields.push_back(f);
   }
+  return Ok{};
+}
+
+RecordFormat formatOf(ByteView page) {
+  return decodeIndexPageHeader(page).compact ? RecordFormat::Compact : RecordFormat::Redundant;
+}
+
+bool hasInfimum(RecordFormat format, ByteView page) {
+  return format == RecordFormat::Compact ? hasCompactInfimum(page) : hasRedundantInfimum(page);
+}
+
+uint32_t supremumOf(RecordFormat format) {
+  return format == RecordFormat::Compact ? kCompactSupremum : kRedundantSupremum;
+}
+
+RecordChain recordChain(RecordFormat format, ByteView page, uint32_t start) {
+  return format == RecordFormat::Compact ? compactRecords(page, start) : redundantRecords(page, start);
+}
+
+uint8_t infoBits(RecordFormat format, ByteView page, uint32_t origin) {
+  return format == RecordFormat::Compact ? compactInfoBits(page, origin) : redundantInfoBits(page, origin);
+}
+
+Status recordFields(RecordFormat format, ByteView page, uint32_t origin, const std::vector<CompactFieldShape>& shapes,
+                    size_t count, std::vector<RecordField>& fields) {
+  if (format == RecordFormat::Compact) return compactFields(page, origin, shapes, count, fields);
+  auto all = redundantFields(page, origin);
+  if (!all) return all.failure();
+  if (all->size() < count) {
+    return damaged("a record of " + std::to_string(all->size()) + " fields where " + std::to_string(count) +
+                   " were expected");
+  }
+  all->resize(count);
+  fields = std::move(*all);
   return Ok{};
 }
 

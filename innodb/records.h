@@ -13,6 +13,7 @@
 namespace tavrin {
 
 inline constexpr uint32_t kRedundantInfimum = 101;
+inline constexpr uint32_t kRedundantSupremum = 116;
 inline constexpr uint32_t kCompactInfimum = 99;
 inline constexpr uint32_t kCompactSupremum = 112;
 inline constexpr uint32_t kCompactFirstUserRecord = 120;
@@ -36,7 +37,8 @@ struct RecordChain {
   std::string damage;
 };
 
-RecordChain redundantRecords(ByteView page);
+// From `start` (0: the first record after the infimum).
+RecordChain redundantRecords(ByteView page, uint32_t start = 0);
 // From `start` (0: the first record after the infimum).
 RecordChain compactRecords(ByteView page, uint32_t start = 0);
 
@@ -63,5 +65,21 @@ struct CompactFieldShape {
 // nullable fields of the whole layout.
 Status compactFields(ByteView page, uint32_t origin, const std::vector<CompactFieldShape>& layout, size_t count,
                      std::vector<RecordField>& fields);
+
+// The two record formats of index pages, for the code that reads either: a
+// page's header says which it holds.
+enum class RecordFormat { Compact, Redundant };
+
+RecordFormat formatOf(ByteView page);
+bool hasInfimum(RecordFormat format, ByteView page);
+// The supremum's origin: where the records of a page end.
+uint32_t supremumOf(RecordFormat format);
+RecordChain recordChain(RecordFormat format, ByteView page, uint32_t start = 0);
+uint8_t infoBits(RecordFormat format, ByteView page, uint32_t origin);
+// The first `count` fields of a record (a node pointer holds the key fields
+// and the child's page number). The shapes say where a compact record keeps
+// its fields; a redundant record says so itself, and must hold `count`.
+Status recordFields(RecordFormat format, ByteView page, uint32_t origin, const std::vector<CompactFieldShape>& shapes,
+                    size_t count, std::vector<RecordField>& fields);
 
 }  // namespace tavrin

@@ -309,6 +309,7 @@ class InnodbRows(unittest.TestCase):
         self.assertGreater(self.check_fixture("innodb_rows", "inno"), 20)
         self.check_fixture("innodb_system", "shared")
         self.check_fixture("innodb_deleted", "gone")
+        self.assertGreater(self.check_fixture("innodb_redundant", "old"), 10)
 
     def test_every_page_size(self):
         for size in ("4k", "8k", "32k", "64k"):
@@ -329,6 +330,22 @@ class InnodbRows(unittest.TestCase):
             # Named on the command line, the dictionary is used again.
             self.check_fixture("innodb_rows", "inno", folder,
                                ["--ibdata", os.path.join(data("innodb_rows"), "ibdata1")])
+        # The record format then comes from the root page, or, where the root
+        # is lost, from the leaves the scan finds.
+        with tempfile.TemporaryDirectory() as top:
+            folder = os.path.join(top, "old")
+            shutil.copytree(os.path.join(data("innodb_redundant"), "old"), folder)
+            for name in ("every_redundant", "apart", "big"):
+                status, out, err = self.rows(folder, "old", name, "--all", "--full")
+                self.assertEqual((status, err), (0, ""), name)
+                self.assertIsNone(first_difference(out, answer("innodb_redundant", name)), name)
+            with open(os.path.join(folder, "big.ibd"), "r+b") as f:
+                f.seek(3 * 16384)
+                f.write(bytes(16384))
+            status, out, err = self.rows(folder, "old", "big", "--all", "--full")
+            self.assertEqual(status, 1)
+            self.assertIn("its leaf pages were found by scanning the tablespace", err)
+            self.assertIsNone(first_difference(out, answer("innodb_redundant", "big")))
 
     def test_pages_of_a_tree_of_several_levels(self):
         expected = answer("innodb_rows", "big").splitlines(keepends=True)
@@ -348,9 +365,6 @@ class InnodbRows(unittest.TestCase):
         self.assertEqual(lines[2][1:], [b"0x73686F7274", b"short", b"short"])
 
     def test_unsupported_row_formats(self):
-        status, out, err = self.rows(data("innodb_system"), "shared", "redundant")
-        self.assertEqual(status, 1)
-        self.assertIn("REDUNDANT row format, which is not supported", err)
         status, out, err = self.rows(data("innodb_rows"), "inno", "zipped")
         self.assertEqual(status, 1)
         self.assertIn("COMPRESSED row format, which is not supported", err)
