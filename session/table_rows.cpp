@@ -1,5 +1,6 @@
 #include "session/table_rows.h"
 
+#include "base/file.h"
 #include "base/path.h"
 #include "myisam/definition_state.h"
 #include "tabledef/definition_file.h"
@@ -34,6 +35,26 @@ Result<std::unique_ptr<MyisamTable>> openMyisam(const TableDefinition& def, cons
   return MyisamTable::open(def, std::move(*derived), *mydPath, std::move(unsound));
 }
 
+// The table's own tablespace: beside its definition, else where the link
+// file (.isl) of a table made with DATA DIRECTORY says; none when neither is
+// there, as for a table kept in the system tablespace.
+Result<std::optional<std::string>> ownTablespace(const std::string& folder, const std::string& name) {
+  if (auto beside = findTableFile(folder, name, ".ibd")) return beside;
+  const auto linkPath = findTableFile(folder, name, ".isl");
+  if (!linkPath) return std::optional<std::string>();
+  constexpr uint64_t kLongestPath = 4096;
+  auto link = readSmallFile(*linkPath, kLongestPath);
+  if (!link) return link.failure();
+  std::string target(link->begin(), link->end());
+  while (!target.empty() && (target.back() == '\n' || target.back() == '\r' || target.back() == '\0')) target.pop_back();
+  if (target.empty()) return damaged(*linkPath + ": the link file names no tablespace file");
+  if (!isRegularFile(target)) {
+    return missing("the tablespace file " + target + " that " + *linkPath +
+                   " names is missing (copy it beside the link file, or to where it names)");
+  }
+  return std::optional<std::string>(target);
+}
+
 }  // namespace
 
 Result<TableDefinition> TableRows::readDefinition(const std::string& folder, const std::string& name,
@@ -65,9 +86,10 @@ Result<std::unique_ptr<TableRows>> TableRows::open(const std::string& folder, co
       return rows;
     }
     case kEngineInnodb: {
-      auto ibdPath = findTableFile(folder, name, ".ibd");
+      auto ibdPath = ownTablespace(folder, name);
+      if (!ibdPath) return ibdPath.failure();
       const InnodbSystem system = innodbSystem ? innodbSystem() : InnodbSystem{};
-      auto table = InnodbTable::open(def, lastComponent(folder) + "/" + name, ibdPath, system, catalogue);
+      auto table = InnodbTable::open(def, lastComponent(folder) + "/" + name, *ibdPath, system, catalogue);
       if (!table) return table.failure();
       rows->rows_ = std::move(*table);
       return rows;

@@ -372,6 +372,27 @@ class InnodbRows(unittest.TestCase):
         self.assertEqual(status, 1)
         self.assertIn("columns added or dropped in place (instantly), which is not supported", err)
 
+    def test_tablespace_kept_elsewhere_through_its_link_file(self):
+        status, out, err = self.rows(data("elsewhere"), "far", "linked")
+        self.assertEqual(status, 1)
+        self.assertRegex(err, r"the tablespace file .*/far/linked\.ibd that .*/linked\.isl names is missing")
+        moved = os.path.join(FIXTURES, "elsewhere", "elsewhere", "far", "linked.ibd")
+        with tempfile.TemporaryDirectory() as top:
+            folder = os.path.join(top, "far")
+            shutil.copytree(os.path.join(data("elsewhere"), "far"), folder)
+            os.chmod(folder, 0o755)
+            # The link mended to where the file is now, then the file copied beside the definition.
+            os.remove(os.path.join(folder, "linked.isl"))
+            with open(os.path.join(folder, "linked.isl"), "w") as f:
+                f.write(moved)
+            for step in ("linked", "copied"):
+                if step == "copied":
+                    shutil.copyfile(moved, os.path.join(folder, "linked.ibd"))
+                    os.remove(os.path.join(folder, "linked.isl"))
+                status, out, err = self.rows(folder, "far", "linked", "--all")
+                self.assertEqual((status, err), (0, ""), step)
+                self.assertIsNone(first_difference(out, answer("elsewhere", "linked")), step)
+
     def test_tables_of_mariadb_101_found_through_its_dictionary(self):
         folder = os.path.join(REAL, "mariadb-10.1.9-datadir")
         for table, rows in (("gtid_slave_pos", 0), ("innodb_index_stats", 4), ("innodb_table_stats", 1)):
