@@ -1,10 +1,14 @@
 #include "session/table_rows.h"
 
+#include <algorithm>
+
 #include "base/file.h"
 #include "base/path.h"
 #include "myisam/definition_state.h"
+#include "session/partitioned_rows.h"
 #include "tabledef/definition_file.h"
 #include "tabledef/frm_reader.h"
+#include "tabledef/partition_file.h"
 
 namespace tavrin {
 
@@ -55,6 +59,61 @@ Result<std::optional<std::string>> ownTablespace(const std::string& folder, cons
   return std::optional<std::string>(target);
 }
 
+// The rows of one table's files, `fileBase` being their name less extension.
+Result<std::unique_ptr<RowSource>> openEngine(uint8_t engine, const TableDefinition& def, const std::string& folder,
+                                              const std::string& fileBase, const CollationCatalogue& catalogue,
+                                              const std::function<InnodbSystem()>& innodbSystem) {
+  switch (engine) {
+    case kEngineMyisam: {
+      auto table = openMyisam(def, folder, fileBase);
+      if (!table) return table.failure();
+      return std::unique_ptr<RowSource>(std::move(*table));
+    }
+    case kEngineInnodb: {
+      auto ibdPath = ownTablespace(folder, fileBase);
+      if (!ibdPath) return ibdPath.failure();
+      const InnodbSystem system = innodbSystem ? innodbSystem() : InnodbSystem{};
+      auto table = InnodbTable::open(def, lastComponent(folder) + "/" + fileBase, *ibdPath, system, catalogue);
+      if (!table) return table.failure();
+      return std::unique_ptr<RowSource>(std::move(*table));
+    }
+    default: {
+      const char* name = storageEngineName(engine);
+      return unsupported("the table " + objectNameFromFileName(fileBase) + " uses the " +
+                         (name ? std::string(name) + " storage engine (code " : "storage engine of code ") +
+                         std::to_string(engine) + "); only MyISAM and InnoDB tables are read");
+    }
+  }
+}
+
+// Every partition the partition file names, in its order. A partition that
+// cannot be opened is left out and told with the first page; when none can
+// be, the first one's reason is the table's.
+Result<std::unique_ptr<RowSource>> openPartitioned(const TableDefinition& def, const std::string& folder,
+                                                   const std::string& name, const CollationCatalogue& catalogue,
+                                                   const std::function<InnodbSystem()>& innodbSystem) {
+  const auto parPath = findTableFile(folder, name, ".par");
+  if (!parPath) return missing("the partition file " + name + ".par of the partitioned table is missing from " + folder);
+  auto entries = readPartitionFile(*parPath);
+  if (!entries) return entries.failure();
+  std::vector<PartitionedRows::Partition> partitions;
+  std::optional<Failure> firstFailure;
+  for (const PartitionEntry& entry : *entries) {
+    PartitionedRows::Partition p{entry.name, nullptr, ""};
+    auto source = openEngine(entry.engine, def, folder, partitionFileBase(name, entry), catalogue, innodbSystem);
+    if (source) {
+      p.rows = std::move(*source);
+    } else {
+      p.problem = source.reason();
+      if (!firstFailure) firstFailure = source.failure();
+    }
+    partitions.push_back(std::move(p));
+  }
+  const bool anyReadable = std::any_of(partitions.begin(), partitions.end(), [](const auto& p) { return p.rows != nullptr; });
+  if (!anyReadable) return *firstFailure;
+  return std::unique_ptr<RowSource>(std::make_unique<PartitionedRows>(std::move(partitions)));
+}
+
 }  // namespace
 
 Result<TableDefinition> TableRows::readDefinition(const std::string& folder, const std::string& name,
@@ -78,29 +137,12 @@ Result<std::unique_ptr<TableRows>> TableRows::open(const std::string& folder, co
   auto rows = std::unique_ptr<TableRows>(new TableRows());
   rows->definition_ = std::make_unique<TableDefinition>(std::move(definition));
   const TableDefinition& def = *rows->definition_;
-  switch (def.engineCode) {
-    case kEngineMyisam: {
-      auto table = openMyisam(def, folder, name);
-      if (!table) return table.failure();
-      rows->rows_ = std::move(*table);
-      return rows;
-    }
-    case kEngineInnodb: {
-      auto ibdPath = ownTablespace(folder, name);
-      if (!ibdPath) return ibdPath.failure();
-      const InnodbSystem system = innodbSystem ? innodbSystem() : InnodbSystem{};
-      auto table = InnodbTable::open(def, lastComponent(folder) + "/" + name, *ibdPath, system, catalogue);
-      if (!table) return table.failure();
-      rows->rows_ = std::move(*table);
-      return rows;
-    }
-    default: {
-      const char* engine = storageEngineName(def.engineCode);
-      return unsupported("the table " + objectNameFromFileName(name) + " uses the " +
-                         (engine ? std::string(engine) + " storage engine (code " : "storage engine of code ") +
-                         std::to_string(def.engineCode) + "); only MyISAM and InnoDB tables are read");
-    }
-  }
+  auto source = def.engineCode == kEnginePartitioned
+                    ? openPartitioned(def, folder, name, catalogue, innodbSystem)
+                    : openEngine(def.engineCode, def, folder, name, catalogue, innodbSystem);
+  if (!source) return source.failure();
+  rows->rows_ = std::move(*source);
+  return rows;
 }
 
 }  // namespace tavrin

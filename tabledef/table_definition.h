@@ -53,6 +53,7 @@ enum class FieldType : uint8_t {
 inline constexpr uint8_t kEngineMemory = 6;
 inline constexpr uint8_t kEngineMyisam = 9;
 inline constexpr uint8_t kEngineInnodb = 12;
+inline constexpr uint8_t kEnginePartitioned = 20;
 
 // The server's name of a storage engine code, or null for a code it gives
 // no name (engines loaded as plugins name themselves elsewhere in the file).

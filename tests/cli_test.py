@@ -435,6 +435,55 @@ class InnodbRows(unittest.TestCase):
                 self.assertEqual(ours, theirs)
 
 
+class PartitionedRows(unittest.TestCase):
+    """A partitioned table is read one partition after the other, in the
+    order of its partition file, as the server's SELECT gives it."""
+
+    def rows(self, folder, table, *args):
+        r = subprocess.run([RECOVER, "rows", folder, "parts", table, *args], capture_output=True,
+                           stdin=subprocess.DEVNULL)
+        return r.returncode, r.stdout, r.stderr.decode()
+
+    def test_every_table_equals_the_server(self):
+        pairs = rows_answers("partitions")
+        self.assertEqual(len(pairs), 5)
+        for name, table in pairs:
+            status, out, err = self.rows(data("partitions"), table, "--all", "--full")
+            self.assertEqual((status, err), (0, ""), table)
+            self.assertIsNone(first_difference(out, answer("partitions", name)), table)
+
+    def test_pages_run_across_partitions(self):
+        expected = answer("partitions", "by_range").splitlines(keepends=True)
+        for page in range(1, 6):
+            status, out, err = self.rows(data("partitions"), "by_range", "--page", str(page))
+            self.assertEqual(status, 0, err)
+            self.assertEqual(out.splitlines(keepends=True), expected[:1] + expected[1 + 1000 * (page - 1):1 + 1000 * page])
+
+    def test_a_lost_partition_costs_only_its_rows(self):
+        expected = answer("partitions", "by_range").splitlines(keepends=True)
+        with tempfile.TemporaryDirectory() as top:
+            folder = os.path.join(top, "parts")
+            shutil.copytree(os.path.join(data("partitions"), "parts"), folder)
+            os.chmod(folder, 0o755)
+            os.remove(os.path.join(folder, "by_range#P#p1.ibd"))
+            status, out, err = self.rows(folder, "by_range", "--all")
+            self.assertEqual(status, 1)
+            self.assertIn("1 partition passed over: a partition that cannot be read", err)
+            self.assertIn("by_range#P#p1", err)
+            self.assertEqual(out.splitlines(keepends=True), expected[:100] + expected[1000:])
+            # A partition file that fails its checksum names itself and the reason.
+            par = os.path.join(folder, "by_range.par")
+            with open(par, "rb") as f:
+                damaged = bytearray(f.read())
+            damaged[20] ^= 1
+            os.remove(par)
+            with open(par, "wb") as f:
+                f.write(damaged)
+            status, out, err = self.rows(folder, "by_range", "--all")
+            self.assertEqual(status, 1)
+            self.assertIn("by_range.par: the partition file fails its checksum", err)
+
+
 def recover_env(env, *args):
     r = subprocess.run([RECOVER, *args], capture_output=True, stdin=subprocess.DEVNULL, env=dict(os.environ, **env))
     return r.returncode, r.stdout, r.stderr.decode()

@@ -91,8 +91,8 @@ def original_states(script, tables):
 
 
 class SaveRoundTrip(unittest.TestCase):
-    SCRIPTS = ("myisam_rows", "innodb_rows", "innodb_system", "innodb_deleted", "innodb_redundant", "objects",
-               "definitions", "structure", "page_size_4k", "save_names")
+    SCRIPTS = ("myisam_rows", "innodb_rows", "innodb_system", "innodb_deleted", "innodb_redundant", "partitions",
+               "objects", "definitions", "structure", "page_size_4k", "save_names")
 
     @classmethod
     def setUpClass(cls):
