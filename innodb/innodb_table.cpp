@@ -13,6 +13,8 @@ constexpr size_t kExternalReferenceSize = 20;
 constexpr uint32_t kBlobPartHeader = 8;  // part length and next page
 // The record status of an ordinary leaf record, in the low bits of the byte 3 below its origin.
 constexpr uint8_t kOrdinaryRecord = 0;
+// ... and of a record that counts its fields, in a table altered in place.
+constexpr uint8_t kInstantRecord = 4;
 
 }  // namespace
 
@@ -76,12 +78,15 @@ Result<std::unique_ptr<InnodbTable>> InnodbTable::open(const TableDefinition& ta
   t->integers_.resize(table.columns.size() * 8);
   t->externals_.resize(table.columns.size());
   t->readAutoIncrement(root);
+  if (Status instant = t->readInstantMetadata(root); !instant) return instant.failure();
   if (Status found = t->findFirstLeaf(root); !found) return found.failure();
   return t;
 }
 
 void InnodbTable::readAutoIncrement(uint32_t root) {
-  if (!source_->readPage(root, page_) || decodeFilHeader(ByteView(page_)).pageType != kIndexPageType) return;
+  if (!source_->readPage(root, page_)) return;
+  const uint16_t type = decodeFilHeader(ByteView(page_)).pageType;
+  if (type != kIndexPageType && type != kInstantRootPageType) return;
   const IndexPageHeader header = decodeIndexPageHeader(ByteView(page_));
   if (indexId_ == 0) indexId_ = header.indexId;
   if (!formatKnown_) format_ = formatOf(ByteView(page_));
@@ -125,10 +130,9 @@ Result<uint32_t> InnodbTable::leftmostLeaf(uint32_t root) {
     if (Status read = source_->readPage(page, page_); !read) return read.failure();
     const ByteView p(page_);
     const uint16_t type = decodeFilHeader(p).pageType;
-    if (type == kInstantRootPageType) {
-      return unsupported("the table had columns added or dropped in place (instantly), which is not supported");
+    if (type != kIndexPageType && !(depth == 0 && type == kInstantRootPageType)) {
+      return damaged(pageNote(page, "not an index page"));
     }
-    if (type != kIndexPageType) return damaged(pageNote(page, "not an index page"));
     if (!hasInfimum(format_, p) || formatOf(p) != format_) {
       return damaged(pageNote(page, "no records of the table's record format"));
     }
@@ -138,15 +142,111 @@ Result<uint32_t> InnodbTable::leftmostLeaf(uint32_t root) {
     RecordChain chain = recordChain(format_, p);
     if (chain.origins.empty()) return damaged(pageNote(page, "a node page without node pointers"));
     const uint32_t origin = chain.origins.front();
-    if (Status f = recordFields(format_, p, origin, layout_.shapes, layout_.keyFields, fields_); !f) {
-      return damaged(pageNote(page, f.reason()));
-    }
+    if (Status f = fieldsOf(p, origin, layout_.keyFields); !f) return damaged(pageNote(page, f.reason()));
     const uint32_t childAt = fields_.empty() ? origin : fields_.back().start + fields_.back().length;
     const uint32_t child = be32(p, childAt);
     if (!p.has(childAt, 4) || child >= source_->pageCount()) return damaged(pageNote(page, "a node pointer leads outside the file"));
     page = child;
   }
   return damaged("the index tree is deeper than any tree can be");
+}
+
+Status InnodbTable::fieldsOf(ByteView p, uint32_t origin, size_t count) {
+  if (!instant_) return recordFields(format_, p, origin, layout_.shapes, count, fields_);
+  if (format_ == RecordFormat::Compact) return instantCompactFields(p, origin, layout_.shapes, *instant_, count, fields_);
+  auto all = redundantFields(p, origin);
+  if (!all) return all.failure();
+  if (all->size() < std::min(count, instant_->coreFields) || all->size() > layout_.fields.size() + 1) {
+    return damaged("a record of " + std::to_string(all->size()) + " fields where the table has " +
+                   std::to_string(layout_.fields.size()));
+  }
+  if (all->size() > count) all->resize(count);
+  fields_ = std::move(*all);
+  return Ok{};
+}
+
+Status InnodbTable::readInstantMetadata(uint32_t root) {
+  if (!source_->readPage(root, page_)) return Ok{};  // the damage is found, and said, on the way down
+  const ByteView r(page_);
+  if (decodeFilHeader(r).pageType != kInstantRootPageType) return Ok{};
+  InstantRecords instant;
+  instant.coreFields = decodeIndexPageHeader(r).instantCoreFields;
+  constexpr size_t kMostFields = 1023;
+  if (instant.coreFields < layout_.keyFields + 2 || instant.coreFields > kMostFields) {
+    return damaged(pageNote(root, "a table altered in place whose root counts " + std::to_string(instant.coreFields) + " core fields"));
+  }
+  const bool altered = hasZeroedInfimum(r);
+  // After a drop or a reorder the root keeps the core records' null bitmap
+  // in the last byte of its supremum; it cannot be counted from the layout.
+  instant.coreNullBytes = altered ? r[(format_ == RecordFormat::Compact ? kCompactSupremum : kRedundantSupremum) + 7]
+                                  : nullBytesOf(layout_.shapes, instant.coreFields);
+  instant_ = std::move(instant);
+  auto leaf = leftmostLeaf(root);
+  if (!leaf) return damaged("the table was altered in place and its first leaf, which says how, cannot be read (" + leaf.reason() + ")");
+  return readMetadataRecord(*leaf, altered);
+}
+
+Status InnodbTable::readMetadataRecord(uint32_t leaf, bool altered) {
+  if (Status read = source_->readPage(leaf, page_); !read) return read;
+  const ByteView p(page_);
+  const RecordChain chain = recordChain(format_, p);
+  const uint32_t origin = chain.origins.empty() ? 0 : chain.origins.front();
+  if (origin == 0 || !(infoBits(format_, p, origin) & kMinRecordFlag)) {
+    // The root may say so while the change was never committed: no record tells it.
+    instant_.reset();
+    return Ok{};
+  }
+  std::vector<CompactFieldShape> shapes = layout_.shapes;
+  const size_t firstUser = layout_.keyFields + 2;
+  if (altered) {
+    uint32_t blobAt = origin + metadataBlobOffset(layout_);
+    if (format_ == RecordFormat::Redundant) {
+      auto all = redundantFields(p, origin);
+      if (!all || all->size() <= firstUser) return damaged(pageNote(leaf, "the record of the table's change in place is damaged"));
+      blobAt = (*all)[firstUser].start;
+    }
+    std::vector<uint8_t> blob;
+    DamageReport ignored;
+    constexpr size_t kReferenceSize = 20;
+    if (!p.has(blobAt, kReferenceSize)) return damaged(pageNote(leaf, "the record of the table's change in place is cut short"));
+    if (Status read = readExternal(p.sub(blobAt, kReferenceSize), blob, ignored); !read) {
+      return damaged("the map of the table's fields cannot be read: " + read.reason());
+    }
+    auto map = decodeFieldMap(ByteView(blob));
+    if (!map) return map.failure();
+    auto mapped = mappedLayout(layout_, *map);
+    if (!mapped) return mapped.failure();
+    layout_ = std::move(*mapped);
+    shapes = layout_.shapes;
+    shapes.insert(shapes.begin() + ptrdiff_t(firstUser), CompactFieldShape{uint32_t(kReferenceSize), false, false});
+  }
+  if (format_ == RecordFormat::Compact) {
+    if (Status f = instantCompactFields(p, origin, shapes, *instant_, shapes.size(), fields_); !f) {
+      return damaged(pageNote(leaf, "the record of the table's change in place: " + f.reason()));
+    }
+  } else if (auto all = redundantFields(p, origin)) {
+    fields_ = std::move(*all);
+  } else {
+    return damaged(pageNote(leaf, "the record of the table's change in place: " + all.reason()));
+  }
+  // The metadata record holds every field; those past the core give the values of older records.
+  const size_t skip = altered ? 1 : 0;
+  DamageReport ignored;
+  for (size_t i = instant_->coreFields; i < layout_.fields.size(); ++i) {
+    const size_t at = i + skip;
+    if (at >= fields_.size() || fields_[at].isNull) {
+      instant_->defaults.emplace_back();
+      continue;
+    }
+    std::vector<uint8_t> value = p.sub(fields_[at].start, fields_[at].length).copy();
+    if (fields_[at].external) {
+      std::vector<uint8_t> whole;
+      if (Status read = readExternal(ByteView(value), whole, ignored); !read) return read;
+      value = std::move(whole);
+    }
+    instant_->defaults.emplace_back(std::move(value));
+  }
+  return Ok{};
 }
 
 Status InnodbTable::readExternal(ByteView local, std::vector<uint8_t>& value, DamageReport& report) {
@@ -181,16 +281,28 @@ Status InnodbTable::readExternal(ByteView local, std::vector<uint8_t>& value, Da
 
 Status InnodbTable::valuesOf(uint32_t origin, const ReadOptions& options, std::string& note, DamageReport& report) {
   const ByteView p(page_);
-  if (Status f = recordFields(format_, p, origin, layout_.shapes, layout_.fields.size(), fields_); !f) return f;
+  if (Status f = fieldsOf(p, origin, layout_.fields.size()); !f) return f;
   for (FieldValue& v : values_) v = FieldValue{};
   for (size_t i = 0; i < layout_.fields.size(); ++i) {
     const InnoDbField& field = layout_.fields[i];
     if (field.column < 0 || field.keyPrefix) continue;
-    const RecordField& r = fields_[i];
     FieldValue& v = values_[size_t(field.column)];
-    if (r.isNull) continue;
-    v.isNull = false;
-    v.bytes = p.sub(r.start, r.length);
+    if (i >= fields_.size()) {
+      // A field added after the record was written: the value it was added with.
+      if (!instant_ || i < instant_->coreFields || i - instant_->coreFields >= instant_->defaults.size()) {
+        return damaged("a record lacks fields it must hold");
+      }
+      const auto& added = instant_->defaults[i - instant_->coreFields];
+      v.isNull = !added;
+      if (added) v.bytes = ByteView(*added);
+    } else if (fields_[i].isNull) {
+      continue;
+    } else {
+      v.isNull = false;
+      v.bytes = p.sub(fields_[i].start, fields_[i].length);
+    }
+    if (v.isNull) continue;
+    const RecordField r = i < fields_.size() ? fields_[i] : RecordField{0, uint32_t(v.bytes.size()), false, false};
     if (field.mainType == MainType::Int) {
       // Stored big-endian with the sign bit inverted, so that bytes sort as numbers.
       uint8_t* bytes = integers_.data() + size_t(field.column) * 8;
@@ -287,7 +399,7 @@ std::vector<uint8_t> InnodbTable::firstKeyOf(uint64_t page) {
   const RecordChain chain = recordChain(format_, p);
   for (const uint32_t origin : chain.origins) {
     if (infoBits(format_, p, origin) & kMinRecordFlag) continue;
-    if (!recordFields(format_, p, origin, layout_.shapes, layout_.keyFields, fields_) || fields_.empty()) return {};
+    if (!fieldsOf(p, origin, layout_.keyFields) || fields_.empty()) return {};
     return p.sub(fields_.front().start, fields_.front().length).copy();
   }
   return {};
@@ -321,7 +433,7 @@ bool InnodbTable::holdsClusteredRecords() {
   // (its header is 5 bytes at least), and the last before the heap's top.
   std::sort(chain.origins.begin(), chain.origins.end());
   for (size_t i = 0; i < chain.origins.size(); ++i) {
-    if (!recordFields(format_, p, chain.origins[i], layout_.shapes, layout_.fields.size(), fields_)) return false;
+    if (!fieldsOf(p, chain.origins[i], layout_.fields.size())) return false;
     const uint64_t end = fields_.empty() ? chain.origins[i] : fields_.back().start + fields_.back().length;
     const uint64_t limit = i + 1 < chain.origins.size() ? chain.origins[i + 1] - 5 : decodeIndexPageHeader(p).heapTop;
     if (end > limit) return false;
@@ -412,7 +524,8 @@ std::optional<PageStart> InnodbTable::readLeaf(uint64_t page, uint32_t position,
     const bool deleted = info & kDeletedFlag;
     // The first record of a table altered in place holds its metadata.
     if ((info & kMinRecordFlag) || deleted != options.deletedOnly) continue;
-    if (format_ == RecordFormat::Compact && (p[origin - 3] & 7) != kOrdinaryRecord) {
+    if (format_ == RecordFormat::Compact && (p[origin - 3] & 7) != kOrdinaryRecord &&
+        !(instant_ && (p[origin - 3] & 7) == kInstantRecord)) {
       end.passedOver.passOver("a record of a kind that is not supported (columns added in place)", pageAt(page));
       continue;
     }

@@ -13,6 +13,7 @@
 
 #include "base/result.h"
 #include "innodb/dictionary.h"
+#include "innodb/instant.h"
 #include "innodb/layout.h"
 #include "innodb/leaf_scan.h"
 #include "innodb/page.h"
@@ -64,6 +65,13 @@ class InnodbTable : public RowSource {
   Status findFirstLeaf(uint32_t root);
   Result<uint32_t> leftmostLeaf(uint32_t root);
   void readAutoIncrement(uint32_t root);
+  // For a table altered in place: the core fields, the stored layout and the
+  // values of fields records lack, from the root and the metadata record.
+  Status readInstantMetadata(uint32_t root);
+  Status readMetadataRecord(uint32_t leaf, bool altered);
+  // The first `count` fields of the record at `origin` of `page_`: fewer
+  // when the record was written before fields were added in place.
+  Status fieldsOf(ByteView page, uint32_t origin, size_t count);
   const LeafOrder& leafOrder();
   LeafOrder makeLeafOrder(const std::vector<LeafPage>& leaves);
   // The id of the index whose leaves parse as records of the clustered
@@ -98,6 +106,7 @@ class InnodbTable : public RowSource {
   // The record format, from the dictionary, else the root page, else the leaves found.
   RecordFormat format_ = RecordFormat::Compact;
   bool formatKnown_ = false;
+  std::optional<InstantRecords> instant_;  // for a table altered in place
   bool fromDictionary_ = false;
   uint32_t firstLeaf_ = kNoPage;
   uint64_t indexId_ = 0;

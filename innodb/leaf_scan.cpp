@@ -50,7 +50,8 @@ bool PageAllocation::inUse(uint64_t page) const {
 
 bool isIndexLeaf(ByteView page, uint64_t number) {
   const FilHeader file = decodeFilHeader(page);
-  if (file.pageType != kIndexPageType || file.pageNumber != number) return false;
+  // The root of a table altered in place is a leaf too while the table is small.
+  if ((file.pageType != kIndexPageType && file.pageType != kInstantRootPageType) || file.pageNumber != number) return false;
   return decodeIndexPageHeader(page).level == 0 && hasInfimum(formatOf(page), page);
 }
 

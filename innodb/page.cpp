@@ -33,6 +33,7 @@ IndexPageHeader decodeIndexPageHeader(ByteView p) {
   h.maxTransactionId = be64(p, 56);
   h.level = be16(p, 64);
   h.indexId = be64(p, 66);
+  h.instantCoreFields = be16(p, 50) >> 3;  // shares its bytes with the insert direction
   return h;
 }
 

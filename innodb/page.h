@@ -46,6 +46,9 @@ struct IndexPageHeader {
   uint64_t maxTransactionId = 0;
   uint16_t level = 0;        // 0 for a leaf
   uint64_t indexId = 0;
+  // On the root of a table altered in place (page type kInstantRootPageType):
+  // the fields every record holds.
+  uint16_t instantCoreFields = 0;
 };
 
 IndexPageHeader decodeIndexPageHeader(ByteView page);

@@ -20,8 +20,23 @@ uint32_t userRecordEnd(ByteView page) { return uint32_t(page.size() - kFilTraile
 
 }  // namespace
 
-bool hasCompactInfimum(ByteView page) { return textAt(page, kCompactInfimum, "infimum"); }
-bool hasRedundantInfimum(ByteView page) { return textAt(page, kRedundantInfimum, "infimum"); }
+bool hasZeroedInfimum(ByteView page) {
+  if (decodeFilHeader(page).pageType != kInstantRootPageType) return false;
+  const bool compact = decodeIndexPageHeader(page).compact;
+  const uint32_t infimum = compact ? kCompactInfimum : kRedundantInfimum;
+  const uint32_t supremum = compact ? kCompactSupremum : kRedundantSupremum;
+  if (!page.has(infimum, 8) || !page.has(supremum, 7)) return false;
+  const ByteView a = page.sub(infimum, 8), b = page.sub(supremum, 7);
+  return std::all_of(a.data(), a.data() + a.size(), [](uint8_t x) { return x == 0; }) &&
+         std::all_of(b.data(), b.data() + b.size(), [](uint8_t x) { return x == 0; });
+}
+
+bool hasCompactInfimum(ByteView page) {
+  return textAt(page, kCompactInfimum, "infimum") || (decodeIndexPageHeader(page).compact && hasZeroedInfimum(page));
+}
+bool hasRedundantInfimum(ByteView page) {
+  return textAt(page, kRedundantInfimum, "infimum") || (!decodeIndexPageHeader(page).compact && hasZeroedInfimum(page));
+}
 
 uint8_t compactInfoBits(ByteView page, uint32_t origin) { return origin >= 5 ? page[origin - 5] & 0xF0 : 0; }
 uint8_t redundantInfoBits(ByteView page, uint32_t origin) { return origin >= 6 ? page[origin - 6] & 0xF0 : 0; }
@@ -39,7 +54,7 @@ RecordChain redundantRecords(ByteView page, uint32_t start) {
       chain.damage = "a record offset " + std::to_string(x) + " lies outside the page";
       break;
     }
-    if (textAt(page, x, "supremum")) break;
+    if (textAt(page, x, "supremum") || x == kRedundantSupremum) break;
     if (seen[x] || chain.origins.size() >= recordLimit(page)) {
       chain.damage = "the record chain of the page loops";
       break;
@@ -109,13 +124,17 @@ Status compactFields(ByteView page, uint32_t x, const std::vector<CompactFieldSh
                      std::vector<RecordField>& fields) {
   size_t nullable = 0;
   for (const CompactFieldShape& f : layout) nullable += f.nullable;
-  const uint32_t bitmapBytes = uint32_t((nullable + 7) / 8);
+  return compactFieldsWith(page, x, layout, count, 5, uint32_t((nullable + 7) / 8), fields);
+}
+
+Status compactFieldsWith(ByteView page, uint32_t x, const std::vector<CompactFieldShape>& layout, size_t count,
+                         uint32_t headerBytes, uint32_t bitmapBytes, std::vector<RecordField>& fields) {
   // The header bytes lie below the record, above the page's own headers.
   constexpr uint32_t kHeaderFloor = 94;
-  if (x < kHeaderFloor + 5 + bitmapBytes || x >= page.size()) return damaged("a record lies outside the page");
-  uint32_t nullByte = x - 6;
+  if (x < kHeaderFloor + headerBytes + bitmapBytes || x >= page.size()) return damaged("a record lies outside the page");
+  uint32_t nullByte = x - headerBytes - 1;
   uint32_t nullMask = 1;
-  uint32_t lengthByte = x - 6 - bitmapBytes;  // moves down
+  uint32_t lengthByte = x - headerBytes - 1 - bitmapBytes;  // moves down
   uint32_t data = x;
   const uint32_t end = userRecordEnd(page);
   fields.clear();
@@ -127,6 +146,7 @@ Status compactFields(ByteView page, uint32_t x, const std::vector<CompactFieldSh
         --nullByte;
         nullMask = 1;
       }
+      if (nullByte + bitmapBytes < x - headerBytes) return damaged("a record has more nullable fields than null bits");
       f.isNull = page[nullByte] & nullMask;
       nullMask <<= 1;
       if (f.isNull) {

@@ -42,9 +42,13 @@ RecordChain redundantRecords(ByteView page, uint32_t start = 0);
 // From `start` (0: the first record after the infimum).
 RecordChain compactRecords(ByteView page, uint32_t start = 0);
 
-// True when the page carries the infimum record of the format.
+// True when the page carries the infimum record of the format. The root of
+// a table whose columns were dropped or reordered in place has its infimum
+// and supremum texts zeroed (so that older servers refuse it); that counts.
 bool hasCompactInfimum(ByteView page);
 bool hasRedundantInfimum(ByteView page);
+// True for such a root.
+bool hasZeroedInfimum(ByteView page);
 
 // The info bits (kDeletedFlag, kMinRecordFlag) of a record.
 uint8_t compactInfoBits(ByteView page, uint32_t origin);
@@ -65,6 +69,12 @@ struct CompactFieldShape {
 // nullable fields of the whole layout.
 Status compactFields(ByteView page, uint32_t origin, const std::vector<CompactFieldShape>& layout, size_t count,
                      std::vector<RecordField>& fields);
+
+// The same for a record whose header is `headerBytes` long below its origin
+// (5, and more for a record that counts its fields) and whose null bitmap
+// takes `nullBytes`.
+Status compactFieldsWith(ByteView page, uint32_t origin, const std::vector<CompactFieldShape>& layout, size_t count,
+                         uint32_t headerBytes, uint32_t nullBytes, std::vector<RecordField>& fields);
 
 // The two record formats of index pages, for the code that reads either: a
 // page's header says which it holds.
