@@ -1,6 +1,7 @@
 #include "session/table_rows.h"
 
 #include <algorithm>
+#include <map>
 
 #include "base/file.h"
 #include "base/path.h"
@@ -86,20 +87,60 @@ Result<std::unique_ptr<RowSource>> openEngine(uint8_t engine, const TableDefinit
   }
 }
 
-// Every partition the partition file names, in its order. A partition that
-// cannot be opened is left out and told with the first page; when none can
-// be, the first one's reason is the table's.
+// The engine a partitioned table's partitions use, as its definition names it.
+uint8_t partitionEngineOf(const TableDefinition& def) {
+  if (def.engineCode != kEnginePartitioned) return def.engineCode;
+  for (const uint8_t code : {kEngineInnodb, kEngineMyisam}) {
+    const char* name = storageEngineName(code);
+    if (name && def.options.engineName == name) return code;
+  }
+  return kEnginePartitioned;
+}
+
+// Without a partition file, the partitions are those the definition's
+// PARTITION BY clause makes, their files found by their names.
+std::vector<PartitionEntry> partitionsByDefinition(const TableDefinition& def, const std::string& folder,
+                                                   const std::string& name) {
+  std::map<std::string, std::string> fileNames;  // partition name -> its name in the files
+  const std::string marker = asciiLower(name + "#P#");
+  if (auto entries = listFolder(folder)) {
+    for (const DirEntry& e : *entries) {
+      const size_t dot = e.name.rfind('.');
+      const std::string stem = e.name.substr(0, dot);
+      if (e.isDirectory || asciiLower(stem.substr(0, marker.size())) != marker) continue;
+      std::string part = stem.substr(marker.size());
+      const size_t sub = asciiLower(part).find("#sp#");
+      const std::string decoded = sub == std::string::npos ? objectNameFromFileName(part)
+                                  : objectNameFromFileName(part.substr(0, sub)) + "#SP#" + objectNameFromFileName(part.substr(sub + 4));
+      fileNames.emplace(decoded, part);
+    }
+  }
+  std::vector<PartitionEntry> partitions;
+  for (const std::string& partition : partitionNamesFromClause(def.options.partitioning)) {
+    const auto found = fileNames.find(partition);
+    partitions.push_back({found == fileNames.end() ? partition : found->second, partitionEngineOf(def)});
+  }
+  return partitions;
+}
+
+// Every partition, in the order of the partition file, else of the
+// definition. A partition that cannot be opened is left out and told with
+// the first page; when none can be, the first one's reason is the table's.
 Result<std::unique_ptr<RowSource>> openPartitioned(const TableDefinition& def, const std::string& folder,
                                                    const std::string& name, const CollationCatalogue& catalogue,
                                                    const std::function<InnodbSystem()>& innodbSystem) {
-  const auto parPath = findTableFile(folder, name, ".par");
-  if (!parPath) return missing("the partition file " + name + ".par of the partitioned table is missing from " + folder);
-  auto entries = readPartitionFile(*parPath);
-  if (!entries) return entries.failure();
+  std::vector<PartitionEntry> entries;
+  if (const auto parPath = findTableFile(folder, name, ".par")) {
+    auto listed = readPartitionFile(*parPath);
+    if (!listed) return listed.failure();
+    entries = std::move(*listed);
+  } else {
+    entries = partitionsByDefinition(def, folder, name);
+  }
   std::vector<PartitionedRows::Partition> partitions;
   std::optional<Failure> firstFailure;
-  for (const PartitionEntry& entry : *entries) {
-    PartitionedRows::Partition p{entry.name, nullptr, ""};
+  for (const PartitionEntry& entry : entries) {
+    PartitionedRows::Partition p{objectNameFromFileName(entry.name), nullptr, ""};
     auto source = openEngine(entry.engine, def, folder, partitionFileBase(name, entry), catalogue, innodbSystem);
     if (source) {
       p.rows = std::move(*source);
@@ -137,8 +178,9 @@ Result<std::unique_ptr<TableRows>> TableRows::open(const std::string& folder, co
   auto rows = std::unique_ptr<TableRows>(new TableRows());
   rows->definition_ = std::make_unique<TableDefinition>(std::move(definition));
   const TableDefinition& def = *rows->definition_;
-  auto source = def.engineCode == kEnginePartitioned
-                    ? openPartitioned(def, folder, name, catalogue, innodbSystem)
+  // MySQL 5.7 keeps InnoDB's partitions with the InnoDB engine code and no partition file.
+  const bool partitioned = def.engineCode == kEnginePartitioned || !def.options.partitioning.empty();
+  auto source = partitioned ? openPartitioned(def, folder, name, catalogue, innodbSystem)
                     : openEngine(def.engineCode, def, folder, name, catalogue, innodbSystem);
   if (!source) return source.failure();
   rows->rows_ = std::move(*source);

@@ -455,6 +455,20 @@ class PartitionedRows(unittest.TestCase):
             self.assertEqual((status, err), (0, ""), table)
             self.assertIsNone(first_difference(out, answer("partitions", name)), table)
 
+    def test_without_partition_files_the_definition_names_the_partitions(self):
+        # As MySQL 5.7 keeps InnoDB's partitions, and as a folder that lost its .par files is.
+        with tempfile.TemporaryDirectory() as top:
+            folder = os.path.join(top, "parts")
+            shutil.copytree(os.path.join(data("partitions"), "parts"), folder)
+            os.chmod(folder, 0o755)
+            for name in os.listdir(folder):
+                if name.endswith(".par"):
+                    os.remove(os.path.join(folder, name))
+            for name, table in rows_answers("partitions"):
+                status, out, err = self.rows(folder, table, "--all", "--full")
+                self.assertEqual((status, err), (0, ""), table)
+                self.assertIsNone(first_difference(out, answer("partitions", name)), table)
+
     def test_pages_run_across_partitions(self):
         expected = answer("partitions", "by_range").splitlines(keepends=True)
         for page in range(1, 6):
