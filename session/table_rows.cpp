@@ -60,6 +60,42 @@ Result<std::optional<std::string>> ownTablespace(const std::string& folder, cons
   return std::optional<std::string>(target);
 }
 
+// The space id a tablespace file's first page gives, or none.
+std::optional<uint32_t> spaceIdOf(const std::string& path) {
+  constexpr size_t kSpaceIdAt = 34;  // in the file page header
+  auto file = ReadOnlyFile::open(path);
+  if (!file) return std::nullopt;
+  const std::vector<uint8_t> header = file->readAt(0, kSpaceIdAt + 4);
+  if (header.size() < kSpaceIdAt + 4) return std::nullopt;
+  return be32(ByteView(header), kSpaceIdAt);
+}
+
+// The tablespace file of the data folder (or of one of its databases) that
+// holds space `spaceId`: a general tablespace several tables share, or a
+// table's file renamed or moved.
+std::optional<std::string> tablespaceOfSpace(const std::string& databaseFolder, uint32_t spaceId) {
+  const std::string dataFolder = databaseFolder.substr(0, databaseFolder.size() - lastComponent(databaseFolder).size());
+  std::vector<std::string> folders = {databaseFolder};
+  if (!dataFolder.empty()) {
+    folders.push_back(stripTrailingSeparators(dataFolder));
+    if (auto entries = listFolder(folders.back())) {
+      for (const DirEntry& e : *entries) {
+        if (e.isDirectory) folders.push_back(joinPath(folders[1], e.name));
+      }
+    }
+  }
+  for (const std::string& folder : folders) {
+    auto entries = listFolder(folder);
+    if (!entries) continue;
+    for (const DirEntry& e : *entries) {
+      if (e.isDirectory || lowerExtension(e.name) != "ibd") continue;
+      const std::string path = joinPath(folder, e.name);
+      if (spaceIdOf(path) == spaceId) return path;
+    }
+  }
+  return std::nullopt;
+}
+
 // The rows of one table's files, `fileBase` being their name less extension.
 Result<std::unique_ptr<RowSource>> openEngine(uint8_t engine, const TableDefinition& def, const std::string& folder,
                                               const std::string& fileBase, const CollationCatalogue& catalogue,
@@ -74,7 +110,10 @@ Result<std::unique_ptr<RowSource>> openEngine(uint8_t engine, const TableDefinit
       auto ibdPath = ownTablespace(folder, fileBase);
       if (!ibdPath) return ibdPath.failure();
       const InnodbSystem system = innodbSystem ? innodbSystem() : InnodbSystem{};
-      auto table = InnodbTable::open(def, lastComponent(folder) + "/" + fileBase, *ibdPath, system, catalogue);
+      const std::string name = lastComponent(folder) + "/" + fileBase;
+      const SysTablesRecord* known = system.dictionary ? system.dictionary->findTable(name) : nullptr;
+      if (!*ibdPath && known && known->spaceId != 0) *ibdPath = tablespaceOfSpace(folder, known->spaceId);
+      auto table = InnodbTable::open(def, name, *ibdPath, system, catalogue);
       if (!table) return table.failure();
       return std::unique_ptr<RowSource>(std::move(*table));
     }

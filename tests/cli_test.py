@@ -375,6 +375,18 @@ class InnodbRows(unittest.TestCase):
         self.assertEqual(status, 1)
         self.assertIn("COMPRESSED row format, which is not supported", err)
 
+    def test_a_tablespace_found_by_its_space_id(self):
+        # As a general tablespace (CREATE TABLESPACE) is named, or a file renamed.
+        with tempfile.TemporaryDirectory() as top:
+            os.makedirs(os.path.join(top, "inno"))
+            shutil.copyfile(os.path.join(data("innodb_rows"), "ibdata1"), os.path.join(top, "ibdata1"))
+            for name in ("text_latin1.frm", "no_key.frm", "no_key.ibd"):
+                shutil.copyfile(os.path.join(data("innodb_rows"), "inno", name), os.path.join(top, "inno", name))
+            shutil.copyfile(os.path.join(data("innodb_rows"), "inno", "text_latin1.ibd"), os.path.join(top, "shared_space.ibd"))
+            status, out, err = self.rows(os.path.join(top, "inno"), "inno", "text_latin1", "--all")
+            self.assertEqual((status, err), (0, ""))
+            self.assertIsNone(first_difference(out, answer("innodb_rows", "text_latin1")))
+
     def test_tablespace_kept_elsewhere_through_its_link_file(self):
         status, out, err = self.rows(data("elsewhere"), "far", "linked")
         self.assertEqual(status, 1)
