@@ -429,6 +429,7 @@ Result<std::string> tableOptions(const Context& x, std::optional<uint64_t> autoI
   if (!t.options.comment.empty()) text += " COMMENT=" + quotedLiteral(t.options.comment);
   if (!t.options.connection.empty()) text += " CONNECTION=" + quotedLiteral(t.options.connection);
   text += engineOptions(t.options);
+  if (!t.options.dataDirectory.empty()) text += " DATA DIRECTORY='" + t.options.dataDirectory + "'";
   if (t.versioning) text += " WITH SYSTEM VERSIONING";
   if (!t.options.partitioning.empty()) text += "\n" + t.options.partitioning;
   return text;

@@ -40,11 +40,9 @@ Result<std::unique_ptr<MyisamTable>> openMyisam(const TableDefinition& def, cons
   return MyisamTable::open(def, std::move(*derived), *mydPath, std::move(unsound));
 }
 
-// The table's own tablespace: beside its definition, else where the link
-// file (.isl) of a table made with DATA DIRECTORY says; none when neither is
-// there, as for a table kept in the system tablespace.
-Result<std::optional<std::string>> ownTablespace(const std::string& folder, const std::string& name) {
-  if (auto beside = findTableFile(folder, name, ".ibd")) return beside;
+// The tablespace file that the link file (.isl) of a table made with DATA
+// DIRECTORY names; none without a link file.
+Result<std::optional<std::string>> linkTarget(const std::string& folder, const std::string& name) {
   const auto linkPath = findTableFile(folder, name, ".isl");
   if (!linkPath) return std::optional<std::string>();
   constexpr uint64_t kLongestPath = 4096;
@@ -53,11 +51,21 @@ Result<std::optional<std::string>> ownTablespace(const std::string& folder, cons
   std::string target(link->begin(), link->end());
   while (!target.empty() && (target.back() == '\n' || target.back() == '\r' || target.back() == '\0')) target.pop_back();
   if (target.empty()) return damaged(*linkPath + ": the link file names no tablespace file");
-  if (!isRegularFile(target)) {
-    return missing("the tablespace file " + target + " that " + *linkPath +
+  return std::optional<std::string>(target);
+}
+
+// The table's own tablespace: beside its definition, else where its link
+// file says; none when neither is there, as for a table kept in the system
+// tablespace.
+Result<std::optional<std::string>> ownTablespace(const std::string& folder, const std::string& name) {
+  if (auto beside = findTableFile(folder, name, ".ibd")) return beside;
+  auto target = linkTarget(folder, name);
+  if (!target || !*target) return target;
+  if (!isRegularFile(**target)) {
+    return missing("the tablespace file " + **target + " that " + joinPath(folder, name + ".isl") +
                    " names is missing (copy it beside the link file, or to where it names)");
   }
-  return std::optional<std::string>(target);
+  return target;
 }
 
 // The space id a tablespace file's first page gives, or none.
@@ -200,7 +208,17 @@ Result<TableDefinition> TableRows::readDefinition(const std::string& folder, con
                                                   const CollationCatalogue& catalogue) {
   auto frmPath = findTableFile(folder, name, ".frm");
   if (!frmPath) return missing("the definition file of table " + name + " is gone from " + folder);
-  return readFrm(*frmPath, catalogue);
+  auto definition = readFrm(*frmPath, catalogue);
+  if (definition && definition->engineCode == kEngineInnodb) {
+    // The server shows the folder DATA DIRECTORY named: the link's target less DATABASE/TABLE.ibd.
+    if (auto target = linkTarget(folder, name); target && *target) {
+      const std::string& path = **target;
+      const size_t file = path.rfind(kSeparator);
+      const size_t database = file == std::string::npos || file == 0 ? std::string::npos : path.rfind(kSeparator, file - 1);
+      if (database != std::string::npos) definition->options.dataDirectory = path.substr(0, database + 1);
+    }
+  }
+  return definition;
 }
 
 Result<std::unique_ptr<TableRows>> TableRows::open(const std::string& folder, const std::string& name,

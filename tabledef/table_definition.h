@@ -246,6 +246,9 @@ struct TableOptions {
   std::string comment;
   std::string connection;
   std::string partitioning;  // the PARTITION BY clause as the file keeps it
+  // Where a table made with DATA DIRECTORY keeps its tablespace, as the
+  // server shows it: the link file's target less DATABASE/TABLE.ibd.
+  std::string dataDirectory;
   std::vector<EngineOption> engineOptions;
 };
 
