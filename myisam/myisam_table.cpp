@@ -142,15 +142,18 @@ Result<std::unique_ptr<MyisamTable>> MyisamTable::open(const TableDefinition& ta
   // The data file's start says whether its rows are compressed, whatever
   // the index file or the definition says.
   std::optional<PackedLayout> packed;
-  if (startsPackedFile(ByteView(data->readAt(0, kPackedHeaderBytes))) ||
-      state.recordFormat == MyisamRowFormat::Compressed) {
+  const bool magic = startsPackedFile(ByteView(data->readAt(0, kPackedHeaderBytes)));
+  if (magic || state.recordFormat == MyisamRowFormat::Compressed) {
     auto layout = readPackedHeader(*data, state);
     if (!layout) return layout.failure().prefixed(dataPath + ": ");
     packed = std::move(*layout);
     state.recordFormat = MyisamRowFormat::Compressed;
   }
-  return std::unique_ptr<MyisamTable>(
+  auto opened = std::unique_ptr<MyisamTable>(
       new MyisamTable(table, std::move(state), std::move(*data), std::move(layoutNote), std::move(packed)));
+  // The index file says the rows are compressed and the header holds: only the magic is damaged.
+  opened->damagedMagic_ = opened->packed_ && !magic;
+  return opened;
 }
 
 MyisamTable::MyisamTable(const TableDefinition& table, MyisamState state, ReadOnlyFile data, std::string layoutNote,
@@ -213,6 +216,7 @@ void MyisamTable::reportTableWide(PageStart start, WalkEnd& end) {
       end.passedOver.passOver(layoutNote_ + "; the layout of the rows comes from the table's definition", "",
                               "index file");
     }
+    if (damagedMagic_) end.passedOver.note("the compressed data file does not start as one does", byteOf(0, data_));
   }
   if (walkedTo_ != start.position) {
     walkedTo_ = -1;

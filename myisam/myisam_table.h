@@ -80,6 +80,7 @@ class MyisamTable : public RowSource {
   std::string layoutNote_;
   std::optional<PackedLayout> packed_;  // the columns' packing, of a compressed data file
   bool packedTail_ = false;             // the compressed data file ends in myisampack's zero bytes
+  bool damagedMagic_ = false;           // it does not start as one does
   // Rows read by the pages walked one after the other from the first, and
   // where the last of them ended (-1: pages were read out of order).
   uint64_t rowsSoFar_ = 0;

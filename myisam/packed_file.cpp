@@ -260,10 +260,10 @@ Status unpackColumn(const Target& t, BitReader& bits, uint32_t offset, uint64_t 
 
 // Checks what the layout of each column needs before any row is read.
 Status checkColumn(const PackedColumn& c, size_t trees) {
-  if (usesTree(c.kind) && c.tree >= trees) return damaged("a column packed with a tree the header does not have");
-  if (c.kind == PackedKind::Varchar && c.length < 2) return damaged("a VARCHAR column without room for its length");
+  if (usesTree(c.kind) && c.tree >= trees) return damaged("packed with tree " + std::to_string(c.tree) + ", which the header does not have");
+  if (c.kind == PackedKind::Varchar && c.length < 2) return damaged("a VARCHAR without room for its length");
   if (c.kind == PackedKind::Blob && (c.length <= kBlobPointerBytes || c.length > kBlobPointerBytes + 4)) {
-    return damaged("a BLOB column of " + std::to_string(c.length) + " bytes");
+    return damaged("a BLOB of " + std::to_string(c.length) + " bytes in the row");
   }
   return Ok{};
 }
@@ -273,7 +273,6 @@ Status checkColumn(const PackedColumn& c, size_t trees) {
 bool startsPackedFile(ByteView first) { return first.has(0, 3) && std::equal(kMagic, kMagic + 3, first.data()); }
 
 Result<PackedFileHeader> parsePackedHeader(ByteView first) {
-  if (!startsPackedFile(first)) return damaged("the data file does not start as a compressed data file does");
   if (first.size() < kPackedHeaderBytes) return damaged("the data file ends inside the header of its compressed rows");
   PackedFileHeader h;
   h.version = first[3];
@@ -313,8 +312,10 @@ Result<PackedLayout> readPackedLayout(ByteView header, const MyisamState& state)
   for (HuffmanTree& tree : layout.trees) {
     if (Status s = readTree(stream, bits, tree); !s) return s.failure();
   }
-  for (const PackedColumn& column : layout.columns) {
-    if (Status s = checkColumn(column, trees); !s) return s.failure();
+  for (size_t i = 0; i < layout.columns.size(); ++i) {
+    if (Status s = checkColumn(layout.columns[i], trees); !s) {
+      return s.failure().prefixed("the header's column " + std::to_string(i + 1) + ": ");
+    }
   }
   return layout;
 }

@@ -49,6 +49,7 @@ struct PackedFileHeader {
   uint8_t refLength = 0;
 };
 
+// The header's fields; the magic is the caller's to check.
 Result<PackedFileHeader> parsePackedHeader(ByteView first);
 
 // How a column is packed (the server's en_fieldtype and pack_type bits).
