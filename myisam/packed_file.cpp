@@ -13,9 +13,9 @@ constexpr uint8_t kLastKind = PackedKind::Check;
 constexpr uint32_t kBlobPointerBytes = 8;
 // A VARCHAR up to this long keeps its length in one byte.
 constexpr uint32_t kShortVarchar = 256;
-// The first byte of a row's length prefix: below this, the length itself.
+// The first byte of a row's length prefix: below this, the length itself;
+// this, two bytes follow; above, four (three in the first version).
 constexpr uint8_t kTwoByteLength = 254;
-constexpr uint8_t kWideLength = 255;
 // Trees of byte values hold at most this many values.
 constexpr uint32_t kMaxByteValues = 256;
 
