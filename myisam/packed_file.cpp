@@ -223,7 +223,9 @@ Status unpackVarchar(const Target& t, BitReader& bits) {
 }
 
 // A BLOB: its length goes into the row image, its bytes after those of the
-// BLOBs before it in the row's own BLOB bytes, reserved beforehand.
+// BLOBs before it in the row's own BLOB bytes. They grow a byte a code, so
+// that a damaged length costs no more memory than the row has bits; the
+// views are made once all are there.
 Status unpackBlob(const Target& t, BitReader& bits, uint32_t offset, uint64_t blobLength, RowImage& image) {
   bool empty = false;
   if (Status s = flag(bits, empty); !s) return s;
@@ -233,10 +235,13 @@ Status unpackBlob(const Target& t, BitReader& bits, uint32_t offset, uint64_t bl
   std::vector<uint8_t>& own = image.ownBlobBytes;
   if (length > blobLength - own.size()) return damaged("the BLOBs of a row are longer than the row says");
   if (!storeLength(t.out, t.column.length - kBlobPointerBytes, length)) return damaged("a BLOB longer than its column");
-  const size_t at = own.size();
-  own.resize(at + length);
-  image.blobs.emplace_back(offset, ByteView(own.data() + at, length));
-  return decodeBytes(t.tree, bits, own.data() + at, length);
+  for (uint32_t i = 0; i < length; ++i) {
+    uint16_t value = 0;
+    if (Status s = decodeValue(t.tree, bits, value); !s) return s;
+    own.push_back(uint8_t(value));
+  }
+  image.blobs.emplace_back(offset, ByteView(nullptr, length));
+  return Ok{};
 }
 
 bool usesTree(uint8_t kind) { return kind != PackedKind::Zero && kind != PackedKind::Check; }
@@ -345,7 +350,6 @@ Status unpackPackedRow(ByteView row, uint64_t blobLength, const PackedLayout& la
   image.bytes.assign(recordLength, 0);
   image.blobs.clear();
   image.ownBlobBytes.clear();
-  image.ownBlobBytes.reserve(size_t(blobLength));
   static const HuffmanTree kNoTree;
   BitReader bits(row);
   uint32_t offset = 0;
@@ -357,6 +361,11 @@ Status unpackPackedRow(ByteView row, uint64_t blobLength, const PackedLayout& la
   }
   // The server takes a row only when its bits end in its last byte.
   if (bits.bytesUsed() != row.size()) return damaged("a row's bits end before its length does");
+  size_t at = 0;
+  for (auto& blob : image.blobs) {
+    blob.second = ByteView(image.ownBlobBytes.data() + at, blob.second.size());
+    at += blob.second.size();
+  }
   return Ok{};
 }
 
