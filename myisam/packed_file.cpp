@@ -9,8 +9,6 @@ namespace {
 
 constexpr uint8_t kMagic[] = {0xFE, 0xFE, 0x08};
 constexpr uint8_t kLastKind = PackedKind::Check;
-// A BLOB's place in the row image: its length, then a pointer.
-constexpr uint32_t kBlobPointerBytes = 8;
 // A VARCHAR up to this long keeps its length in one byte.
 constexpr uint32_t kShortVarchar = 256;
 // The first byte of a row's length prefix: below this, the length itself;
