@@ -76,4 +76,42 @@ inline uint64_t be48(ByteView v, size_t offset) { return detail::bigEndian<6>(v,
 inline uint64_t be56(ByteView v, size_t offset) { return detail::bigEndian<7>(v, offset); }
 inline uint64_t be64(ByteView v, size_t offset) { return detail::bigEndian<8>(v, offset); }
 
+// The bits of a view, most significant bit of each byte first, as the
+// compressed formats write them. A read past the end gives nothing and
+// leaves the reader where it was.
+class BitReader {
+ public:
+  explicit BitReader(ByteView bytes) : bytes_(bytes) {}
+
+  // The next `count` bits (at most 32) as a number, first bit highest.
+  bool take(uint32_t count, uint32_t& value) {
+    if (count > 32 || count > bitsLeft()) return false;
+    uint64_t v = 0;
+    for (uint32_t i = 0; i < count; ++i, ++at_) v = v << 1 | ((bytes_.data()[at_ >> 3] >> (7 - (at_ & 7))) & 1);
+    value = uint32_t(v);
+    return true;
+  }
+  bool bit(bool& set) {
+    uint32_t v = 0;
+    if (!take(1, v)) return false;
+    set = v != 0;
+    return true;
+  }
+  // Skips to the start of the next byte, unless at one.
+  void toByte() { at_ = (at_ + 7) & ~uint64_t(7); }
+  // Skips whole bytes; false when fewer are left.
+  bool skipBytes(uint64_t count) {
+    if (count > bitsLeft() / 8) return false;
+    at_ += count * 8;
+    return true;
+  }
+  uint64_t bitsLeft() const { return uint64_t(bytes_.size()) * 8 - at_; }
+  // Bytes begun so far.
+  uint64_t bytesUsed() const { return (at_ + 7) / 8; }
+
+ private:
+  ByteView bytes_;
+  uint64_t at_ = 0;
+};
+
 }  // namespace tavrin

@@ -82,6 +82,15 @@ def myisam_seeds():
         write("myi_state", name, myi_header(read(os.path.join(REAL, "mariadb-test-data", name))))
 
 
+def packed_seeds():
+    # The order of fuzz/myisam_packed.cpp, whose definitions are these tables' as fuzz/definitions/packed_TABLE.frm.
+    tables = ["every_type", "fixed_source", "dynamic_source", "spaces"]
+    for selector, table in enumerate(tables):
+        data = read(fixture("myisam_packed", f"packed/{table}.MYD"))
+        header = struct.unpack_from("<I", data, 4)[0]
+        write("myisam_packed", "packed_" + table, bytes([selector]) + data[:header + 4096])
+
+
 def innodb_seeds():
     own = read(fixture("page_size_4k", "sized/own.ibd"))
     # The root (page 3) names leaves 29 and 30; leaf 30 holds row 100, whose
@@ -116,5 +125,6 @@ def render_seeds():
 if __name__ == "__main__":
     definition_seeds()
     myisam_seeds()
+    packed_seeds()
     innodb_seeds()
     render_seeds()

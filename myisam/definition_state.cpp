@@ -8,9 +8,6 @@ namespace tavrin {
 
 namespace {
 
-constexpr uint8_t kRowFormatCompressed = 3;
-// A BLOB's place in the row image: its length, then a pointer.
-constexpr uint32_t kBlobPointerBytes = 8;
 // The longest row a table of BLOBs of four length bytes may hold.
 constexpr uint64_t kUnboundedRow = 0x7FFFFFFF;
 
@@ -152,9 +149,6 @@ void avoidLoneFlag(std::vector<MyisamColumnDef>& defs) {
 }  // namespace
 
 Result<MyisamState> stateFromDefinition(const TableDefinition& table) {
-  if (table.options.rowFormat == kRowFormatCompressed) {
-    return unsupported("compressed MyISAM tables are not supported");
-  }
   MyisamState state;
   const bool packed = table.createOptions & MyisamOption::PackRecord;
   state.options = table.createOptions & (MyisamOption::PackRecord | MyisamOption::Checksum);

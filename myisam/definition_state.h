@@ -10,7 +10,8 @@
 namespace tavrin {
 
 // The row format, lengths and column descriptions of the table's rows; the
-// counts and lengths of the data file are left at 0 (unknown).
+// counts and lengths of the data file are left at 0 (unknown). Whether the
+// rows are compressed only the data file says.
 Result<MyisamState> stateFromDefinition(const TableDefinition& table);
 
 }  // namespace tavrin

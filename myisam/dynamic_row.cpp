@@ -186,7 +186,7 @@ Status unpackSpaceStripped(PackedRow& row, uint8_t* out, uint32_t length, bool t
 // A BLOB: its length in the column's length bytes goes into the row image,
 // its bytes are kept apart.
 Status unpackBlob(PackedRow& row, uint32_t length, size_t at, RowImage& image) {
-  const uint32_t sizeBytes = length >= 8 ? length - 8 : 0;
+  const uint32_t sizeBytes = length >= kBlobPointerBytes ? length - kBlobPointerBytes : 0;
   if (sizeBytes < 1 || sizeBytes > 4 || row.left() < int64_t(sizeBytes)) return columnsRunPastEnd();
   uint64_t blobLength = 0;
   for (uint32_t i = sizeBytes; i > 0; --i) blobLength = blobLength << 8 | row.bytes[row.p + i - 1];

@@ -39,7 +39,8 @@ uint32_t decodeBlockHeader(ByteView header, BlockInfo& info);
 // offset in the image).
 struct RowImage {
   std::vector<uint8_t> bytes;
-  std::vector<std::pair<uint32_t, ByteView>> blobs;  // views into the packed row
+  std::vector<std::pair<uint32_t, ByteView>> blobs;  // views into the packed row, or into ownBlobBytes
+  std::vector<uint8_t> ownBlobBytes;  // the BLOB bytes of a compressed row, unpacked
 };
 
 // Unpacks a reassembled packed row; fails when its columns do not fit.

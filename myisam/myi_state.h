@@ -33,6 +33,9 @@ inline constexpr int16_t Varchar = 8;
 inline constexpr int16_t Check = 9;
 }  // namespace MyisamColumnType
 
+// A BLOB's place in the row image: its length, then a pointer of this many bytes.
+inline constexpr uint32_t kBlobPointerBytes = 8;
+
 struct MyisamColumnDef {
   int16_t type = 0;
   uint16_t length = 0;  // bytes in the row image (a BLOB: length bytes plus 8)

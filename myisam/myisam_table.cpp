@@ -1,5 +1,6 @@
 #include "myisam/myisam_table.h"
 
+#include <algorithm>
 #include <optional>
 #include <unordered_set>
 
@@ -85,6 +86,19 @@ std::optional<Stop> gatherRow(FileWindow& window, uint64_t position, const Block
     }
   }
 }
+// The header of a compressed data file: the packing of the columns and the
+// trees, read whole.
+Result<PackedLayout> readPackedHeader(const ReadOnlyFile& data, const MyisamState& state) {
+  // Far more than the trees of any table take.
+  constexpr uint64_t kMaxHeaderBytes = 64u << 20;
+  auto header = parsePackedHeader(ByteView(data.readAt(0, kPackedHeaderBytes)));
+  if (!header) return header.failure();
+  if (header->headerLength > data.size() || header->headerLength > kMaxHeaderBytes) {
+    return damaged("the header of the compressed rows says it is " + std::to_string(header->headerLength) +
+                   " bytes long, the data file is " + std::to_string(data.size()));
+  }
+  return readPackedLayout(ByteView(data.readAt(0, header->headerLength)), state);
+}
 }  // namespace
 
 struct MyisamTable::Found {
@@ -110,7 +124,6 @@ struct MyisamTable::Found {
 
 Result<std::unique_ptr<MyisamTable>> MyisamTable::open(const TableDefinition& table, MyisamState state,
                                                        const std::string& dataPath, std::string layoutNote) {
-  if (state.recordFormat == MyisamRowFormat::Compressed) return unsupported("compressed MyISAM tables are not supported");
   // The index file describes the stored part of the row image: the columns
   // before those computed when read.
   uint64_t described = 0;
@@ -126,13 +139,31 @@ Result<std::unique_ptr<MyisamTable>> MyisamTable::open(const TableDefinition& ta
   }
   auto data = ReadOnlyFile::open(dataPath);
   if (!data) return data.failure();
-  return std::unique_ptr<MyisamTable>(
-      new MyisamTable(table, std::move(state), std::move(*data), std::move(layoutNote)));
+  // The data file's start says whether its rows are compressed, whatever
+  // the index file or the definition says.
+  std::optional<PackedLayout> packed;
+  const bool magic = startsPackedFile(ByteView(data->readAt(0, kPackedHeaderBytes)));
+  if (magic || state.recordFormat == MyisamRowFormat::Compressed) {
+    auto layout = readPackedHeader(*data, state);
+    if (!layout) return layout.failure().prefixed(dataPath + ": ");
+    packed = std::move(*layout);
+    state.recordFormat = MyisamRowFormat::Compressed;
+  }
+  auto opened = std::unique_ptr<MyisamTable>(
+      new MyisamTable(table, std::move(state), std::move(*data), std::move(layoutNote), std::move(packed)));
+  // The index file says the rows are compressed and the header holds: only the magic is damaged.
+  opened->damagedMagic_ = opened->packed_ && !magic;
+  return opened;
 }
 
-MyisamTable::MyisamTable(const TableDefinition& table, MyisamState state, ReadOnlyFile data, std::string layoutNote)
+MyisamTable::MyisamTable(const TableDefinition& table, MyisamState state, ReadOnlyFile data, std::string layoutNote,
+                         std::optional<PackedLayout> packed)
     : table_(table), state_(std::move(state)), data_(std::move(data)), window_(data_),
-      layoutNote_(std::move(layoutNote)) {
+      layoutNote_(std::move(layoutNote)), packed_(std::move(packed)) {
+  if (packed_ && data_.size() >= packed_->header.headerLength + kPackedTailBytes) {
+    const std::vector<uint8_t> tail = data_.readAt(data_.size() - kPackedTailBytes, kPackedTailBytes);
+    packedTail_ = std::all_of(tail.begin(), tail.end(), [](uint8_t b) { return b == 0; });
+  }
   values_.resize(table_.columns.size());
   bitBytes_.resize(table_.columns.size() * kMaxBitBytes);
   for (const ColumnDefinition& c : table_.columns) plan_.push_back(recordColumn(c));
@@ -144,8 +175,10 @@ size_t MyisamTable::largeValueLimit() const {
   return kDisplayLimit;
 }
 
+uint64_t MyisamTable::dataEnd() const { return packedTail_ ? data_.size() - kPackedTailBytes : data_.size(); }
+
 uint64_t MyisamTable::walkLimit() const {
-  return state_.dataLength > 0 && state_.dataLength < data_.size() ? state_.dataLength : data_.size();
+  return state_.dataLength > 0 && state_.dataLength < dataEnd() ? state_.dataLength : dataEnd();
 }
 
 
@@ -159,11 +192,12 @@ WalkEnd MyisamTable::read(PageStart start, size_t maxRows, const RowSink& sink, 
     return end;
   }
   const uint64_t from = uint64_t(start.position);
-  WalkEnd end = state_.recordFormat == MyisamRowFormat::Dynamic ? walkDynamic(from, maxRows, sink)
-                                                                : walkFixed(from, maxRows, sink);
-  if (end.atEnd && !end.stoppedEarly() && walkLimit() < data_.size()) {
+  WalkEnd end = packed_                                            ? walkPacked(from, maxRows, sink)
+                : state_.recordFormat == MyisamRowFormat::Dynamic ? walkDynamic(from, maxRows, sink)
+                                                                  : walkFixed(from, maxRows, sink);
+  if (end.atEnd && !end.stoppedEarly() && walkLimit() < dataEnd()) {
     end.passedOver.passOver("the data file is longer than its index says", byteOf(walkLimit(), data_), "byte",
-                            data_.size() - walkLimit());
+                            dataEnd() - walkLimit());
   }
   // A data file cut short (or emptied) loses the rows its index still counts.
   if (end.atEnd && state_.dataLength > data_.size()) {
@@ -182,6 +216,7 @@ void MyisamTable::reportTableWide(PageStart start, WalkEnd& end) {
       end.passedOver.passOver(layoutNote_ + "; the layout of the rows comes from the table's definition", "",
                               "index file");
     }
+    if (damagedMagic_) end.passedOver.note("the compressed data file does not start as one does", byteOf(0, data_));
   }
   if (walkedTo_ != start.position) {
     walkedTo_ = -1;
@@ -333,6 +368,39 @@ WalkEnd MyisamTable::walkDynamic(uint64_t start, size_t maxRows, const RowSink& 
       continue;
     }
     p = found.next;
+    sink(valuesOf(ByteView(image_.bytes), image_.blobs));
+    ++end.rows;
+  }
+  end.next = {0, int64_t(p)};
+  end.atEnd = p >= size;
+  return end;
+}
+
+WalkEnd MyisamTable::walkPacked(uint64_t start, size_t maxRows, const RowSink& sink) {
+  // A row's length prefix: two lengths of 5 bytes at the most.
+  constexpr size_t kMaxPrefixBytes = 10;
+  WalkEnd end;
+  const PackedLayout& layout = *packed_;
+  const uint64_t size = walkLimit();
+  uint64_t p = std::max<uint64_t>(start, layout.header.headerLength);
+  while (p < size && end.rows < maxRows) {
+    const auto prefix = readRowPrefix(window_.view(p, size_t(std::min<uint64_t>(kMaxPrefixBytes, size - p))), layout);
+    const uint64_t bitsAt = p + (prefix ? prefix->bytes : 0);
+    if (!prefix || prefix->length > size - bitsAt) {
+      // Without a sound length the next row cannot be found.
+      const std::string why = prefix ? "a row runs past the end of the data file" : prefix.reason();
+      end.passedOver.passOver(why, byteOf(p, data_), "byte", size - p);
+      p = size;
+      break;
+    }
+    const ByteView bits = window_.view(bitsAt, size_t(prefix->length));
+    Status unpacked = unpackPackedRow(bits, prefix->blobLength, layout, image_);
+    const uint64_t rowAt = p;
+    p = bitsAt + prefix->length;
+    if (!unpacked) {
+      end.passedOver.passOver("a damaged row (" + unpacked.reason() + ")", byteOf(rowAt, data_));
+      continue;
+    }
     sink(valuesOf(ByteView(image_.bytes), image_.blobs));
     ++end.rows;
   }

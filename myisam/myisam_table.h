@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "base/file.h"
@@ -13,6 +14,7 @@
 #include "base/result.h"
 #include "myisam/dynamic_row.h"
 #include "myisam/myi_state.h"
+#include "myisam/packed_file.h"
 #include "tabledef/field_layout.h"
 #include "tabledef/row_values.h"
 #include "tabledef/table_definition.h"
@@ -43,8 +45,10 @@ class MyisamTable : public RowSource {
   // What the walk of a dynamic-format data file finds at a block.
   struct Found;
 
-  MyisamTable(const TableDefinition& table, MyisamState state, ReadOnlyFile data, std::string layoutNote);
+  MyisamTable(const TableDefinition& table, MyisamState state, ReadOnlyFile data, std::string layoutNote,
+              std::optional<PackedLayout> packed);
   WalkEnd walkFixed(uint64_t start, size_t maxRows, const RowSink& sink);
+  WalkEnd walkPacked(uint64_t start, size_t maxRows, const RowSink& sink);
   WalkEnd walkDynamic(uint64_t start, size_t maxRows, const RowSink& sink);
   Found blockAt(uint64_t position, uint64_t size, uint64_t longestRow);
   // Where the next sound row starts after damage at `position`, or `size`.
@@ -58,8 +62,11 @@ class MyisamTable : public RowSource {
   const RowValues& valuesOf(ByteView image, const std::vector<std::pair<uint32_t, ByteView>>& blobs);
 
   // Where walks end: the data length the index gives where it is within the
-  // file, else the file's end.
+  // file, else where the rows end by the file's size.
   uint64_t walkLimit() const;
+  // The end of the rows by the file's size: before the zero bytes myisampack
+  // leaves after the last compressed row.
+  uint64_t dataEnd() const;
 
   const TableDefinition& table_;
   std::vector<RecordColumn> plan_;  // how each column's value is taken from the row image
@@ -71,6 +78,9 @@ class MyisamTable : public RowSource {
   std::vector<uint8_t> packedRow_;  // a row gathered from several blocks
   RowImage image_;
   std::string layoutNote_;
+  std::optional<PackedLayout> packed_;  // the columns' packing, of a compressed data file
+  bool packedTail_ = false;             // the compressed data file ends in myisampack's zero bytes
+  bool damagedMagic_ = false;           // it does not start as one does
   // Rows read by the pages walked one after the other from the first, and
   // where the last of them ended (-1: pages were read out of order).
   uint64_t rowsSoFar_ = 0;

@@ -6,6 +6,7 @@ import io
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -217,6 +218,21 @@ def rows_answers(script):
     return pairs
 
 
+def assert_rows_equal_the_server(test, script, folder, database, env, status_wanted=0):
+    """`rows --all --full` of every table of a script's `-- rows:` lines gives the server's answer."""
+    for name, table in rows_answers(script):
+        with test.subTest(table=table, folder=folder):
+            r = subprocess.run([RECOVER, "rows", folder, database, table, "--all", "--full"], capture_output=True,
+                               stdin=subprocess.DEVNULL, env=dict(os.environ, **env))
+            test.assertEqual(r.returncode, status_wanted, r.stderr.decode())
+            expected = answer(script, name)
+            if r.stdout != expected:
+                ours, theirs = r.stdout.splitlines(), expected.splitlines()
+                first = next(i for i in range(min(len(ours), len(theirs)) + 1)
+                             if i == min(len(ours), len(theirs)) or ours[i] != theirs[i])
+                test.fail(f"line {first + 1}: ours {ours[first:first + 1]!r} server {theirs[first:first + 1]!r}")
+
+
 class MyisamRows(unittest.TestCase):
     """`rows --all --full` gives what the server's SELECT gave, line for line."""
 
@@ -229,18 +245,8 @@ class MyisamRows(unittest.TestCase):
         return r.returncode, r.stdout, r.stderr.decode()
 
     def test_every_table_equals_the_server(self):
-        pairs = rows_answers("myisam_rows")
-        self.assertGreater(len(pairs), 50)
-        for name, table in pairs:
-            with self.subTest(table=table):
-                status, out, err = self.rows(table, "--all", "--full")
-                self.assertEqual(status, 0, err)
-                expected = answer("myisam_rows", name)
-                if out != expected:
-                    ours, theirs = out.splitlines(), expected.splitlines()
-                    first = next(i for i in range(min(len(ours), len(theirs)) + 1)
-                                 if i == min(len(ours), len(theirs)) or ours[i] != theirs[i])
-                    self.fail(f"line {first + 1}: ours {ours[first:first + 1]!r} server {theirs[first:first + 1]!r}")
+        self.assertGreater(len(rows_answers("myisam_rows")), 50)
+        assert_rows_equal_the_server(self, "myisam_rows", self.FOLDER, "rows", self.TZ)
 
     def test_pages(self):
         expected = answer("myisam_rows", "pages_dynamic").splitlines(keepends=True)
@@ -281,6 +287,76 @@ def first_difference(ours, theirs):
         if a != b:
             return f"line {i + 1}: ours {a!r} server {b!r}"
     return None
+
+
+class PackedMyisam(unittest.TestCase):
+    """Tables compressed with myisampack, read as the server reads them."""
+
+    TZ = {"TZ": "America/New_York"}
+
+    def test_every_table_equals_the_server(self):
+        assert_rows_equal_the_server(self, "myisam_packed", data("myisam_packed"), "packed", self.TZ)
+
+    def test_without_index_files(self):
+        # The data file's start says its rows are compressed; the definition gives the columns.
+        with tempfile.TemporaryDirectory() as top:
+            copy = os.path.join(top, "data")
+            shutil.copytree(data("myisam_packed"), copy)
+            fixture.make_writable(copy)
+            for name in os.listdir(os.path.join(copy, "packed")):
+                if name.endswith(".MYI"):
+                    os.remove(os.path.join(copy, "packed", name))
+            assert_rows_equal_the_server(self, "myisam_packed", copy, "packed", self.TZ, status_wanted=1)
+
+    def test_structure(self):
+        status, out, err = recover("structure", data("myisam_packed"), "packed", "many")
+        self.assertEqual(status, 0, err)
+        self.assertEqual(out.splitlines()[1], "id\tINT\t11\tFalse\tPrimary Key")
+
+    def test_damaged_copies(self):
+        folder = os.path.join(data("myisam_packed"), "packed")
+
+        def header_length(b):
+            return struct.unpack_from("<I", b, 4)[0]
+
+        def first_tree(b):
+            # After the packing of each column: 16 bits and those of a tree's number.
+            with open(os.path.join(folder, "many.MYI"), "rb") as f:
+                index = f.read()
+            columns = struct.unpack_from(">I", index, struct.unpack_from(">H", index, 12)[0] + 64)[0]
+            tree_bits = max(1, (struct.unpack_from("<H", b, 24)[0] - 1).bit_length())
+            return 32 + (columns * (16 + tree_bits) + 7) // 8
+
+        def put(offset, data):
+            return lambda b: b[:offset(b)] + data + b[offset(b) + len(data):]
+
+        cases = [
+            # (change to the data file of `many`, rows read, what the reason says)
+            (put(lambda b: header_length(b) + 20, b"\xff\xff\xff"), 5999,
+             "1 row passed over: a damaged row (a row's bits end before its length does) (at byte 2580 of "),
+            (put(header_length, b"\xfe\xff\xff"), 0,
+             "624550 bytes passed over: a row of 65535 bytes, outside the lengths of the table's rows (from byte 2580 of "),
+            (lambda b: b[:-100], 5998, "155 bytes passed over: a row runs past the end of the data file"),
+            (put(lambda b: first_tree(b) + 8, b"\xff\xff\xff"), 0,
+             "many.MYD: a Huffman tree points outside itself (at byte 62)"),
+            (put(lambda b: 32, b"\xff"), 0, "many.MYD: a column packed in an unknown way (31) (at byte 35)"),
+            (put(lambda b: 4, b"\xff\xff\xff\x00"), 0,
+             "many.MYD: the header of the compressed rows says it is 16777215 bytes long"),
+            (put(lambda b: 2, b"\x07"), 6000, "the compressed data file does not start as one does (at byte 0 of "),
+        ]
+        for change, rows, reason in cases:
+            with self.subTest(reason=reason), tempfile.TemporaryDirectory() as top:
+                copy = os.path.join(top, "data")
+                shutil.copytree(data("myisam_packed"), copy)
+                fixture.make_writable(copy)
+                path = os.path.join(copy, "packed", "many.MYD")
+                with open(path, "rb") as f:
+                    changed = change(f.read())
+                with open(path, "wb") as f:
+                    f.write(changed)
+                status, out, err = recover("rows", copy, "packed", "many", "--all")
+                self.assertEqual((status, len(out.splitlines()) - 1 if out else 0), (1, rows), err)
+                self.assertIn(reason, err)
 
 
 class InnodbRows(unittest.TestCase):
