@@ -1,6 +1,7 @@
 #include "session/table_rows.h"
 
 #include "base/path.h"
+#include "innodb/sdi.h"
 #include "myisam/definition_state.h"
 #include "tabledef/definition_file.h"
 #include "tabledef/frm_reader.h"
@@ -39,8 +40,16 @@ Result<std::unique_ptr<MyisamTable>> openMyisam(const TableDefinition& def, cons
 Result<TableDefinition> TableRows::readDefinition(const std::string& folder, const std::string& name,
                                                   const CollationCatalogue& catalogue) {
   auto frmPath = findTableFile(folder, name, ".frm");
-  if (!frmPath) return missing("the definition file of table " + name + " is gone from " + folder);
-  return readFrm(*frmPath, catalogue);
+  if (frmPath) return readFrm(*frmPath, catalogue);
+  // MySQL 8 keeps no .frm: the table's tablespace holds its definition.
+  auto ibdPath = findTableFile(folder, name, ".ibd");
+  if (!ibdPath) return missing("the definition file of table " + name + " is gone from " + folder);
+  auto table = readTablespaceDefinition(*ibdPath, catalogue);
+  if (!table) return table.failure();
+  if (table->internal) {
+    return unsupported(*ibdPath + ": the table " + table->name + " is one the server keeps for itself, not a user's");
+  }
+  return std::move(table->definition);
 }
 
 Result<std::unique_ptr<TableRows>> TableRows::open(const std::string& folder, const std::string& name,
