@@ -160,6 +160,8 @@ Result<ColumnDefinition> columnOf(const JsonValue& column, size_t index, const C
   c.noDefault = flagOf(column, "has_no_default");
   const std::string options = textOf(column, "options");
   if (c.fieldType == FieldType::Geometry) c.geometryType = int32_t(numericProperty(options, "geom_type"));
+  // InnoDB keeps every bit of a BIT in its bytes, none among the NULL bits.
+  if (c.fieldType == FieldType::Bit) c.packFlags |= PackFlag::BitAsChar;
   readNumericDetails(c, column);
   if (Status names = readValueNames(c, column, catalogue); !names) return names.failure();
   return c;
@@ -182,6 +184,7 @@ Status refuseInstantColumns(const JsonValue& table, const std::vector<JsonValue>
 struct ColumnPlaces {
   std::vector<int32_t> column;
   std::vector<std::string> systemName;
+  std::vector<const JsonValue*> source;  // the JSON of each column of the definition
 };
 
 Result<ColumnPlaces> readColumns(const std::vector<JsonValue>& columns, TableDefinition& def,
@@ -198,9 +201,35 @@ Result<ColumnPlaces> readColumns(const std::vector<JsonValue>& columns, TableDef
     if (!c) return c.failure();
     places.column.push_back(int32_t(def.columns.size()));
     places.systemName.emplace_back();
+    places.source.push_back(&column);
     def.columns.push_back(std::move(*c));
   }
   return places;
+}
+
+// The row image of the defaults, laid out as the server's own: the NULL
+// bits, then each column's default value as its field stores it (the
+// dictionary keeps those bytes in base64).
+void readDefaults(TableDefinition& def, const std::vector<const JsonValue*>& source) {
+  uint32_t nullable = 0;
+  for (ColumnDefinition& c : def.columns) {
+    if (!c.nullable) continue;
+    c.nullByte = nullable / 8;
+    c.nullMask = uint8_t(1u << (nullable % 8));
+    ++nullable;
+  }
+  def.nullBytes = (nullable + 7) / 8;
+  std::vector<uint8_t> record(def.nullBytes, 0);
+  for (size_t i = 0; i < def.columns.size(); ++i) {
+    ColumnDefinition& c = def.columns[i];
+    c.recordPosition = int32_t(record.size() + 1);
+    if (c.nullable && flagOf(*source[i], "default_value_null")) record[c.nullByte] |= c.nullMask;
+    std::string bytes = base64Decoded(textOf(*source[i], "default_value")).value_or("");
+    bytes.resize(packLength(c), '\0');
+    record.insert(record.end(), bytes.begin(), bytes.end());
+  }
+  def.recordLength = uint32_t(record.size());
+  def.defaultRecord = std::move(record);
 }
 
 uint16_t keyFlagsOf(uint64_t type) {
@@ -296,8 +325,9 @@ void readTableOptions(TableDefinition& def, const JsonValue& table) {
   TableOptions& o = def.options;
   o.engineName = textOf(table, "engine");
   o.comment = textOf(table, "comment");
-  o.rowFormat = uint8_t(numberOf(table, "row_format"));
   const std::string options = textOf(table, "options");
+  // The table's own row_format is the one in use; row_type is the one its CREATE TABLE asked for.
+  o.rowFormat = uint8_t(numericProperty(options, "row_type"));
   o.keyBlockSize = uint16_t(numericProperty(options, "key_block_size"));
   o.avgRowLength = uint32_t(numericProperty(options, "avg_row_length"));
   o.statsSamplePages = uint16_t(numericProperty(options, "stats_sample_pages"));
@@ -320,6 +350,7 @@ Result<TableDefinition> tableOf(const JsonValue& table, const CollationCatalogue
   readTableOptions(def, table);
   auto places = readColumns(*columns, def, catalogue);
   if (!places) return places.failure();
+  readDefaults(def, places->source);
   for (const JsonValue& index : *indexes) {
     if (!flagOf(index, "hidden")) def.keys.push_back(keyOf(index, *places));
   }
