@@ -107,24 +107,6 @@ class Parser {
     return Ok{};
   }
 
-  static void appendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-      out.push_back(char(cp));
-    } else if (cp < 0x800) {
-      out.push_back(char(0xC0 | (cp >> 6)));
-      out.push_back(char(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-      out.push_back(char(0xE0 | (cp >> 12)));
-      out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(char(0x80 | (cp & 0x3F)));
-    } else {
-      out.push_back(char(0xF0 | (cp >> 18)));
-      out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
-      out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(char(0x80 | (cp & 0x3F)));
-    }
-  }
-
   // Four hexadecimal digits after "\u".
   std::optional<uint32_t> hexUnit() {
     if (i_ + 4 > s_.size()) return std::nullopt;
@@ -147,10 +129,8 @@ class Parser {
       auto low = hexUnit();
       if (!low || *low < 0xDC00 || *low > 0xDFFF) return fail("a surrogate pair cut in half");
       cp = 0x10000 + ((cp - 0xD800) << 10) + (*low - 0xDC00);
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = 0xFFFD;  // a lone surrogate stands for no character
     }
-    appendUtf8(out, cp);
+    appendUtf8(out, cp);  // a lone surrogate becomes '?'
     return Ok{};
   }
 

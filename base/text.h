@@ -65,6 +65,27 @@ inline bool isValidUtf8(std::string_view text) {
   return true;
 }
 
+// The UTF-8 bytes of a code point, appended to `out`; one that is no
+// character (a surrogate, past U+10FFFF) becomes '?', as the server shows it.
+inline void appendUtf8(std::string& out, uint32_t cp) {
+  if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = uint32_t('?');
+  if (cp < 0x80) {
+    out.push_back(char(cp));
+  } else if (cp < 0x800) {
+    out.push_back(char(0xC0 | (cp >> 6)));
+    out.push_back(char(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(char(0xE0 | (cp >> 12)));
+    out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(char(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(char(0xF0 | (cp >> 18)));
+    out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(char(0x80 | (cp & 0x3F)));
+  }
+}
+
 // The UTF-16 little-endian bytes of a UTF-8 text, appended to `out`; a byte
 // that starts no UTF-8 character becomes U+FFFD.
 inline void appendUtf16Le(std::string& out, std::string_view utf8) {
