@@ -161,6 +161,9 @@ namespace {
 Result<std::string> tableRecord(const std::string& path) {
   auto space = Tablespace::open(path);
   if (!space) return space.failure();
+  if (space->isCompressed()) {
+    return unsupported(path + ": the table uses the COMPRESSED row format, which is not supported");
+  }
   auto records = readSdi(*space);
   if (!records) return records.failure();
   for (SdiRecord& record : *records) {

@@ -14,7 +14,7 @@ namespace tavrin {
 
 namespace {
 constexpr size_t kSignatureBytes = 10;
-constexpr size_t kExtensionLength = 4;  // ".frm", ".trg"
+constexpr size_t kExtensionLength = 4;  // ".frm", ".ibd", ".trg"
 constexpr const char* kTablesGroup = "Tables";
 
 std::string withoutExtension(const std::string& fileName) {

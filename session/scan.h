@@ -14,7 +14,7 @@ namespace tavrin {
 
 struct TableEntry {
   int32_t databaseIndex = 0;  // into databaseFolders
-  std::string name;           // the .frm file name less its extension
+  std::string name;           // the .frm (or MySQL 8's .ibd) file name less its extension
 };
 
 struct TriggerEntry {

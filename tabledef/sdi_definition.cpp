@@ -17,7 +17,9 @@ constexpr uint64_t kVisible = 1, kHiddenBySe = 2, kHiddenBySql = 3, kHiddenByUse
 // dd::Index::enum_index_type
 constexpr uint64_t kPrimaryIndex = 1, kUniqueIndex = 2, kFulltextIndex = 4, kSpatialIndex = 5;
 constexpr uint64_t kDescendingElement = 3;  // dd::Index_element::enum_index_element_order
-constexpr uint64_t kWholeColumn = 0xFFFFFFFF;  // an element's length when it holds all of its column
+constexpr uint64_t kWholeColumn = 0xFFFFFFFF;
+// No field takes more of a row image: a VARCHAR of 65,535 bytes and its length.
+constexpr uint32_t kMaxFieldBytes = 65537;  // an element's length when it holds all of its column
 
 // dd::Column::enum_column_types, from 1: each the server's field type.
 constexpr FieldType kDdColumnTypes[] = {
@@ -222,6 +224,10 @@ void readDefaults(TableDefinition& def, const std::vector<const JsonValue*>& sou
   std::vector<uint8_t> record(def.nullBytes, 0);
   for (size_t i = 0; i < def.columns.size(); ++i) {
     ColumnDefinition& c = def.columns[i];
+    if (packLength(c) > kMaxFieldBytes) {
+      def.extrasProblem = damaged("column " + c.name + " is longer than any column can be");
+      return;
+    }
     c.recordPosition = int32_t(record.size() + 1);
     if (c.nullable && flagOf(*source[i], "default_value_null")) record[c.nullByte] |= c.nullMask;
     std::string bytes = base64Decoded(textOf(*source[i], "default_value")).value_or("");
@@ -346,6 +352,8 @@ Result<TableDefinition> tableOf(const JsonValue& table, const CollationCatalogue
     if (!arrayOf(index, "elements")) return damaged("index " + textOf(index, "name") + " lacks its elements");
   }
   if (Status instant = refuseInstantColumns(table, *columns); !instant) return instant.failure();
+  const std::vector<JsonValue>* partitions = arrayOf(table, "partitions");
+  if (partitions && !partitions->empty()) return unsupported("the table is partitioned, which is not supported");
   TableDefinition def;
   readTableOptions(def, table);
   auto places = readColumns(*columns, def, catalogue);
