@@ -308,6 +308,7 @@ Result<StoredClusteredIndex> storedIndexOf(const JsonValue& index, const ColumnP
     } else {
       const uint64_t length = numberOf(element, "length", kWholeColumn);
       const ColumnDefinition& c = def.columns[size_t(field.column)];
+      if (c.isVirtual) continue;  // computed when read, kept in no record
       if (!flagOf(element, "hidden") && length != kWholeColumn && isPrefixPart(c, uint32_t(length))) {
         field.prefixLength = uint32_t(length);
       } else if (whole[size_t(field.column)]) {
