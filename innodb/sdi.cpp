@@ -59,33 +59,39 @@ Result<uint64_t> leftmostLeaf(const Tablespace& space, uint64_t root, std::vecto
   return damaged(space.path() + ": the SDI index is deeper than any index can be");
 }
 
-Result<SdiRecord> recordAt(const Tablespace& space, ByteView p, uint32_t origin, std::vector<uint8_t>& blob) {
+// The record at `origin`; `where` names its page in the reasons of its own damage.
+Result<SdiRecord> recordAt(const Tablespace& space, ByteView p, uint32_t origin, const std::string& where,
+                           std::vector<uint8_t>& blob) {
   std::vector<RecordField> fields;
-  if (Status f = compactFields(p, origin, kSdiShapes, kSdiShapes.size(), fields); !f) return f.failure();
+  if (Status f = compactFields(p, origin, kSdiShapes, kSdiShapes.size(), fields); !f) {
+    return f.failure().prefixed(where);
+  }
   SdiRecord record;
   record.type = be32(p, fields[Type].start);
   record.id = be64(p, fields[Id].start);
   const uint32_t length = be32(p, fields[UncompressedLength].start);
   const uint32_t compressed = be32(p, fields[CompressedLength].start);
-  if (length > kSdiMaxLength || compressed > kSdiMaxLength) return damaged("an SDI record longer than any definition");
+  if (length > kSdiMaxLength || compressed > kSdiMaxLength) {
+    return damaged(where + "an SDI record longer than any definition");
+  }
   const RecordField& stream = fields[Stream];
   std::vector<uint8_t> whole;
   ByteView bytes = p.sub(stream.start, stream.length);
   if (stream.external) {
-    if (stream.length < kExternalReferenceSize) return damaged("an SDI record kept apart has no reference");
+    if (stream.length < kExternalReferenceSize) return damaged(where + "an SDI record kept apart has no reference");
     const ByteView local = bytes.sub(0, stream.length - kExternalReferenceSize);
     whole.assign(local.data(), local.data() + local.size());
     if (Status read = readExternalValue(space, decodeExternalReference(bytes), whole, blob); !read) {
-      return read.failure();
+      return read.failure().prefixed(where + "an SDI record kept apart: ");
     }
     bytes = ByteView(whole);
   }
   if (bytes.size() != compressed) {
-    return damaged("an SDI record of " + std::to_string(bytes.size()) + " bytes says it has " +
+    return damaged(where + "an SDI record of " + std::to_string(bytes.size()) + " bytes says it has " +
                    std::to_string(compressed));
   }
   auto json = inflateSdi(bytes, length);
-  if (!json) return json.failure();
+  if (!json) return json.failure().prefixed(where);
   record.json = std::move(*json);
   return record;
 }
@@ -146,8 +152,8 @@ Result<std::vector<SdiRecord>> readSdi(const Tablespace& space) {
     if (!chain.damage.empty()) return damaged(pageNote(space, number, chain.damage));
     for (const uint32_t origin : chain.origins) {
       if (compactInfoBits(p, origin) & kDeletedFlag) continue;
-      auto record = recordAt(space, p, origin, blob);
-      if (!record) return record.failure().prefixed(space.path() + " page " + std::to_string(number) + ": ");
+      auto record = recordAt(space, p, origin, pageNote(space, number, ""), blob);
+      if (!record) return record.failure();
       records.push_back(std::move(*record));
     }
     number = decodeFilHeader(p).nextPage;
