@@ -88,7 +88,9 @@ Status readLargeObject(const Tablespace& space, const ExternalReference& ref, st
   uint64_t copied = 0;
   while (copied < ref.length) {
     if (entryPage == kNoPage) return damaged(pageNote(space, ref.page, "the index of a value ends before its length"));
-    if (!visited.insert(entryPage << 16 | entryOffset).second) {
+    // No page holds more entries than fit on it.
+    const bool tooMany = visited.size() > space.pageCount() * (space.pageSize() / kLobEntrySize);
+    if (tooMany || !visited.insert(entryPage << 16 | entryOffset).second) {
       return damaged(pageNote(space, ref.page, "the index of a value loops"));
     }
     if (entryPage != loaded) {
