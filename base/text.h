@@ -1,8 +1,9 @@
 #pragma once
-// ASCII helpers: case for comparisons and names that ignore case, and
-// hexadecimal digits.
+// ASCII helpers: case for comparisons and names that ignore case,
+// hexadecimal digits and base64.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -64,6 +65,27 @@ inline bool isValidUtf8(std::string_view text) {
   return true;
 }
 
+// The UTF-8 bytes of a code point, appended to `out`; one that is no
+// character (a surrogate, past U+10FFFF) becomes '?', as the server shows it.
+inline void appendUtf8(std::string& out, uint32_t cp) {
+  if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = uint32_t('?');
+  if (cp < 0x80) {
+    out.push_back(char(cp));
+  } else if (cp < 0x800) {
+    out.push_back(char(0xC0 | (cp >> 6)));
+    out.push_back(char(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(char(0xE0 | (cp >> 12)));
+    out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(char(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(char(0xF0 | (cp >> 18)));
+    out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(char(0x80 | (cp & 0x3F)));
+  }
+}
+
 // The UTF-16 little-endian bytes of a UTF-8 text, appended to `out`; a byte
 // that starts no UTF-8 character becomes U+FFFD.
 inline void appendUtf16Le(std::string& out, std::string_view utf8) {
@@ -96,6 +118,35 @@ inline int hexDigitValue(char c) {
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
+}
+
+// The bytes of base64 text (RFC 4648, line breaks allowed), or nothing when
+// the text is not base64.
+inline std::optional<std::string> base64Decoded(std::string_view text) {
+  std::string out;
+  uint32_t bits = 0;
+  int held = 0;
+  size_t padding = 0;
+  for (const char c : text) {
+    int value;
+    if (c >= 'A' && c <= 'Z') value = c - 'A';
+    else if (c >= 'a' && c <= 'z') value = c - 'a' + 26;
+    else if (c >= '0' && c <= '9') value = c - '0' + 52;
+    else if (c == '+') value = 62;
+    else if (c == '/') value = 63;
+    else if (c == '\n' || c == '\r') continue;
+    else if (c == '=') { ++padding; continue; }
+    else return std::nullopt;
+    if (padding) return std::nullopt;  // a character after the padding
+    bits = bits << 6 | uint32_t(value);
+    held += 6;
+    if (held >= 8) {
+      held -= 8;
+      out.push_back(char((bits >> held) & 0xFF));
+    }
+  }
+  if (padding > 2) return std::nullopt;
+  return out;
 }
 
 }  // namespace tavrin

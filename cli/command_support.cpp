@@ -40,7 +40,7 @@ Result<std::unique_ptr<ScannedFolder>> scanFolder(const std::string& folder) {
     }
   }
   if (!found) {
-    return missing("no MySQL database in " + folder + ": neither it nor its sub-folders hold a .frm or .TRG file");
+    return missing("no MySQL database in " + folder + ": neither it nor its sub-folders hold a .frm, .ibd or .TRG file");
   }
   auto scanned = std::make_unique<ScannedFolder>();
   scanned->dataFolderNode = BuildObjectTree(scanned->session, absolute);

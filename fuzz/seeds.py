@@ -8,6 +8,7 @@ import glob
 import os
 import struct
 import sys
+import zlib
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 CACHE = os.path.expanduser(os.environ.get("TAVRIN_FIXTURE_CACHE", "~/.cache/tavrin-fixtures"))
@@ -118,6 +119,19 @@ def innodb_seeds():
     write("innodb_page", "redundant-leaf", bytes(pages(system, [11])[0]))
 
 
+def sdi_seeds():
+    # The first pages of MySQL 8 tablespaces: page 0 names the SDI root, page 3.
+    sakila = os.path.join(REAL, "mysql-8.0.40-sakila")
+    for table in ["actor", "film", "staff", "fts_0000000000000451_config"]:
+        image = read(os.path.join(sakila, table + ".ibd"))
+        write("sdi", table, b"".join(pages(image, range(4))))
+        # The table's definition: the first SDI record's stream, inflated.
+        root = pages(image, [3])[0]
+        origin = 99 + struct.unpack_from(">h", root, 97)[0]
+        length, compressed = struct.unpack_from(">II", root, origin + 25)
+        write("sdi_json", table + ".json", zlib.decompress(bytes(root[origin + 33:origin + 33 + compressed])))
+
+
 def render_seeds():
     write("render", "every_type-row", read(fixture("myisam_rows", "rows/every_type.MYD"))[:1024])
 
@@ -127,4 +141,5 @@ if __name__ == "__main__":
     myisam_seeds()
     packed_seeds()
     innodb_seeds()
+    sdi_seeds()
     render_seeds()

@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "innodb/external.h"
 #include "innodb/records.h"
 
 namespace tavrin {
 
 namespace {
 
-constexpr size_t kExternalReferenceSize = 20;
-constexpr uint32_t kBlobPartHeader = 8;  // part length and next page
 // The record status of an ordinary leaf record, in the low bits of the byte 3 below its origin.
 constexpr uint8_t kOrdinaryRecord = 0;
 // ... and of a record that counts its fields, in a table altered in place.
@@ -34,7 +33,14 @@ Result<std::unique_ptr<InnodbTable>> InnodbTable::open(const TableDefinition& ta
   }
   const SysTablesRecord* known = system.dictionary ? system.dictionary->findTable(name) : nullptr;
   uint32_t root = 3;  // of the clustered index of a table's own tablespace
-  if (known) {
+  if (table.clusteredIndex) {
+    // MySQL 8 describes the index beside the table, in the same tablespace.
+    if (!t->own_) return missing("the tablespace file of " + name + " (.ibd) is missing");
+    root = table.clusteredIndex->rootPage;
+    t->indexId_ = table.clusteredIndex->indexId;
+    t->layout_ = layoutFromStoredIndex(table, *table.clusteredIndex, catalogue);
+    t->source_ = &*t->own_;
+  } else if (known) {
     t->format_ = known->compact ? RecordFormat::Compact : RecordFormat::Redundant;
     t->formatKnown_ = true;
     if ((known->tableType >> 1) & 0xF) return unsupported("the table uses the COMPRESSED row format, which is not supported");
@@ -251,32 +257,10 @@ Status InnodbTable::readMetadataRecord(uint32_t leaf, bool altered) {
 
 Status InnodbTable::readExternal(ByteView local, std::vector<uint8_t>& value, DamageReport& report) {
   const ByteView prefix = local.sub(0, local.size() - kExternalReferenceSize);
-  const ByteView reference = local.sub(local.size() - kExternalReferenceSize);
   value.assign(prefix.data(), prefix.data() + prefix.size());
-  uint64_t page = be32(reference, 4);
-  uint32_t offset = be32(reference, 8);
-  const uint64_t length = uint64_t(be32(reference, 12)) << 32 | be32(reference, 16);
-  std::unordered_set<uint64_t> visited;
-  uint64_t copied = 0;
-  while (copied < length) {
-    if (page == kNoPage) return damaged("a value kept apart ends before its length");
-    if (!visited.insert(page).second) return damaged("the pages of a value kept apart loop");
-    if (Status read = source_->readPage(page, blobPage_); !read) return read;
-    const ByteView p(blobPage_);
-    if (checkPageChecksum(p, source_->fullCrc32()) != PageChecksum::Sound) {
-      report.note("of values kept apart whose checksum fails, read all the same", pageAt(page), "page");
-    }
-    if (offset + kBlobPartHeader > p.size()) return damaged(pageNote(page, "a part of a value lies outside the page"));
-    const uint32_t part = be32(p, offset);
-    const uint64_t next = be32(p, offset + 4);
-    const ByteView bytes = p.sub(offset + kBlobPartHeader, part);
-    if (bytes.size() != part || part > length - copied) return damaged(pageNote(page, "a part of a value is longer than its page or value"));
-    value.insert(value.end(), bytes.data(), bytes.data() + bytes.size());
-    copied += part;
-    page = next;
-    offset = kFilHeaderSize;
-  }
-  return Ok{};
+  return readExternalValue(*source_, decodeExternalReference(local), value, blobPage_, [&](uint64_t page) {
+    report.note("of values kept apart whose checksum fails, read all the same", pageAt(page), "page");
+  });
 }
 
 Status InnodbTable::valuesOf(uint32_t origin, const ReadOptions& options, std::string& note, DamageReport& report) {

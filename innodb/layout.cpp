@@ -18,6 +18,17 @@ InnoDbField systemField(const char* name, uint32_t length) {
   return f;
 }
 
+void addShapes(ClusteredLayout& layout) {
+  for (const InnoDbField& f : layout.fields) layout.shapes.push_back({f.fixedLength, f.nullable(), f.big()});
+}
+
+// A key field that holds the first `prefix` bytes of its column.
+void keepPrefix(InnoDbField& f, uint32_t prefix) {
+  f.keyPrefix = true;
+  f.length = prefix;
+  if (f.fixedLength > prefix) f.fixedLength = prefix;
+}
+
 ClusteredLayout orderFields(const TableDefinition& table, std::vector<InnoDbField> byColumn) {
   ClusteredLayout layout;
   const ClusteringKey key = clusteringKey(table);
@@ -29,9 +40,7 @@ ClusteredLayout orderFields(const TableDefinition& table, std::vector<InnoDbFiel
     InnoDbField f = byColumn[key.columns[k]];
     if (const uint32_t prefix = key.prefixLengths[k]; prefix != 0) {
       // A prefix stands in the key; the whole column follows with the others.
-      f.keyPrefix = true;
-      f.length = prefix;
-      if (f.fixedLength > prefix) f.fixedLength = prefix;
+      keepPrefix(f, prefix);
     } else {
       placed[key.columns[k]] = true;
     }
@@ -43,7 +52,7 @@ ClusteredLayout orderFields(const TableDefinition& table, std::vector<InnoDbFiel
   for (size_t i = 0; i < byColumn.size(); ++i) {
     if (!placed[i] && byColumn[i].column >= 0) layout.fields.push_back(byColumn[i]);
   }
-  for (const InnoDbField& f : layout.fields) layout.shapes.push_back({f.fixedLength, f.nullable(), f.big()});
+  addShapes(layout);
   return layout;
 }
 
@@ -147,20 +156,6 @@ InnoDbField innodbFieldOf(const ColumnDefinition& c, const CollationCatalogue& c
   return f;
 }
 
-namespace {
-
-// True when a key part holds only the first bytes of its column.
-bool isPrefixPart(const ColumnDefinition& c, const KeyPartDefinition& part) {
-  switch (c.fieldType) {
-    case FieldType::Varchar:
-    case FieldType::VarString:
-    case FieldType::String: return part.length < c.fieldLength;
-    default: return keptLikeBlob(c.fieldType) || part.length < packLength(c);
-  }
-}
-
-}  // namespace
-
 ClusteringKey clusteringKey(const TableDefinition& table) {
   // `wholeNotNull`: only keys of NOT NULL whole columns qualify.
   auto keyOf = [&](const KeyDefinition& key, bool wholeNotNull) {
@@ -168,7 +163,7 @@ ClusteringKey clusteringKey(const TableDefinition& table) {
     for (const KeyPartDefinition& part : key.parts) {
       if (part.fieldNumber == 0 || part.fieldNumber > table.columns.size()) return ClusteringKey{};
       const ColumnDefinition& c = table.columns[part.fieldNumber - 1];
-      const bool prefix = isPrefixPart(c, part);
+      const bool prefix = isPrefixPart(c, part.length);
       if (wholeNotNull && (c.nullable || prefix)) return ClusteringKey{};
       k.columns.push_back(part.fieldNumber - 1);
       k.prefixLengths.push_back(prefix ? part.length : 0);
@@ -224,6 +219,23 @@ ClusteredLayout layoutFromDefinition(const TableDefinition& table, const Collati
     if (!table.columns[i].isVirtual) byColumn[i] = innodbFieldOf(table.columns[i], catalogue);
   }
   return orderFields(table, std::move(byColumn));
+}
+
+ClusteredLayout layoutFromStoredIndex(const TableDefinition& table, const StoredClusteredIndex& index,
+                                      const CollationCatalogue& catalogue) {
+  ClusteredLayout layout;
+  for (const StoredIndexField& stored : index.fields) {
+    if (stored.column < 0 || size_t(stored.column) >= table.columns.size()) {
+      layout.fields.push_back(systemField(stored.systemName.c_str(), stored.systemName == "DB_ROLL_PTR" ? 7 : 6));
+      continue;
+    }
+    InnoDbField f = innodbFieldOf(table.columns[size_t(stored.column)], catalogue);
+    if (stored.prefixLength != 0) keepPrefix(f, stored.prefixLength);
+    layout.fields.push_back(f);
+  }
+  layout.keyFields = index.keyFields;
+  addShapes(layout);
+  return layout;
 }
 
 }  // namespace tavrin

@@ -64,6 +64,9 @@ ClusteringKey clusteringKey(const TableDefinition& table);
 // lacks a stored column of the definition.
 Result<ClusteredLayout> layoutFromDictionary(const TableDefinition& table, const DictionaryCache& dictionary,
                                              uint64_t tableId);
+// The layout from the clustered index that a MySQL 8 tablespace describes.
+ClusteredLayout layoutFromStoredIndex(const TableDefinition& table, const StoredClusteredIndex& index,
+                                      const CollationCatalogue& catalogue);
 // The layout from the table definition alone.
 ClusteredLayout layoutFromDefinition(const TableDefinition& table, const CollationCatalogue& catalogue);
 

@@ -1,7 +1,11 @@
 #include "session/scan.h"
 
 #include "base/file.h"
+#include <algorithm>
+
 #include "base/path.h"
+#include "base/text.h"
+#include "innodb/sdi.h"
 #include "tabledef/definition_file.h"
 #include "tabledef/frm_reader.h"
 #include "tabledef/view_definition.h"
@@ -10,7 +14,7 @@ namespace tavrin {
 
 namespace {
 constexpr size_t kSignatureBytes = 10;
-constexpr size_t kExtensionLength = 4;  // ".frm", ".trg"
+constexpr size_t kExtensionLength = 4;  // ".frm", ".ibd", ".trg"
 constexpr const char* kTablesGroup = "Tables";
 
 std::string withoutExtension(const std::string& fileName) {
@@ -51,6 +55,38 @@ void ListDatabaseFolders(RecoverySession& session) {
   }
 }
 
+namespace {
+
+NodeId addTable(RecoverySession& session, NodeId tablesNode, int32_t databaseIndex, const std::string& fileName) {
+  session.tables.push_back({databaseIndex, withoutExtension(fileName)});
+  NodeId table = session.tree.insert(tablesNode, shownName(fileName), TreeImage::Folder);
+  session.tree.setItemData(table, int32_t(session.tables.size()));
+  NodeId keys = session.tree.insert(table, "Keys", TreeImage::Keys);
+  session.tree.setItemData(keys, ItemData::Keys);
+  return table;
+}
+
+// MySQL 8 keeps no .frm: a tablespace without one is a table when its own
+// definition says it is a user's. Tablespaces of older servers, which keep
+// no definition, are no tables; damaged definitions are passed over.
+void addTablespaceTables(RecoverySession& session, const std::string& folder, const std::vector<std::string>& ibdFiles,
+                         const std::vector<std::string>& defined, int32_t databaseIndex, NodeId tablesNode) {
+  for (const std::string& file : ibdFiles) {
+    if (session.stopRequested) return;
+    const std::string stem = asciiLower(withoutExtension(file));
+    if (std::find(defined.begin(), defined.end(), stem) != defined.end()) continue;
+    const std::string path = joinPath(folder, file);
+    auto table = readTablespaceIdentity(path);
+    if (table && !table->internal) {
+      addTable(session, tablesNode, databaseIndex, file);
+    } else if (!table && table.kind() != ErrorKind::Unsupported) {
+      session.passedOver.push_back({path, table.reason()});
+    }
+  }
+}
+
+}  // namespace
+
 void ScanDatabaseFolder(RecoverySession& session, const std::string& folder, int32_t databaseIndex,
                         NodeId databaseNode, NodeId tablesNode) {
   auto entries = listFolder(collapseSeparators(folder));
@@ -60,6 +96,8 @@ void ScanDatabaseFolder(RecoverySession& session, const std::string& folder, int
   }
   NodeId viewsNode = kNoNode;
   NodeId triggersNode = kNoNode;
+  std::vector<std::string> defined;  // the lowered names of the tables with a .frm
+  std::vector<std::string> ibdFiles;
   for (const DirEntry& e : *entries) {
     if (session.stopRequested) return;
     if (e.isDirectory) continue;
@@ -73,11 +111,8 @@ void ScanDatabaseFolder(RecoverySession& session, const std::string& folder, int
       }
       const std::vector<uint8_t> head = file->readAt(0, kSignatureBytes);
       if (hasTableDefinitionSignature(ByteView(head))) {
-        session.tables.push_back({databaseIndex, withoutExtension(e.name)});
-        NodeId table = session.tree.insert(tablesNode, shownName(e.name), TreeImage::Folder);
-        session.tree.setItemData(table, int32_t(session.tables.size()));
-        NodeId keys = session.tree.insert(table, "Keys", TreeImage::Keys);
-        session.tree.setItemData(keys, ItemData::Keys);
+        addTable(session, tablesNode, databaseIndex, e.name);
+        defined.push_back(asciiLower(withoutExtension(e.name)));
       } else if (hasViewSignature(ByteView(head).chars())) {
         if (viewsNode == kNoNode) {
           viewsNode = session.tree.insert(databaseNode, "Views", TreeImage::Views);
@@ -91,6 +126,8 @@ void ScanDatabaseFolder(RecoverySession& session, const std::string& folder, int
                                                 ? "too short for a definition file (" + std::to_string(head.size()) + " bytes)"
                                                 : "neither a table nor a view definition file"});
       }
+    } else if (extension == "ibd") {
+      ibdFiles.push_back(e.name);
     } else if (extension == "trg") {
       if (triggersNode == kNoNode) {
         triggersNode = session.tree.insert(databaseNode, "Trigger", TreeImage::Triggers);
@@ -101,6 +138,7 @@ void ScanDatabaseFolder(RecoverySession& session, const std::string& folder, int
       session.tree.setItemData(trigger, int32_t(session.triggers.size()));
     }
   }
+  addTablespaceTables(session, folder, ibdFiles, defined, databaseIndex, tablesNode);
 }
 
 NodeId tableNode(const ObjectTree& tree, const std::string& name) {
@@ -185,9 +223,9 @@ bool holdsFileWithExtension(const std::string& folder, std::initializer_list<std
 }
 }  // namespace
 
-bool holdsDefinitionFile(const std::string& folder) { return holdsFileWithExtension(folder, {"frm"}); }
+bool holdsDefinitionFile(const std::string& folder) { return holdsFileWithExtension(folder, {"frm", "ibd"}); }
 
-bool holdsObjectFiles(const std::string& folder) { return holdsFileWithExtension(folder, {"frm", "trg"}); }
+bool holdsObjectFiles(const std::string& folder) { return holdsFileWithExtension(folder, {"frm", "ibd", "trg"}); }
 
 const PassedOver* passedOverObject(const RecoverySession& session, const std::string& databaseFolder,
                                    const std::string& name) {

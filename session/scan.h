@@ -14,7 +14,7 @@ namespace tavrin {
 
 struct TableEntry {
   int32_t databaseIndex = 0;  // into databaseFolders
-  std::string name;           // the .frm file name less its extension
+  std::string name;           // the .frm (or MySQL 8's .ibd) file name less its extension
 };
 
 struct TriggerEntry {
@@ -45,9 +45,9 @@ void ResetSession(RecoverySession& session);
 // Appends the full path of every sub-folder of the data folder.
 void ListDatabaseFolders(RecoverySession& session);
 
-// Lists the tables (.frm starting 0xFE 0x01), views (.frm starting
-// "TYPE=VIEW") and trigger files (.trg) of one database folder under its
-// database node.
+// Lists the tables (.frm starting 0xFE 0x01, and MySQL 8's .ibd files of
+// user tables), views (.frm starting "TYPE=VIEW") and trigger files (.trg)
+// of one database folder under its database node.
 void ScanDatabaseFolder(RecoverySession& session, const std::string& folder, int32_t databaseIndex,
                         NodeId databaseNode, NodeId tablesNode);
 
@@ -76,9 +76,9 @@ NodeId tableNode(const ObjectTree& tree, const std::string& name = {});
 std::vector<std::string> systemTablespaceCandidates(const RecoverySession& session);
 
 // True when a folder directly holds a regular file with the extension .frm
-// in any case.
+// or .ibd (which holds its table's definition from MySQL 8 on) in any case.
 bool holdsDefinitionFile(const std::string& folder);
-// The same for a .frm or a .TRG file: a database whose tables' definitions
+// The same for a .frm, .ibd or .TRG file: a database whose tables' definitions
 // are gone may still hold their triggers.
 bool holdsObjectFiles(const std::string& folder);
 

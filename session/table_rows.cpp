@@ -5,6 +5,7 @@
 
 #include "base/file.h"
 #include "base/path.h"
+#include "innodb/sdi.h"
 #include "myisam/definition_state.h"
 #include "session/partitioned_rows.h"
 #include "tabledef/definition_file.h"
@@ -207,7 +208,17 @@ Result<std::unique_ptr<RowSource>> openPartitioned(const TableDefinition& def, c
 Result<TableDefinition> TableRows::readDefinition(const std::string& folder, const std::string& name,
                                                   const CollationCatalogue& catalogue) {
   auto frmPath = findTableFile(folder, name, ".frm");
-  if (!frmPath) return missing("the definition file of table " + name + " is gone from " + folder);
+  if (!frmPath) {
+    // MySQL 8 keeps no .frm: the table's tablespace holds its definition.
+    auto ibdPath = findTableFile(folder, name, ".ibd");
+    if (!ibdPath) return missing("the definition file of table " + name + " is gone from " + folder);
+    auto table = readTablespaceDefinition(*ibdPath, catalogue);
+    if (!table) return table.failure();
+    if (table->internal) {
+      return unsupported(*ibdPath + ": the table " + table->name + " is one the server keeps for itself, not a user's");
+    }
+    return std::move(table->definition);
+  }
   auto definition = readFrm(*frmPath, catalogue);
   if (definition && definition->engineCode == kEngineInnodb) {
     // The server shows the folder DATA DIRECTORY named: the link's target less DATABASE/TABLE.ibd.

@@ -29,7 +29,8 @@ class TableRows {
                                                  TableDefinition definition, const CollationCatalogue& catalogue,
                                                  const std::function<InnodbSystem()>& innodbSystem = {});
 
-  // The definition file of a table of a database folder.
+  // The definition of a table of a database folder: its .frm, else (MySQL 8
+  // on) the one its .ibd holds.
   static Result<TableDefinition> readDefinition(const std::string& databaseFolder, const std::string& name,
                                                 const CollationCatalogue& catalogue);
 

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "base/bytes.h"
+#include "base/text.h"
 
 namespace tavrin::charset_tables {
 struct SingleByteSet;
@@ -60,8 +61,5 @@ std::string decodeIdentifier(ByteView bytes);
 // how SHOW CREATE TABLE gives names, defaults and comments: a character
 // beyond it reads '?'.
 std::string asUtf8mb3(std::string_view utf8);
-
-// Appends the UTF-8 form of one code point.
-void appendUtf8(std::string& out, uint32_t codePoint);
 
 }  // namespace tavrin

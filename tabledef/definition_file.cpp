@@ -154,4 +154,13 @@ std::string quotedLiteral(std::string_view text) {
   return quoted;
 }
 
+std::string quotedList(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names) {
+    if (!text.empty()) text.push_back(',');
+    text += quotedLiteral(name);
+  }
+  return text;
+}
+
 }  // namespace tavrin

@@ -34,4 +34,8 @@ std::string quoteIdentifier(std::string_view name);
 // backslash, a zero byte, LF and CR written as \\ \0 \n \r.
 std::string quotedLiteral(std::string_view text);
 
+// 'a','b''c' as the server writes a value list: each name quoted as a
+// literal, so that the text is valid SQL.
+std::string quotedList(const std::vector<std::string>& names);
+
 }  // namespace tavrin

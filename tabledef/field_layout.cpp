@@ -124,6 +124,15 @@ uint32_t packLength(const ColumnDefinition& c) {
   }
 }
 
+bool isPrefixPart(const ColumnDefinition& c, uint32_t length) {
+  switch (c.fieldType) {
+    case FieldType::Varchar:
+    case FieldType::VarString:
+    case FieldType::String: return length < c.fieldLength;
+    default: return keptLikeBlob(c.fieldType) || length < packLength(c);
+  }
+}
+
 RecordColumn recordColumn(const ColumnDefinition& c) {
   RecordColumn p;
   p.offset = c.recordOffset();

@@ -65,6 +65,9 @@ bool uuidGroupsReversed(ByteView stored, bool alwaysReversed);
 // length and a pointer there; a BIT keeps its odd bits among the NULL bits).
 uint32_t packLength(const ColumnDefinition& column);
 
+// True when a key part of `length` bytes holds only the first bytes of its column.
+bool isPrefixPart(const ColumnDefinition& column, uint32_t length);
+
 // How a column's value is taken from the server's row image, the layout of
 // MyISAM's fixed-length rows and of a definition file's default record.
 struct RecordColumn {

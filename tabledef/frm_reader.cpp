@@ -260,17 +260,6 @@ std::string decodeIntervalName(ByteView stored, int32_t charsetId, const Collati
   return decoder.decode(stored);
 }
 
-// 'a','b''c' as the server writes a value list: each name quoted as a
-// literal, so that the text is valid SQL.
-std::string quotedList(const std::vector<std::string>& names) {
-  std::string text;
-  for (const std::string& name : names) {
-    if (!text.empty()) text.push_back(',');
-    text += quotedLiteral(name);
-  }
-  return text;
-}
-
 // MariaDB keeps extra table information in typed, length-prefixed records
 // where older files keep form names (which start with "/").
 struct Extra2 {
@@ -338,6 +327,18 @@ std::string at(const char* what, uint64_t position) {
 }  // namespace
 
 bool KeyDefinition::isPrimary() const { return asciiUpper(name) == "PRIMARY"; }
+
+void markKeyColumns(TableDefinition& def) {
+  for (const KeyDefinition& key : def.keys) {
+    const bool primary = key.isPrimary();
+    for (const KeyPartDefinition& part : key.parts) {
+      if (part.fieldNumber == 0 || part.fieldNumber > def.columns.size()) continue;
+      ColumnDefinition& c = def.columns[part.fieldNumber - 1];
+      if (primary) c.inPrimaryKey = true;
+      else if (key.isUnique()) c.inUniqueKey = true;
+    }
+  }
+}
 
 bool hasTableDefinitionSignature(ByteView firstBytes) {
   return firstBytes.size() >= 2 && firstBytes[0] == 0xFE && firstBytes[1] == 0x01;
@@ -598,18 +599,6 @@ void markLongHashColumns(TableDefinition& def) {
                                              [](const KeyDefinition& k) { return k.isLongHash(); }));
   for (size_t i = def.columns.size() - std::min(hashes, def.columns.size()); i < def.columns.size(); ++i) {
     if (def.columns[i].isSystemHidden()) def.columns[i].isVirtual = true;
-  }
-}
-
-void markKeyColumns(TableDefinition& def) {
-  for (const KeyDefinition& key : def.keys) {
-    const bool primary = key.isPrimary();
-    for (const KeyPartDefinition& part : key.parts) {
-      if (part.fieldNumber == 0 || part.fieldNumber > def.columns.size()) continue;
-      ColumnDefinition& c = def.columns[part.fieldNumber - 1];
-      if (primary) c.inPrimaryKey = true;
-      else if (key.isUnique()) c.inUniqueKey = true;
-    }
   }
 }
 

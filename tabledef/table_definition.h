@@ -263,6 +263,22 @@ inline constexpr uint16_t StatsPersistent = 0x1000;
 inline constexpr uint16_t NoStatsPersistent = 0x2000;
 }  // namespace CreateOption
 
+// MySQL 8 keeps, beside the table's definition, the storage engine's own
+// account of its clustered index: where its tree starts and its fields in
+// the order each record keeps them.
+struct StoredIndexField {
+  int32_t column = -1;     // into TableDefinition.columns; -1 for a system field
+  std::string systemName;  // DB_ROW_ID, DB_TRX_ID, DB_ROLL_PTR
+  uint32_t prefixLength = 0;  // a key field that holds the first bytes of its column; 0: all of it
+};
+
+struct StoredClusteredIndex {
+  uint32_t rootPage = 0;
+  uint64_t indexId = 0;
+  size_t keyFields = 0;  // the leading fields that order the records
+  std::vector<StoredIndexField> fields;
+};
+
 struct TableDefinition {
   std::vector<ColumnDefinition> columns;
   // Every value name of every ENUM/SET list, first list first.
@@ -293,9 +309,15 @@ struct TableDefinition {
   // System versioning: the 0-based numbers of the row start and end columns.
   std::optional<std::pair<uint16_t, uint16_t>> versioning;
 
+  // From a MySQL 8 tablespace's own definition; none from a .frm file.
+  std::optional<StoredClusteredIndex> clusteredIndex;
+
   bool isVersioningColumn(size_t column) const {
     return versioning && (column == versioning->first || column == versioning->second);
   }
 };
+
+// Marks the columns of the primary key and of the unique keys.
+void markKeyColumns(TableDefinition& def);
 
 }  // namespace tavrin

@@ -74,7 +74,7 @@ class Failures(unittest.TestCase):
             os.makedirs(os.path.join(empty, "sub"))
             with open(os.path.join(empty, "sub", "notes.txt"), "w") as f:
                 f.write("x")
-            self.assertFailsWith(["list", empty], "neither it nor its sub-folders hold a .frm or .TRG file")
+            self.assertFailsWith(["list", empty], "neither it nor its sub-folders hold a .frm, .ibd or .TRG file")
 
     def test_damaged_definition(self):
         with tempfile.TemporaryDirectory() as top:
