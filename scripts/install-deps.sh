@@ -6,7 +6,7 @@ set -euo pipefail
 # clang builds the fuzz targets (libFuzzer comes with it).
 # Qt 6 and a font draw the window; xvfb, xdotool, xauth and imagemagick run
 # and look at it in a real X server.
-packages=(cmake g++ clang make pkg-config python3 tzdata libgtest-dev mariadb-server mariadb-client libmariadb-dev
+packages=(cmake g++ clang make pkg-config python3 tzdata libgtest-dev zlib1g-dev mariadb-server mariadb-client libmariadb-dev
   qt6-base-dev fonts-dejavu-core xvfb xauth xdotool imagemagick)
 
 missing=()
