@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "innodb/page_zip.h"
 #include "innodb/records.h"
 
 namespace tavrin {
@@ -15,6 +16,27 @@ constexpr uint32_t kBlobPartHeader = 8;  // part length and next page
 constexpr uint8_t kOrdinaryRecord = 0;
 // ... and of a record that counts its fields, in a table altered in place.
 constexpr uint8_t kInstantRecord = 4;
+
+// The pages of a compressed value kept apart, each checked as it is read.
+class ZblobPages : public ZblobReader {
+ public:
+  ZblobPages(const Tablespace& space, std::vector<uint8_t>& buffer, DamageReport& report)
+      : space_(space), buffer_(buffer), report_(report) {}
+  Result<ByteView> page(uint64_t number) override {
+    if (Status read = space_.readPage(number, buffer_); !read) return read.failure();
+    const ByteView p(buffer_);
+    if (space_.checksum(number, p) != PageChecksum::Sound) {
+      report_.note("of values kept apart whose checksum fails, read all the same",
+                   space_.path() + " page " + std::to_string(number), "page");
+    }
+    return p;
+  }
+
+ private:
+  const Tablespace& space_;
+  std::vector<uint8_t>& buffer_;
+  DamageReport& report_;
+};
 
 }  // namespace
 
@@ -29,7 +51,6 @@ Result<std::unique_ptr<InnodbTable>> InnodbTable::open(const TableDefinition& ta
   if (ibdPath) {
     auto own = Tablespace::open(*ibdPath);
     if (!own) return own.failure();
-    if (own->isCompressed()) return unsupported("the table uses the COMPRESSED row format, which is not supported");
     t->own_.emplace(std::move(*own));
   }
   const SysTablesRecord* known = system.dictionary ? system.dictionary->findTable(name) : nullptr;
@@ -37,7 +58,10 @@ Result<std::unique_ptr<InnodbTable>> InnodbTable::open(const TableDefinition& ta
   if (known) {
     t->format_ = known->compact ? RecordFormat::Compact : RecordFormat::Redundant;
     t->formatKnown_ = true;
-    if ((known->tableType >> 1) & 0xF) return unsupported("the table uses the COMPRESSED row format, which is not supported");
+    // Only a tablespace of its own holds a compressed table.
+    if (((known->tableType >> 1) & 0xF) && known->spaceId == 0) {
+      return damaged("the InnoDB dictionary puts a COMPRESSED table in the system tablespace");
+    }
     const SysIndexesRecord* clustered = system.dictionary->clusteredIndex(known->tableId);
     if (clustered) {
       root = clustered->rootPage;
@@ -256,6 +280,12 @@ Status InnodbTable::readExternal(ByteView local, std::vector<uint8_t>& value, Da
   uint64_t page = be32(reference, 4);
   uint32_t offset = be32(reference, 8);
   const uint64_t length = uint64_t(be32(reference, 12)) << 32 | be32(reference, 16);
+  if (source_->isCompressed()) {
+    constexpr uint64_t kLongestValue = uint64_t(1) << 32;  // LONGBLOB's limit
+    if (length >= kLongestValue) return damaged("a value kept apart is longer than any value can be");
+    ZblobPages pages(*source_, blobPage_, report);
+    return inflateZblob(pages, page, offset, length, value);
+  }
   std::unordered_set<uint64_t> visited;
   uint64_t copied = 0;
   while (copied < length) {
@@ -263,7 +293,7 @@ Status InnodbTable::readExternal(ByteView local, std::vector<uint8_t>& value, Da
     if (!visited.insert(page).second) return damaged("the pages of a value kept apart loop");
     if (Status read = source_->readPage(page, blobPage_); !read) return read;
     const ByteView p(blobPage_);
-    if (checkPageChecksum(p, source_->fullCrc32()) != PageChecksum::Sound) {
+    if (source_->checksum(page, p) != PageChecksum::Sound) {
       report.note("of values kept apart whose checksum fails, read all the same", pageAt(page), "page");
     }
     if (offset + kBlobPartHeader > p.size()) return damaged(pageNote(page, "a part of a value lies outside the page"));
@@ -448,7 +478,7 @@ std::string InnodbTable::leafProblem(uint64_t page, uint64_t previous, std::unor
   const ByteView p(page_);
   const FilHeader header = decodeFilHeader(p);
   if (!isIndexLeaf(p, page) || formatOf(p) != format_ || decodeIndexPageHeader(p).indexId != indexId_) {
-    const PageChecksum check = checkPageChecksum(p, source_->fullCrc32());
+    const PageChecksum check = source_->checksum(page, p);
     return check == PageChecksum::Sound ? "not a leaf page of the table" : checksumProblem(check);
   }
   if (!order_ && previous != kNoPage && header.previousPage != previous) return "the leaf pages are not linked both ways";
@@ -495,7 +525,7 @@ WalkEnd InnodbTable::read(PageStart start, size_t maxRows, const RowSink& sink, 
       position = 0;
       continue;
     }
-    if (const PageChecksum check = checkPageChecksum(p, source_->fullCrc32()); check != PageChecksum::Sound) {
+    if (const PageChecksum check = source_->checksum(page, p); check != PageChecksum::Sound) {
       end.passedOver.note(check == PageChecksum::TornWrite ? "written only in part, read all the same"
                                                            : "whose checksum fails, read all the same",
                           pageAt(page), "page");
