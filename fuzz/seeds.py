@@ -109,6 +109,15 @@ def innodb_seeds():
     write("innodb_page", "redundant-leaf", bytes(pages(system, [11])[0]))
 
 
+def zip_seeds():
+    # The logical page size's shift (14: 16 KiB), then a page of each KEY_BLOCK_SIZE.
+    for table, size, numbers in (("every_zip1", 1024, [3]), ("big_zip", 1024, [3, 40]),
+                                 ("apart_zip4", 4096, [3, 4]), ("every_zip16", 16384, [3])):
+        image = read(fixture("innodb_compressed", f"zip/{table}.ibd"))
+        for n in numbers:
+            write("innodb_zip_page", f"{table}-{n}", bytes([14 % 3]) + image[n * size:(n + 1) * size])
+
+
 def render_seeds():
     write("render", "every_type-row", read(fixture("myisam_rows", "rows/every_type.MYD"))[:1024])
 
@@ -117,4 +126,5 @@ if __name__ == "__main__":
     definition_seeds()
     myisam_seeds()
     innodb_seeds()
+    zip_seeds()
     render_seeds()
