@@ -2,7 +2,7 @@
 """Full-read benchmark of a MyISAM or an InnoDB table.
 
 Builds (once, cached) a table of 2 million rows of mixed types with a real
-server, then measures in one run:
+server (1 million in InnoDB's COMPRESSED row format), then measures in one run:
   (a) tavrin-recover rows --all --full --format tsv > /dev/null
   (b) the server's own full read: mariadb --batch -e 'SELECT * FROM mixed' > /dev/null
   (c) cat of the data file (.MYD or .ibd) to /dev/null
@@ -11,7 +11,7 @@ page (tavrin-recover rows ... --page 1 on the database folder). For InnoDB it
 also times the loading of the dictionary of a system tablespace that holds
 10 000 tables.
 
-    bench/table_bench.py myisam|innodb [build folder]
+    bench/table_bench.py myisam|innodb|compressed [build folder]
 """
 
 import os
@@ -27,6 +27,12 @@ sys.path.insert(0, os.path.join(HERE, "..", "tests", "fixture"))
 import fixture  # noqa: E402
 
 RUNS = 3
+# Per benchmark: its script, its data file and its rows.
+TABLES = {
+    "myisam": ("myisam_table.sql", "mixed.MYD", 2_000_000),
+    "innodb": ("innodb_table.sql", "mixed.ibd", 2_000_000),
+    "compressed": ("innodb_compressed.sql", "mixed.ibd", 1_000_000),
+}
 
 
 def best_time(cmd):
@@ -51,16 +57,17 @@ def peak_memory_kib(cmd):
 
 
 def main():
-    if len(sys.argv) < 2 or sys.argv[1] not in ("myisam", "innodb"):
+    if len(sys.argv) < 2 or sys.argv[1] not in TABLES:
         print(__doc__, file=sys.stderr)
         return 2
     engine = sys.argv[1]
     build = os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else os.path.join(HERE, "..", "build"))
     recover = os.path.join(build, "tavrin-recover")
-    folder = fixture.build(os.path.join(HERE, f"{engine}_table.sql"))
+    script, file_name, rows = TABLES[engine]
+    folder = fixture.build(os.path.join(HERE, script))
     data = os.path.join(folder, "data")
-    data_file = os.path.join(data, "bench", "mixed.MYD" if engine == "myisam" else "mixed.ibd")
-    print(f"{engine} table: 2,000,000 rows, data file {os.path.getsize(data_file) / 1e6:.0f} MB")
+    data_file = os.path.join(data, "bench", file_name)
+    print(f"{engine} table: {rows:,} rows, data file {os.path.getsize(data_file) / 1e6:.0f} MB")
 
     full = [recover, "rows", data, "bench", "mixed", "--all", "--full", "--format", "tsv"]
     a = best_time(full)

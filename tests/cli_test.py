@@ -376,25 +376,33 @@ class InnodbRows(unittest.TestCase):
         self.assertEqual((status, err, out), (0, "", b"id\tv\n1\tz\n"))
 
     def test_damaged_compressed_tables_say_why(self):
-        zip_page = 1024  # big_zip's KEY_BLOCK_SIZE
+        def fill(at, count):
+            return lambda image: image[:at] + bytes([0x5A]) * count + image[at + count:]
+
+        def loop_second_blob_page(image):
+            # The first page of a value's stream after its first links to itself.
+            at = next(n * 4096 for n in range(len(image) // 4096) if image[n * 4096 + 24:n * 4096 + 26] == b"\0\x0c")
+            return image[:at + 12] + (at // 4096).to_bytes(4, "big") + image[at + 16:]
+
         cases = (
-            # The root's stream: the tree is passed by, every leaf found by scanning.
-            ("big_zip", 3 * zip_page + 300, 64, "its leaf pages were found by scanning the tablespace", True),
+            # The root's stream (1 KiB pages): the tree is passed by, every leaf found by scanning.
+            ("big_zip", fill(3 * 1024 + 300, 64), "its leaf pages were found by scanning the tablespace", True),
             # A leaf's stream: its rows are lost, the others read.
-            ("big_zip", 40 * zip_page + 200, 200, "the compressed page's stream", False),
-            # A page of a value kept apart: the value is cut short.
-            ("apart_zip4", 5 * 4096 + 100, 400, "a value kept apart cut short", False),
+            ("big_zip", fill(100 * 1024 + 200, 200), "big_zip.ibd page 100: the compressed page's stream", False),
+            # The pages of a compressed value kept apart loop: the value is cut short.
+            ("apart_zip4", loop_second_blob_page, "a value kept apart cut short (the pages of a compressed value", False),
         )
-        for table, at, count, reason, whole in cases:
-            with self.subTest(table=table, at=at), tempfile.TemporaryDirectory() as top:
+        for table, change, reason, whole in cases:
+            with self.subTest(table=table, reason=reason), tempfile.TemporaryDirectory() as top:
                 folder = os.path.join(top, "zip")
                 shutil.copytree(os.path.join(data("innodb_compressed"), "zip"), folder)
                 os.chmod(folder, 0o755)
                 path = os.path.join(folder, table + ".ibd")
                 os.chmod(path, 0o644)
-                with open(path, "r+b") as f:
-                    f.seek(at)
-                    f.write(bytes([0x5A]) * count)
+                with open(path, "rb") as f:
+                    image = f.read()
+                with open(path, "wb") as f:
+                    f.write(change(image))
                 status, out, err = self.rows(folder, "zip", table, "--all", "--full")
                 self.assertEqual(status, 1)
                 self.assertIn(reason, err)
