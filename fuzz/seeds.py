@@ -110,9 +110,10 @@ def innodb_seeds():
 
 
 def zip_seeds():
-    # The logical page size's shift (14: 16 KiB), then a page of each KEY_BLOCK_SIZE.
-    for table, size, numbers in (("every_zip1", 1024, [3]), ("big_zip", 1024, [3, 40]),
-                                 ("apart_zip4", 4096, [3, 4]), ("every_zip16", 16384, [3])):
+    # The logical page size's shift (14: 16 KiB), then a page of each KEY_BLOCK_SIZE: roots, a
+    # node page and a leaf of a tree of three levels, the first page of a compressed BLOB.
+    for table, size, numbers in (("every_zip1", 1024, [3]), ("big_zip", 1024, [3, 40, 100]),
+                                 ("apart_zip4", 4096, [3, 9]), ("every_zip16", 16384, [3])):
         image = read(fixture("innodb_compressed", f"zip/{table}.ibd"))
         for n in numbers:
             write("innodb_zip_page", f"{table}-{n}", bytes([14 % 3]) + image[n * size:(n + 1) * size])
