@@ -1,19 +1,22 @@
 #!/usr/bin/env python3
-"""Full-read benchmark of a MyISAM or an InnoDB table.
+"""Full-read benchmark of a MyISAM, an InnoDB, a partitioned InnoDB or a
+COMPRESSED InnoDB table.
 
-Builds (once, cached) a table of 2 million rows of mixed types with a real
-server (1 million in InnoDB's COMPRESSED row format), then measures in one run:
+Builds (once, cached) a table of mixed types with a real server (2 million
+rows; the partitioned one 1 million in 8 partitions, the compressed one 1
+million in 8 KiB pages), then measures in one run:
   (a) tavrin-recover rows --all --full --format tsv > /dev/null
   (b) the server's own full read: mariadb --batch -e 'SELECT * FROM mixed' > /dev/null
-  (c) cat of the data file (.MYD or .ibd) to /dev/null
+  (c) cat of the data files (.MYD or .ibd) to /dev/null
 and prints (a)/(b), (a)/(c), the peak memory of (a) and the time of the first
 page (tavrin-recover rows ... --page 1 on the database folder). For InnoDB it
 also times the loading of the dictionary of a system tablespace that holds
 10 000 tables.
 
-    bench/table_bench.py myisam|innodb|compressed [build folder]
+    bench/table_bench.py myisam|innodb|partitioned|compressed [build folder]
 """
 
+import glob
 import os
 import resource
 import shutil
@@ -27,11 +30,13 @@ sys.path.insert(0, os.path.join(HERE, "..", "tests", "fixture"))
 import fixture  # noqa: E402
 
 RUNS = 3
-# Per benchmark: its script, its data file and its rows.
-TABLES = {
-    "myisam": ("myisam_table.sql", "mixed.MYD", 2_000_000),
-    "innodb": ("innodb_table.sql", "mixed.ibd", 2_000_000),
-    "compressed": ("innodb_compressed.sql", "mixed.ibd", 1_000_000),
+
+# Per kind of table: the script that makes it and the data files it has.
+KINDS = {
+    "myisam": ("myisam_table.sql", "mixed.MYD"),
+    "innodb": ("innodb_table.sql", "mixed.ibd"),
+    "partitioned": ("partitioned_table.sql", "mixed#P#*.ibd"),
+    "compressed": ("innodb_compressed.sql", "mixed.ibd"),
 }
 
 
@@ -57,21 +62,22 @@ def peak_memory_kib(cmd):
 
 
 def main():
-    if len(sys.argv) < 2 or sys.argv[1] not in TABLES:
+    if len(sys.argv) < 2 or sys.argv[1] not in KINDS:
         print(__doc__, file=sys.stderr)
         return 2
     engine = sys.argv[1]
     build = os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else os.path.join(HERE, "..", "build"))
     recover = os.path.join(build, "tavrin-recover")
-    script, file_name, rows = TABLES[engine]
+    script, files = KINDS[engine]
     folder = fixture.build(os.path.join(HERE, script))
     data = os.path.join(folder, "data")
-    data_file = os.path.join(data, "bench", file_name)
-    print(f"{engine} table: {rows:,} rows, data file {os.path.getsize(data_file) / 1e6:.0f} MB")
+    data_files = sorted(glob.glob(os.path.join(data, "bench", files)))
+    size = sum(os.path.getsize(f) for f in data_files)
+    print(f"{engine} table: {len(data_files)} data files, {size / 1e6:.0f} MB")
 
     full = [recover, "rows", data, "bench", "mixed", "--all", "--full", "--format", "tsv"]
     a = best_time(full)
-    c = best_time(["cat", data_file])
+    c = best_time(["cat", *data_files])
     first = best_time([recover, "rows", os.path.join(data, "bench"), "bench", "mixed", "--page", "1"])
     peak = peak_memory_kib(full)
 

@@ -556,7 +556,7 @@ std::optional<PageStart> InnodbTable::readLeaf(uint64_t page, uint32_t position,
     if ((info & kMinRecordFlag) || deleted != options.deletedOnly) continue;
     if (format_ == RecordFormat::Compact && (p[origin - 3] & 7) != kOrdinaryRecord &&
         !(instant_ && (p[origin - 3] & 7) == kInstantRecord)) {
-      end.passedOver.passOver("a record of a kind that is not supported (columns added in place)", pageAt(page));
+      end.passedOver.passOver("a record whose header says it is not a row of a leaf", pageAt(page));
       continue;
     }
     std::string valueNote;

@@ -54,7 +54,7 @@ RecordChain redundantRecords(ByteView page, uint32_t start) {
       chain.damage = "a record offset " + std::to_string(x) + " lies outside the page";
       break;
     }
-    if (textAt(page, x, "supremum") || x == kRedundantSupremum) break;
+    if (textAt(page, x, "supremum")) break;
     if (seen[x] || chain.origins.size() >= recordLimit(page)) {
       chain.damage = "the record chain of the page loops";
       break;

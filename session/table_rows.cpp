@@ -1,6 +1,7 @@
 #include "session/table_rows.h"
 
 #include <algorithm>
+#include <map>
 
 #include "base/file.h"
 #include "base/path.h"
@@ -59,6 +60,42 @@ Result<std::optional<std::string>> ownTablespace(const std::string& folder, cons
   return std::optional<std::string>(target);
 }
 
+// The space id a tablespace file's first page gives, or none.
+std::optional<uint32_t> spaceIdOf(const std::string& path) {
+  constexpr size_t kSpaceIdAt = 34;  // in the file page header
+  auto file = ReadOnlyFile::open(path);
+  if (!file) return std::nullopt;
+  const std::vector<uint8_t> header = file->readAt(0, kSpaceIdAt + 4);
+  if (header.size() < kSpaceIdAt + 4) return std::nullopt;
+  return be32(ByteView(header), kSpaceIdAt);
+}
+
+// The tablespace file of the data folder (or of one of its databases) that
+// holds space `spaceId`: a general tablespace several tables share, or a
+// table's file renamed or moved.
+std::optional<std::string> tablespaceOfSpace(const std::string& databaseFolder, uint32_t spaceId) {
+  const std::string dataFolder = databaseFolder.substr(0, databaseFolder.size() - lastComponent(databaseFolder).size());
+  std::vector<std::string> folders = {databaseFolder};
+  if (!dataFolder.empty()) {
+    folders.push_back(stripTrailingSeparators(dataFolder));
+    if (auto entries = listFolder(folders.back())) {
+      for (const DirEntry& e : *entries) {
+        if (e.isDirectory) folders.push_back(joinPath(folders[1], e.name));
+      }
+    }
+  }
+  for (const std::string& folder : folders) {
+    auto entries = listFolder(folder);
+    if (!entries) continue;
+    for (const DirEntry& e : *entries) {
+      if (e.isDirectory || lowerExtension(e.name) != "ibd") continue;
+      const std::string path = joinPath(folder, e.name);
+      if (spaceIdOf(path) == spaceId) return path;
+    }
+  }
+  return std::nullopt;
+}
+
 // The rows of one table's files, `fileBase` being their name less extension.
 Result<std::unique_ptr<RowSource>> openEngine(uint8_t engine, const TableDefinition& def, const std::string& folder,
                                               const std::string& fileBase, const CollationCatalogue& catalogue,
@@ -73,7 +110,10 @@ Result<std::unique_ptr<RowSource>> openEngine(uint8_t engine, const TableDefinit
       auto ibdPath = ownTablespace(folder, fileBase);
       if (!ibdPath) return ibdPath.failure();
       const InnodbSystem system = innodbSystem ? innodbSystem() : InnodbSystem{};
-      auto table = InnodbTable::open(def, lastComponent(folder) + "/" + fileBase, *ibdPath, system, catalogue);
+      const std::string name = lastComponent(folder) + "/" + fileBase;
+      const SysTablesRecord* known = system.dictionary ? system.dictionary->findTable(name) : nullptr;
+      if (!*ibdPath && known && known->spaceId != 0) *ibdPath = tablespaceOfSpace(folder, known->spaceId);
+      auto table = InnodbTable::open(def, name, *ibdPath, system, catalogue);
       if (!table) return table.failure();
       return std::unique_ptr<RowSource>(std::move(*table));
     }
@@ -86,20 +126,60 @@ Result<std::unique_ptr<RowSource>> openEngine(uint8_t engine, const TableDefinit
   }
 }
 
-// Every partition the partition file names, in its order. A partition that
-// cannot be opened is left out and told with the first page; when none can
-// be, the first one's reason is the table's.
+// The engine a partitioned table's partitions use, as its definition names it.
+uint8_t partitionEngineOf(const TableDefinition& def) {
+  if (def.engineCode != kEnginePartitioned) return def.engineCode;
+  for (const uint8_t code : {kEngineInnodb, kEngineMyisam}) {
+    const char* name = storageEngineName(code);
+    if (name && def.options.engineName == name) return code;
+  }
+  return kEnginePartitioned;
+}
+
+// Without a partition file, the partitions are those the definition's
+// PARTITION BY clause makes, their files found by their names.
+std::vector<PartitionEntry> partitionsByDefinition(const TableDefinition& def, const std::string& folder,
+                                                   const std::string& name) {
+  std::map<std::string, std::string> fileNames;  // partition name -> its name in the files
+  const std::string marker = asciiLower(name + "#P#");
+  if (auto entries = listFolder(folder)) {
+    for (const DirEntry& e : *entries) {
+      const size_t dot = e.name.rfind('.');
+      const std::string stem = e.name.substr(0, dot);
+      if (e.isDirectory || asciiLower(stem.substr(0, marker.size())) != marker) continue;
+      std::string part = stem.substr(marker.size());
+      const size_t sub = asciiLower(part).find("#sp#");
+      const std::string decoded = sub == std::string::npos ? objectNameFromFileName(part)
+                                  : objectNameFromFileName(part.substr(0, sub)) + "#SP#" + objectNameFromFileName(part.substr(sub + 4));
+      fileNames.emplace(decoded, part);
+    }
+  }
+  std::vector<PartitionEntry> partitions;
+  for (const std::string& partition : partitionNamesFromClause(def.options.partitioning)) {
+    const auto found = fileNames.find(partition);
+    partitions.push_back({found == fileNames.end() ? partition : found->second, partitionEngineOf(def)});
+  }
+  return partitions;
+}
+
+// Every partition, in the order of the partition file, else of the
+// definition. A partition that cannot be opened is left out and told with
+// the first page; when none can be, the first one's reason is the table's.
 Result<std::unique_ptr<RowSource>> openPartitioned(const TableDefinition& def, const std::string& folder,
                                                    const std::string& name, const CollationCatalogue& catalogue,
                                                    const std::function<InnodbSystem()>& innodbSystem) {
-  const auto parPath = findTableFile(folder, name, ".par");
-  if (!parPath) return missing("the partition file " + name + ".par of the partitioned table is missing from " + folder);
-  auto entries = readPartitionFile(*parPath);
-  if (!entries) return entries.failure();
+  std::vector<PartitionEntry> entries;
+  if (const auto parPath = findTableFile(folder, name, ".par")) {
+    auto listed = readPartitionFile(*parPath);
+    if (!listed) return listed.failure();
+    entries = std::move(*listed);
+  } else {
+    entries = partitionsByDefinition(def, folder, name);
+  }
   std::vector<PartitionedRows::Partition> partitions;
   std::optional<Failure> firstFailure;
-  for (const PartitionEntry& entry : *entries) {
-    PartitionedRows::Partition p{entry.name, nullptr, ""};
+  for (const PartitionEntry& entry : entries) {
+    PartitionedRows::Partition p{objectNameFromFileName(entry.name), nullptr, ""};
     auto source = openEngine(entry.engine, def, folder, partitionFileBase(name, entry), catalogue, innodbSystem);
     if (source) {
       p.rows = std::move(*source);
@@ -137,8 +217,9 @@ Result<std::unique_ptr<TableRows>> TableRows::open(const std::string& folder, co
   auto rows = std::unique_ptr<TableRows>(new TableRows());
   rows->definition_ = std::make_unique<TableDefinition>(std::move(definition));
   const TableDefinition& def = *rows->definition_;
-  auto source = def.engineCode == kEnginePartitioned
-                    ? openPartitioned(def, folder, name, catalogue, innodbSystem)
+  // MySQL 5.7 keeps InnoDB's partitions with the InnoDB engine code and no partition file.
+  const bool partitioned = def.engineCode == kEnginePartitioned || !def.options.partitioning.empty();
+  auto source = partitioned ? openPartitioned(def, folder, name, catalogue, innodbSystem)
                     : openEngine(def.engineCode, def, folder, name, catalogue, innodbSystem);
   if (!source) return source.failure();
   rows->rows_ = std::move(*source);

@@ -1,5 +1,8 @@
 #include "tabledef/partition_file.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include "base/file.h"
 
 namespace tavrin {
@@ -59,6 +62,96 @@ Result<std::vector<PartitionEntry>> readPartitionFile(const std::string& path) {
   auto partitions = decodePartitionFile(ByteView(*bytes));
   if (!partitions) return damaged(path + ": " + partitions.reason());
   return partitions;
+}
+
+namespace {
+
+struct ClauseToken {
+  std::string text;  // as written, an identifier without its quotes
+  bool identifier = false;
+  std::string word;  // upper-cased, for a word that is not quoted
+};
+
+// Words and identifiers of the clause; strings and punctuation are passed over.
+std::vector<ClauseToken> clauseTokens(std::string_view clause) {
+  std::vector<ClauseToken> tokens;
+  size_t i = 0;
+  while (i < clause.size()) {
+    const char c = clause[i];
+    if (c == '`' || c == '\'' || c == '"') {
+      std::string text;
+      size_t j = i + 1;
+      for (; j < clause.size(); ++j) {
+        if (clause[j] == c && j + 1 < clause.size() && clause[j + 1] == c) {
+          text.push_back(c);
+          ++j;
+        } else if (clause[j] == c) {
+          break;
+        } else {
+          text.push_back(clause[j]);
+        }
+      }
+      if (c == '`') tokens.push_back({text, true, ""});
+      i = j + 1;
+    } else if (std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$') {
+      size_t j = i;
+      while (j < clause.size() && (std::isalnum(static_cast<unsigned char>(clause[j])) || clause[j] == '_' || clause[j] == '$')) ++j;
+      std::string text(clause.substr(i, j - i));
+      std::string word = text;
+      for (char& ch : word) ch = char(std::toupper(static_cast<unsigned char>(ch)));
+      tokens.push_back({text, false, word});
+      i = j;
+    } else {
+      ++i;
+    }
+  }
+  return tokens;
+}
+
+size_t countAfter(const std::vector<ClauseToken>& t, size_t i) {
+  if (i + 1 >= t.size() || t[i + 1].identifier) return 0;
+  const std::string& n = t[i + 1].text;
+  if (n.empty() || n.size() > 4 || !std::all_of(n.begin(), n.end(), [](char c) { return c >= '0' && c <= '9'; })) return 0;
+  return size_t(std::stoul(n));
+}
+
+}  // namespace
+
+std::vector<std::string> partitionNamesFromClause(std::string_view clause) {
+  const std::vector<ClauseToken> t = clauseTokens(clause);
+  struct Named {
+    std::string name;
+    std::vector<std::string> subpartitions;
+  };
+  std::vector<Named> named;
+  size_t partitions = 0, subpartitions = 0;
+  for (size_t i = 0; i + 1 < t.size(); ++i) {
+    if (t[i].identifier) continue;
+    const bool nameFollows = t[i + 1].word != "BY";
+    if (t[i].word == "PARTITION" && nameFollows) {
+      named.push_back({t[i + 1].text, {}});
+    } else if (t[i].word == "SUBPARTITION" && nameFollows && !named.empty()) {
+      named.back().subpartitions.push_back(t[i + 1].text);
+    } else if (t[i].word == "PARTITIONS") {
+      partitions = countAfter(t, i);
+    } else if (t[i].word == "SUBPARTITIONS") {
+      subpartitions = countAfter(t, i);
+    }
+  }
+  if (named.empty()) {
+    for (size_t p = 0; p < std::max<size_t>(partitions, 1); ++p) named.push_back({"p" + std::to_string(p), {}});
+  }
+  std::vector<std::string> names;
+  for (const Named& p : named) {
+    if (!p.subpartitions.empty()) {
+      for (const std::string& sub : p.subpartitions) names.push_back(p.name + "#SP#" + sub);
+    } else if (subpartitions > 0) {
+      for (size_t k = 0; k < subpartitions; ++k) names.push_back(p.name + "#SP#" + p.name + "sp" + std::to_string(k));
+    } else {
+      names.push_back(p.name);
+    }
+  }
+  return names;
 }
 
 std::string partitionFileBase(const std::string& table, const PartitionEntry& partition) {

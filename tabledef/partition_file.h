@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/bytes.h"
@@ -25,6 +26,13 @@ struct PartitionEntry {
 
 Result<std::vector<PartitionEntry>> decodePartitionFile(ByteView file);
 Result<std::vector<PartitionEntry>> readPartitionFile(const std::string& path);
+
+// The partitions a PARTITION BY clause (as a definition file keeps it)
+// makes, in their order: named ones, or "p0", "p1", ... for PARTITIONS n,
+// each with its sub-partitions as "NAME#SP#SUB" (by default NAMEsp0, ...).
+// The names are the names themselves, not their file name forms. For tables
+// whose partitions have no partition file (MySQL 5.7's InnoDB keeps none).
+std::vector<std::string> partitionNamesFromClause(std::string_view clause);
 
 // The base name of a partition's data files: "TABLE#P#NAME".
 std::string partitionFileBase(const std::string& table, const PartitionEntry& partition);

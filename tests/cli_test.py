@@ -409,6 +409,18 @@ class InnodbRows(unittest.TestCase):
                 if whole:
                     self.assertIsNone(first_difference(out, answer("innodb_compressed", table)))
 
+    def test_a_tablespace_found_by_its_space_id(self):
+        # As a general tablespace (CREATE TABLESPACE) is named, or a file renamed.
+        with tempfile.TemporaryDirectory() as top:
+            os.makedirs(os.path.join(top, "inno"))
+            shutil.copyfile(os.path.join(data("innodb_rows"), "ibdata1"), os.path.join(top, "ibdata1"))
+            for name in ("text_latin1.frm", "no_key.frm", "no_key.ibd"):
+                shutil.copyfile(os.path.join(data("innodb_rows"), "inno", name), os.path.join(top, "inno", name))
+            shutil.copyfile(os.path.join(data("innodb_rows"), "inno", "text_latin1.ibd"), os.path.join(top, "shared_space.ibd"))
+            status, out, err = self.rows(os.path.join(top, "inno"), "inno", "text_latin1", "--all")
+            self.assertEqual((status, err), (0, ""))
+            self.assertIsNone(first_difference(out, answer("innodb_rows", "text_latin1")))
+
     def test_tablespace_kept_elsewhere_through_its_link_file(self):
         status, out, err = self.rows(data("elsewhere"), "far", "linked")
         self.assertEqual(status, 1)
@@ -488,6 +500,20 @@ class PartitionedRows(unittest.TestCase):
             status, out, err = self.rows(data("partitions"), table, "--all", "--full")
             self.assertEqual((status, err), (0, ""), table)
             self.assertIsNone(first_difference(out, answer("partitions", name)), table)
+
+    def test_without_partition_files_the_definition_names_the_partitions(self):
+        # As MySQL 5.7 keeps InnoDB's partitions, and as a folder that lost its .par files is.
+        with tempfile.TemporaryDirectory() as top:
+            folder = os.path.join(top, "parts")
+            shutil.copytree(os.path.join(data("partitions"), "parts"), folder)
+            os.chmod(folder, 0o755)
+            for name in os.listdir(folder):
+                if name.endswith(".par"):
+                    os.remove(os.path.join(folder, name))
+            for name, table in rows_answers("partitions"):
+                status, out, err = self.rows(folder, table, "--all", "--full")
+                self.assertEqual((status, err), (0, ""), table)
+                self.assertIsNone(first_difference(out, answer("partitions", name)), table)
 
     def test_pages_run_across_partitions(self):
         expected = answer("partitions", "by_range").splitlines(keepends=True)
