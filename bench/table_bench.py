@@ -36,7 +36,7 @@ KINDS = {
     "myisam": ("myisam_table.sql", "mixed.MYD"),
     "innodb": ("innodb_table.sql", "mixed.ibd"),
     "partitioned": ("partitioned_table.sql", "mixed#P#*.ibd"),
-    "compressed": ("innodb_compressed.sql", "mixed.ibd"),
+    "compressed": ("compressed_table.sql", "mixed.ibd"),
 }
 
 
