@@ -386,11 +386,11 @@ class InnodbRows(unittest.TestCase):
 
         cases = (
             # The root's stream (1 KiB pages): the tree is passed by, every leaf found by scanning.
-            ("big_zip", fill(3 * 1024 + 300, 64), "its leaf pages were found by scanning the tablespace", True),
+            ("big_zip", fill(3 * 1024 + 300, 64), r"its leaf pages were found by scanning the tablespace", True),
             # A leaf's stream: its rows are lost, the others read.
-            ("big_zip", fill(100 * 1024 + 200, 200), "big_zip.ibd page 100: the compressed page's stream", False),
+            ("big_zip", fill(100 * 1024 + 200, 200), r"big_zip\.ibd page 100: [^;]*compressed page", False),
             # The pages of a compressed value kept apart loop: the value is cut short.
-            ("apart_zip4", loop_second_blob_page, "a value kept apart cut short (the pages of a compressed value", False),
+            ("apart_zip4", loop_second_blob_page, r"a value kept apart cut short \(the pages of a compressed value", False),
         )
         for table, change, reason, whole in cases:
             with self.subTest(table=table, reason=reason), tempfile.TemporaryDirectory() as top:
@@ -405,7 +405,7 @@ class InnodbRows(unittest.TestCase):
                     f.write(change(image))
                 status, out, err = self.rows(folder, "zip", table, "--all", "--full")
                 self.assertEqual(status, 1)
-                self.assertIn(reason, err)
+                self.assertRegex(err, reason)
                 if whole:
                     self.assertIsNone(first_difference(out, answer("innodb_compressed", table)))
 
