@@ -157,7 +157,6 @@ class Decompressor {
   Status openStream();
   Status inflateTo(size_t target, int flush, bool stopAtEnd, const char* what);
   Status decompressRecords();
-  Status finishStream();
   Status applyLog();
   Status applyLogRecord(size_t rec, uint32_t heapStatus, size_t& at, size_t end);
   Status copyLog(size_t to, size_t count, size_t& at, size_t end);
