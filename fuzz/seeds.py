@@ -132,6 +132,16 @@ def sdi_seeds():
         write("sdi_json", table + ".json", zlib.decompress(bytes(root[origin + 33:origin + 33 + compressed])))
 
 
+def zip_seeds():
+    # The logical page size's shift (14: 16 KiB), then a page of each KEY_BLOCK_SIZE: roots, a
+    # node page and a leaf of a tree of three levels, the first page of a compressed BLOB.
+    for table, size, numbers in (("every_zip1", 1024, [3]), ("big_zip", 1024, [3, 40, 100]),
+                                 ("apart_zip4", 4096, [3, 9]), ("every_zip16", 16384, [3])):
+        image = read(fixture("innodb_compressed", f"zip/{table}.ibd"))
+        for n in numbers:
+            write("innodb_zip_page", f"{table}-{n}", bytes([14 % 3]) + image[n * size:(n + 1) * size])
+
+
 def render_seeds():
     write("render", "every_type-row", read(fixture("myisam_rows", "rows/every_type.MYD"))[:1024])
 
@@ -142,4 +152,5 @@ if __name__ == "__main__":
     packed_seeds()
     innodb_seeds()
     sdi_seeds()
+    zip_seeds()
     render_seeds()

@@ -4,6 +4,7 @@
 #include <unordered_set>
 
 #include "innodb/external.h"
+#include "innodb/page_zip.h"
 #include "innodb/records.h"
 
 namespace tavrin {
@@ -14,6 +15,27 @@ namespace {
 constexpr uint8_t kOrdinaryRecord = 0;
 // ... and of a record that counts its fields, in a table altered in place.
 constexpr uint8_t kInstantRecord = 4;
+
+// The pages of a compressed value kept apart, each checked as it is read.
+class ZblobPages : public ZblobReader {
+ public:
+  ZblobPages(const Tablespace& space, std::vector<uint8_t>& buffer, DamageReport& report)
+      : space_(space), buffer_(buffer), report_(report) {}
+  Result<ByteView> page(uint64_t number) override {
+    if (Status read = space_.readPage(number, buffer_); !read) return read.failure();
+    const ByteView p(buffer_);
+    if (space_.checksum(number, p) != PageChecksum::Sound) {
+      report_.note("of values kept apart whose checksum fails, read all the same",
+                   space_.path() + " page " + std::to_string(number), "page");
+    }
+    return p;
+  }
+
+ private:
+  const Tablespace& space_;
+  std::vector<uint8_t>& buffer_;
+  DamageReport& report_;
+};
 
 }  // namespace
 
@@ -28,7 +50,6 @@ Result<std::unique_ptr<InnodbTable>> InnodbTable::open(const TableDefinition& ta
   if (ibdPath) {
     auto own = Tablespace::open(*ibdPath);
     if (!own) return own.failure();
-    if (own->isCompressed()) return unsupported("the table uses the COMPRESSED row format, which is not supported");
     t->own_.emplace(std::move(*own));
   }
   const SysTablesRecord* known = system.dictionary ? system.dictionary->findTable(name) : nullptr;
@@ -43,7 +64,10 @@ Result<std::unique_ptr<InnodbTable>> InnodbTable::open(const TableDefinition& ta
   } else if (known) {
     t->format_ = known->compact ? RecordFormat::Compact : RecordFormat::Redundant;
     t->formatKnown_ = true;
-    if ((known->tableType >> 1) & 0xF) return unsupported("the table uses the COMPRESSED row format, which is not supported");
+    // Only a tablespace of its own holds a compressed table.
+    if (((known->tableType >> 1) & 0xF) && known->spaceId == 0) {
+      return damaged("the InnoDB dictionary puts a COMPRESSED table in the system tablespace");
+    }
     const SysIndexesRecord* clustered = system.dictionary->clusteredIndex(known->tableId);
     if (clustered) {
       root = clustered->rootPage;
@@ -213,9 +237,8 @@ Status InnodbTable::readMetadataRecord(uint32_t leaf, bool altered) {
     }
     std::vector<uint8_t> blob;
     DamageReport ignored;
-    constexpr size_t kReferenceSize = 20;
-    if (!p.has(blobAt, kReferenceSize)) return damaged(pageNote(leaf, "the record of the table's change in place is cut short"));
-    if (Status read = readExternal(p.sub(blobAt, kReferenceSize), blob, ignored); !read) {
+    if (!p.has(blobAt, kExternalReferenceSize)) return damaged(pageNote(leaf, "the record of the table's change in place is cut short"));
+    if (Status read = readExternal(p.sub(blobAt, kExternalReferenceSize), blob, ignored); !read) {
       return damaged("the map of the table's fields cannot be read: " + read.reason());
     }
     auto map = decodeFieldMap(ByteView(blob));
@@ -224,7 +247,7 @@ Status InnodbTable::readMetadataRecord(uint32_t leaf, bool altered) {
     if (!mapped) return mapped.failure();
     layout_ = std::move(*mapped);
     shapes = layout_.shapes;
-    shapes.insert(shapes.begin() + ptrdiff_t(firstUser), CompactFieldShape{uint32_t(kReferenceSize), false, false});
+    shapes.insert(shapes.begin() + ptrdiff_t(firstUser), CompactFieldShape{uint32_t(kExternalReferenceSize), false, false});
   }
   if (format_ == RecordFormat::Compact) {
     if (Status f = instantCompactFields(p, origin, shapes, *instant_, shapes.size(), fields_); !f) {
@@ -258,6 +281,12 @@ Status InnodbTable::readMetadataRecord(uint32_t leaf, bool altered) {
 Status InnodbTable::readExternal(ByteView local, std::vector<uint8_t>& value, DamageReport& report) {
   const ByteView prefix = local.sub(0, local.size() - kExternalReferenceSize);
   value.assign(prefix.data(), prefix.data() + prefix.size());
+  if (source_->isCompressed()) {
+    // The value is one zlib stream over its pages.
+    const ExternalReference ref = decodeExternalReference(local);
+    ZblobPages pages(*source_, blobPage_, report);
+    return inflateZblob(pages, ref.page, ref.offset, ref.length, value);
+  }
   return readExternalValue(*source_, decodeExternalReference(local), value, blobPage_, [&](uint64_t page) {
     report.note("of values kept apart whose checksum fails, read all the same", pageAt(page), "page");
   });
@@ -432,7 +461,7 @@ std::string InnodbTable::leafProblem(uint64_t page, uint64_t previous, std::unor
   const ByteView p(page_);
   const FilHeader header = decodeFilHeader(p);
   if (!isIndexLeaf(p, page) || formatOf(p) != format_ || decodeIndexPageHeader(p).indexId != indexId_) {
-    const PageChecksum check = checkPageChecksum(p, source_->fullCrc32());
+    const PageChecksum check = source_->checksum(page, p);
     return check == PageChecksum::Sound ? "not a leaf page of the table" : checksumProblem(check);
   }
   if (!order_ && previous != kNoPage && header.previousPage != previous) return "the leaf pages are not linked both ways";
@@ -479,7 +508,7 @@ WalkEnd InnodbTable::read(PageStart start, size_t maxRows, const RowSink& sink, 
       position = 0;
       continue;
     }
-    if (const PageChecksum check = checkPageChecksum(p, source_->fullCrc32()); check != PageChecksum::Sound) {
+    if (const PageChecksum check = source_->checksum(page, p); check != PageChecksum::Sound) {
       end.passedOver.note(check == PageChecksum::TornWrite ? "written only in part, read all the same"
                                                            : "whose checksum fails, read all the same",
                           pageAt(page), "page");

@@ -17,15 +17,16 @@ uint32_t extentPages(uint32_t pageSize) { return pageSize <= 16384 ? (1u << 20) 
 
 PageAllocation PageAllocation::read(const Tablespace& space) {
   PageAllocation a;
-  a.pageSize_ = space.pageSize();
-  a.extentPages_ = extentPages(a.pageSize_);
+  // Descriptor pages come every physical page size's pages; extents are counted in logical pages.
+  a.pageSize_ = space.physicalPageSize();
+  a.extentPages_ = extentPages(space.pageSize());
   const size_t bitmapBytes = a.extentPages_ * 2 / 8;
   const size_t entrySize = kDescriptorBitmapOffset + bitmapBytes;
   std::vector<uint8_t> page;
   for (uint64_t first = 0; first < space.pageCount(); first += a.pageSize_) {
     if (!space.readPage(first, page)) continue;
     const ByteView p(page);
-    const PageChecksum check = checkPageChecksum(p, space.fullCrc32());
+    const PageChecksum check = space.checksum(first, p);
     if (check != PageChecksum::Sound) continue;
     for (uint64_t extent = 0; extent * a.extentPages_ < a.pageSize_; ++extent) {
       const size_t at = kDescriptorsOffset + extent * entrySize;

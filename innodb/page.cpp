@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "innodb/page_zip.h"
+
 namespace tavrin {
 
 namespace {
@@ -46,9 +48,14 @@ SpaceFlags decodeSpaceFlags(uint32_t flags) {
     f.fullCrc32 = true;
   } else {
     shift = (flags >> 6) & 0xF;  // 0 means the default 16 KiB
-    f.compressed = ((flags >> 1) & 0xF) != 0;
   }
   if (shift >= 3 && shift <= 7) f.pageSize = 512u << shift;
+  f.physicalSize = f.pageSize;
+  const uint32_t zipShift = f.fullCrc32 ? 0 : (flags >> 1) & 0xF;
+  if (zipShift != 0) {
+    f.compressed = true;
+    if (zipShift <= 5) f.physicalSize = std::min(f.pageSize, 512u << zipShift);
+  }
   return f;
 }
 
@@ -60,6 +67,7 @@ Result<Tablespace> Tablespace::open(const std::string& path) {
   if (first.size() < kMinPageSize) return damaged(path + " is too short for a tablespace");
   const SpaceFlags flags = decodeSpaceFlags(be32(ByteView(first), kSpaceFlagsOffset));
   space.pageSize_ = flags.pageSize;
+  space.physicalSize_ = flags.physicalSize;
   space.compressed_ = flags.compressed;
   space.fullCrc32_ = flags.fullCrc32;
   space.spaceId_ = be32(ByteView(first), 34);
@@ -67,19 +75,42 @@ Result<Tablespace> Tablespace::open(const std::string& path) {
 }
 
 Status Tablespace::readPage(uint64_t number, std::vector<uint8_t>& buffer) const {
-  return readPageStart(number, pageSize_, buffer);
+  if (Status read = readRaw(number, physicalSize_, buffer); !read || !compressed_) return read;
+  const uint16_t type = decodeFilHeader(ByteView(buffer)).pageType;
+  if (type != kIndexPageType && type != kInstantRootPageType) return Ok{};
+  std::vector<uint8_t> page;
+  if (Status unzipped = decompressIndexPage(ByteView(buffer), pageSize_, page); !unzipped) {
+    return unzipped.failure().prefixed(file_.path() + " page " + std::to_string(number) + ": ");
+  }
+  buffer = std::move(page);
+  return Ok{};
 }
 
 Status Tablespace::readPageStart(uint64_t number, size_t bytes, std::vector<uint8_t>& buffer) const {
+  // The records of a compressed page start in its stream: the whole page is needed.
+  if (!compressed_) return readRaw(number, bytes, buffer);
+  if (Status read = readPage(number, buffer); !read) return read;
+  if (buffer.size() > bytes) buffer.resize(bytes);
+  return Ok{};
+}
+
+Status Tablespace::readRaw(uint64_t number, size_t bytes, std::vector<uint8_t>& buffer) const {
   if (number >= pageCount()) {
     return damaged("page " + std::to_string(number) + " is past the end of " + file_.path());
   }
-  bytes = std::min<size_t>(bytes, pageSize_);
+  bytes = std::min<size_t>(bytes, physicalSize_);
   buffer.resize(bytes);
-  if (file_.readAt(number * pageSize_, buffer.data(), bytes) != bytes) {
+  if (file_.readAt(number * physicalSize_, buffer.data(), bytes) != bytes) {
     return ioFailure("cannot read page " + std::to_string(number) + " of " + file_.path());
   }
   return Ok{};
+}
+
+PageChecksum Tablespace::checksum(uint64_t number, ByteView page) const {
+  if (!compressed_) return checkPageChecksum(page, fullCrc32_);
+  std::vector<uint8_t> raw;
+  if (!readRaw(number, physicalSize_, raw)) return PageChecksum::Mismatch;
+  return checkCompressedPageChecksum(ByteView(raw));
 }
 
 }  // namespace tavrin

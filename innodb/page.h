@@ -9,6 +9,7 @@
 #include "base/bytes.h"
 #include "base/file.h"
 #include "base/result.h"
+#include "innodb/page_checksum.h"
 
 namespace tavrin {
 
@@ -54,29 +55,38 @@ struct IndexPageHeader {
 IndexPageHeader decodeIndexPageHeader(ByteView page);
 
 // An open tablespace file (read-only) and its page size, taken from the
-// flags of its first page.
+// flags of its first page. In a compressed tablespace the file's pages are
+// of the physical size; index pages are handed out decompressed to the
+// logical size, other pages as they are.
 class Tablespace {
  public:
   static Result<Tablespace> open(const std::string& path);
 
   const std::string& path() const { return file_.path(); }
   uint32_t pageSize() const { return pageSize_; }
-  uint64_t pageCount() const { return file_.size() / pageSize_; }
+  uint32_t physicalPageSize() const { return physicalSize_; }
+  uint64_t pageCount() const { return file_.size() / physicalSize_; }
   uint32_t spaceId() const { return spaceId_; }
   // Compressed pages (KEY_BLOCK_SIZE) are smaller than the logical page.
   bool isCompressed() const { return compressed_; }
   // MariaDB's full_crc32 format: one checksum over the whole page.
   bool fullCrc32() const { return fullCrc32_; }
 
-  // Page `number` into `buffer`; fails past the last page or on a short read.
+  // Page `number` into `buffer`; fails past the last page, on a short read
+  // or on a compressed index page that does not decompress.
   Status readPage(uint64_t number, std::vector<uint8_t>& buffer) const;
   // The first `bytes` of page `number`: its headers, for scans of the whole file.
   Status readPageStart(uint64_t number, size_t bytes, std::vector<uint8_t>& buffer) const;
+  // The checksum of page `number`, which `page` holds as readPage gave it;
+  // that of a compressed tablespace is over the page as it is in the file.
+  PageChecksum checksum(uint64_t number, ByteView page) const;
 
  private:
   explicit Tablespace(ReadOnlyFile file) : file_(std::move(file)) {}
   ReadOnlyFile file_;
+  Status readRaw(uint64_t number, size_t bytes, std::vector<uint8_t>& buffer) const;
   uint32_t pageSize_ = 16384;
+  uint32_t physicalSize_ = 16384;
   uint32_t spaceId_ = 0;
   bool compressed_ = false;
   bool fullCrc32_ = false;
@@ -86,6 +96,7 @@ class Tablespace {
 // give, for both the classic and MariaDB's full_crc32 layout of the flags.
 struct SpaceFlags {
   uint32_t pageSize = 16384;
+  uint32_t physicalSize = 16384;  // KEY_BLOCK_SIZE when compressed
   bool compressed = false;
   bool fullCrc32 = false;
 };

@@ -1,5 +1,7 @@
 #include "innodb/page_checksum.h"
 
+#include <zlib.h>
+
 #include <array>
 #include <cstring>
 
@@ -95,6 +97,19 @@ PageChecksum checkFullCrc32(ByteView page) {
   return crc32c(page.sub(0, size - 4)) == be32(page, size - 4) ? PageChecksum::Sound : PageChecksum::Mismatch;
 }
 
+// A compressed page's checksum leaves out the checksum, the LSN and the flush
+// LSN, which are written after it, but not the space id; it has no trailer.
+constexpr size_t kSpaceIdOffset = 34;
+uint32_t compressedCrc32(ByteView page) {
+  return crc32c(page.sub(kPageOffset, 12)) ^ crc32c(page.sub(24, 2)) ^ crc32c(page.sub(kSpaceIdOffset));
+}
+
+uint32_t compressedAdler(ByteView page) {
+  uLong adler = adler32(0L, page.data() + kPageOffset, 12);
+  adler = adler32(adler, page.data() + 24, 2);
+  return uint32_t(adler32(adler, page.data() + kSpaceIdOffset, uInt(page.size() - kSpaceIdOffset)));
+}
+
 }  // namespace
 
 uint32_t crc32c(ByteView bytes, uint32_t crc) {
@@ -109,6 +124,14 @@ PageChecksum checkPageChecksum(ByteView page, bool fullCrc32) {
   if (page.size() < kDataOffset + kTrailerSize) return PageChecksum::Mismatch;
   if (allZero(page)) return PageChecksum::Empty;
   return fullCrc32 ? checkFullCrc32(page) : checkClassic(page);
+}
+
+PageChecksum checkCompressedPageChecksum(ByteView page) {
+  if (page.size() < kDataOffset + kTrailerSize) return PageChecksum::Mismatch;
+  if (allZero(page)) return PageChecksum::Empty;
+  const uint32_t stored = be32(page, 0);
+  const bool sound = stored == kNoChecksumMagic || stored == compressedCrc32(page) || stored == compressedAdler(page);
+  return sound ? PageChecksum::Sound : PageChecksum::Mismatch;
 }
 
 const char* checksumProblem(PageChecksum check) {

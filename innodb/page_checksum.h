@@ -19,6 +19,9 @@ enum class PageChecksum {
 };
 
 PageChecksum checkPageChecksum(ByteView page, bool fullCrc32);
+// A page of a compressed tablespace, of its physical size: crc32, innodb
+// (adler32 there) or none, over the page but its header's later-written fields.
+PageChecksum checkCompressedPageChecksum(ByteView page);
 
 // What a failed check means, for reports.
 const char* checksumProblem(PageChecksum check);
