@@ -167,6 +167,16 @@ void appendUnsigned(std::string& out, uint64_t value) {
   out.append(buffer, r.ptr);
 }
 
+void appendFloatExactly(std::string& out, float value) {
+  if (!std::isfinite(value)) {
+    out.push_back('0');
+    return;
+  }
+  char buffer[32];
+  auto r = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, r.ptr);
+}
+
 void appendReal(std::string& out, double value, bool singlePrecision, int32_t decimals) {
   if (!std::isfinite(value)) {
     out.push_back('0');

@@ -21,6 +21,10 @@ void appendUnsigned(std::string& out, uint64_t value);
 // numbers (1e20, 1e-20).
 void appendReal(std::string& out, double value, bool singlePrecision, int32_t decimals);
 
+// The shortest text that a server reads back as the same FLOAT: the six
+// digits the server shows lose most FLOATs' last bits.
+void appendFloatExactly(std::string& out, float value);
+
 // A binary DECIMAL of this precision and scale: sign, integer digits, and
 // exactly `scale` decimals. Bytes that are no decimal give 0.
 void appendDecimal(std::string& out, ByteView stored, int32_t precision, int32_t scale);

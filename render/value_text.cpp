@@ -161,6 +161,15 @@ bool appendSqlLiteral(std::string& out, const Value& v, const ColumnFormat& f, c
       out.push_back('\'');
       return true;
     }
+    case ValueKind::Float:
+      // A FLOAT with a fixed number of decimals is stored rounded to them,
+      // and its text gives it back; any other needs more digits than it shows.
+      if (f.scale >= kNotFixedDecimals) {
+        appendFloatExactly(out, float(v.real));
+        return true;
+      }
+      appendPlainText(out, v, f, zone);
+      return true;
     default: appendPlainText(out, v, f, zone); return true;
   }
 }

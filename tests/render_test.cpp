@@ -61,6 +61,16 @@ TEST(NumberText, FloatAndDoubleAsTheServerShowsThem) {
   for (const Case& c : cases) EXPECT_EQ(real(c.value, c.single, c.decimals), c.text) << c.value;
 }
 
+TEST(NumberText, FloatLiteralsGiveTheStoredFloatBack) {
+  for (const float value : {1.0f / 3, 4.0f / 3, 16777217.0f, 3.4e38f, -3.4e38f, 0.1f, 1e-10f, -2.5e-38f, 1.17549435e-38f,
+                            123456789.0f, 0.0f, -7.0f}) {
+    std::string text;
+    appendFloatExactly(text, value);
+    // The server parses a literal as a DOUBLE, then stores it as a FLOAT.
+    EXPECT_EQ(float(std::strtod(text.c_str(), nullptr)), value) << text;
+  }
+}
+
 TEST(NumberText, BinaryDecimals) {
   struct Case {
     std::vector<uint8_t> bytes;

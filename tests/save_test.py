@@ -92,7 +92,8 @@ def original_states(script, tables):
 
 class SaveRoundTrip(unittest.TestCase):
     SCRIPTS = ("myisam_rows", "innodb_rows", "innodb_system", "innodb_deleted", "innodb_redundant", "innodb_instant",
-               "partitions", "objects", "definitions", "structure", "page_size_4k", "save_names", "innodb_compressed")
+               "partitions", "objects", "definitions", "structure", "page_size_4k", "save_names", "innodb_compressed",
+               "myisam_packed")
 
     @classmethod
     def setUpClass(cls):
