@@ -228,6 +228,7 @@ Status InnodbTable::readMetadataRecord(uint32_t leaf, bool altered) {
   }
   std::vector<CompactFieldShape> shapes = layout_.shapes;
   const size_t firstUser = layout_.keyFields + 2;
+  DamageReport ignored;  // checksum notes on the metadata's pages: the rows' own pages say more
   if (altered) {
     uint32_t blobAt = origin + metadataBlobOffset(layout_);
     if (format_ == RecordFormat::Redundant) {
@@ -236,7 +237,6 @@ Status InnodbTable::readMetadataRecord(uint32_t leaf, bool altered) {
       blobAt = (*all)[firstUser].start;
     }
     std::vector<uint8_t> blob;
-    DamageReport ignored;
     if (!p.has(blobAt, kExternalReferenceSize)) return damaged(pageNote(leaf, "the record of the table's change in place is cut short"));
     if (Status read = readExternal(p.sub(blobAt, kExternalReferenceSize), blob, ignored); !read) {
       return damaged("the map of the table's fields cannot be read: " + read.reason());
@@ -260,7 +260,6 @@ Status InnodbTable::readMetadataRecord(uint32_t leaf, bool altered) {
   }
   // The metadata record holds every field; those past the core give the values of older records.
   const size_t skip = altered ? 1 : 0;
-  DamageReport ignored;
   for (size_t i = instant_->coreFields; i < layout_.fields.size(); ++i) {
     const size_t at = i + skip;
     if (at >= fields_.size() || fields_[at].isNull) {

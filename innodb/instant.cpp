@@ -81,12 +81,6 @@ uint32_t metadataBlobOffset(const ClusteredLayout& layout) {
   return offset;
 }
 
-uint32_t nullBytesOf(const std::vector<CompactFieldShape>& shapes, size_t count) {
-  size_t nullable = 0;
-  for (size_t i = 0; i < count && i < shapes.size(); ++i) nullable += shapes[i].nullable;
-  return uint32_t((nullable + 7) / 8);
-}
-
 Status instantCompactFields(ByteView page, uint32_t origin, const std::vector<CompactFieldShape>& shapes,
                             const InstantRecords& instant, size_t count, std::vector<RecordField>& fields) {
   if (origin < 7 || origin >= page.size()) return damaged("a record lies outside the page");

@@ -47,9 +47,6 @@ struct InstantRecords {
   std::vector<std::optional<std::vector<uint8_t>>> defaults;
 };
 
-// The null bitmap of a compact record that holds the first `count` fields.
-uint32_t nullBytesOf(const std::vector<CompactFieldShape>& shapes, size_t count);
-
 // The fields of a compact leaf or node-pointer record of such a table: as
 // many as its header says it holds (at least the core ones).
 Status instantCompactFields(ByteView page, uint32_t origin, const std::vector<CompactFieldShape>& shapes,

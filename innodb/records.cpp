@@ -122,9 +122,13 @@ Result<std::vector<RecordField>> redundantFields(ByteView page, uint32_t x) {
 
 Status compactFields(ByteView page, uint32_t x, const std::vector<CompactFieldShape>& layout, size_t count,
                      std::vector<RecordField>& fields) {
+  return compactFieldsWith(page, x, layout, count, 5, nullBytesOf(layout, layout.size()), fields);
+}
+
+uint32_t nullBytesOf(const std::vector<CompactFieldShape>& shapes, size_t count) {
   size_t nullable = 0;
-  for (const CompactFieldShape& f : layout) nullable += f.nullable;
-  return compactFieldsWith(page, x, layout, count, 5, uint32_t((nullable + 7) / 8), fields);
+  for (size_t i = 0; i < count && i < shapes.size(); ++i) nullable += shapes[i].nullable;
+  return uint32_t((nullable + 7) / 8);
 }
 
 Status compactFieldsWith(ByteView page, uint32_t x, const std::vector<CompactFieldShape>& layout, size_t count,

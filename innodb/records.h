@@ -70,6 +70,9 @@ struct CompactFieldShape {
 Status compactFields(ByteView page, uint32_t origin, const std::vector<CompactFieldShape>& layout, size_t count,
                      std::vector<RecordField>& fields);
 
+// The null bitmap of a compact record that holds the first `count` fields.
+uint32_t nullBytesOf(const std::vector<CompactFieldShape>& shapes, size_t count);
+
 // The same for a record whose header is `headerBytes` long below its origin
 // (5, and more for a record that counts its fields) and whose null bitmap
 // takes `nullBytes`.
