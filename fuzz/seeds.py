@@ -142,6 +142,18 @@ def zip_seeds():
             write("innodb_zip_page", f"{table}-{n}", bytes([14 % 3]) + image[n * size:(n + 1) * size])
 
 
+def page_compressed_seeds():
+    # full_crc32 with zlib in its flags (the first byte 0x03), then the classic format (0x00):
+    # the root, a leaf and a BLOB page, each as deflated by the server.
+    for table, first, numbers in (("every_squeezed", 0x03, [3, 9]), ("big_squeezed", 0x03, [3, 200]),
+                                  ("classic_squeezed", 0x00, [3, 6])):
+        image = read(fixture("innodb_page_compressed", f"squeezed/{table}.ibd"))
+        for n in numbers:
+            page = image[n * 16384:(n + 1) * 16384]
+            written = (struct.unpack_from(">H", page, 24)[0] & 0x7FFF) << 8 if first else 40 + struct.unpack_from(">H", page, 38)[0]
+            write("innodb_page_compressed", f"{table}-{n}", bytes([first]) + page[:written])
+
+
 def render_seeds():
     write("render", "every_type-row", read(fixture("myisam_rows", "rows/every_type.MYD"))[:1024])
 
@@ -153,4 +165,5 @@ if __name__ == "__main__":
     innodb_seeds()
     sdi_seeds()
     zip_seeds()
+    page_compressed_seeds()
     render_seeds()

@@ -27,7 +27,7 @@ std::string pageNote(const Tablespace& space, uint64_t page, const std::string& 
 Status readChecked(const Tablespace& space, uint64_t number, std::vector<uint8_t>& page, const PageCheck& checkFailed) {
   if (number >= space.pageCount()) return damaged("a value kept apart leads outside " + space.path());
   if (Status read = space.readPage(number, page); !read) return read;
-  if (checkFailed && checkPageChecksum(ByteView(page), space.fullCrc32()) != PageChecksum::Sound) checkFailed(number);
+  if (checkFailed && space.checksum(number, ByteView(page)) != PageChecksum::Sound) checkFailed(number);
   return Ok{};
 }
 

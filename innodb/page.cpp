@@ -43,9 +43,11 @@ SpaceFlags decodeSpaceFlags(uint32_t flags) {
   SpaceFlags f;
   uint32_t shift = 0;
   if (flags & 0x10) {
-    // full_crc32: the page size in bits 0-3; no compressed pages.
+    // full_crc32: the page size in bits 0-3, the algorithm of page compression
+    // in bits 5-7; no compressed (KEY_BLOCK_SIZE) pages.
     shift = flags & 0xF;
     f.fullCrc32 = true;
+    f.pageCompression = (flags >> 5) & 0x7;
   } else {
     shift = (flags >> 6) & 0xF;  // 0 means the default 16 KiB
   }
@@ -70,12 +72,15 @@ Result<Tablespace> Tablespace::open(const std::string& path) {
   space.physicalSize_ = flags.physicalSize;
   space.compressed_ = flags.compressed;
   space.fullCrc32_ = flags.fullCrc32;
+  space.pageCompression_ = {flags.fullCrc32, flags.pageCompression};
   space.spaceId_ = be32(ByteView(first), 34);
   return space;
 }
 
 Status Tablespace::readPage(uint64_t number, std::vector<uint8_t>& buffer) const {
-  if (Status read = readRaw(number, physicalSize_, buffer); !read || !compressed_) return read;
+  if (Status read = readRaw(number, physicalSize_, buffer); !read) return read;
+  if (isPageCompressed(ByteView(buffer), pageCompression_)) return inflateWhole(number, buffer);
+  if (!compressed_) return Ok{};
   const uint16_t type = decodeFilHeader(ByteView(buffer)).pageType;
   if (type != kIndexPageType && type != kInstantRootPageType) return Ok{};
   std::vector<uint8_t> page;
@@ -88,9 +93,21 @@ Status Tablespace::readPage(uint64_t number, std::vector<uint8_t>& buffer) const
 
 Status Tablespace::readPageStart(uint64_t number, size_t bytes, std::vector<uint8_t>& buffer) const {
   // The records of a compressed page start in its stream: the whole page is needed.
-  if (!compressed_) return readRaw(number, bytes, buffer);
+  if (!compressed_) {
+    if (Status read = readRaw(number, bytes, buffer); !read) return read;
+    if (!isPageCompressed(ByteView(buffer), pageCompression_)) return Ok{};
+  }
   if (Status read = readPage(number, buffer); !read) return read;
   if (buffer.size() > bytes) buffer.resize(bytes);
+  return Ok{};
+}
+
+Status Tablespace::inflateWhole(uint64_t number, std::vector<uint8_t>& buffer) const {
+  std::vector<uint8_t> page;
+  if (Status inflated = inflateCompressedPage(ByteView(buffer), pageSize_, pageCompression_, page); !inflated) {
+    return inflated.failure().prefixed(file_.path() + " page " + std::to_string(number) + ": ");
+  }
+  buffer = std::move(page);
   return Ok{};
 }
 
@@ -107,8 +124,13 @@ Status Tablespace::readRaw(uint64_t number, size_t bytes, std::vector<uint8_t>& 
 }
 
 PageChecksum Tablespace::checksum(uint64_t number, ByteView page) const {
-  if (!compressed_) return checkPageChecksum(page, fullCrc32_);
   std::vector<uint8_t> raw;
+  if (pageCompression_.algorithm != 0) {
+    // A page compressed whole in full_crc32 carries its checksum as written.
+    if (!readRaw(number, physicalSize_, raw)) return PageChecksum::Mismatch;
+    if (isPageCompressed(ByteView(raw), pageCompression_)) return checkFullCrc32CompressedPage(ByteView(raw), pageSize_);
+  }
+  if (!compressed_) return checkPageChecksum(page, fullCrc32_);
   if (!readRaw(number, physicalSize_, raw)) return PageChecksum::Mismatch;
   return checkCompressedPageChecksum(ByteView(raw));
 }

@@ -10,6 +10,7 @@
 #include "base/file.h"
 #include "base/result.h"
 #include "innodb/page_checksum.h"
+#include "innodb/page_compression.h"
 
 namespace tavrin {
 
@@ -57,7 +58,8 @@ IndexPageHeader decodeIndexPageHeader(ByteView page);
 // An open tablespace file (read-only) and its page size, taken from the
 // flags of its first page. In a compressed tablespace the file's pages are
 // of the physical size; index pages are handed out decompressed to the
-// logical size, other pages as they are.
+// logical size, other pages as they are. Pages compressed whole
+// (PAGE_COMPRESSED) are handed out inflated.
 class Tablespace {
  public:
   static Result<Tablespace> open(const std::string& path);
@@ -73,7 +75,7 @@ class Tablespace {
   bool fullCrc32() const { return fullCrc32_; }
 
   // Page `number` into `buffer`; fails past the last page, on a short read
-  // or on a compressed index page that does not decompress.
+  // or on a compressed page that does not decompress.
   Status readPage(uint64_t number, std::vector<uint8_t>& buffer) const;
   // The first `bytes` of page `number`: its headers, for scans of the whole file.
   Status readPageStart(uint64_t number, size_t bytes, std::vector<uint8_t>& buffer) const;
@@ -85,11 +87,13 @@ class Tablespace {
   explicit Tablespace(ReadOnlyFile file) : file_(std::move(file)) {}
   ReadOnlyFile file_;
   Status readRaw(uint64_t number, size_t bytes, std::vector<uint8_t>& buffer) const;
+  Status inflateWhole(uint64_t number, std::vector<uint8_t>& buffer) const;
   uint32_t pageSize_ = 16384;
   uint32_t physicalSize_ = 16384;
   uint32_t spaceId_ = 0;
   bool compressed_ = false;
   bool fullCrc32_ = false;
+  PageCompression pageCompression_;
 };
 
 // The page size and compression that the flags of a tablespace's first page
@@ -99,6 +103,7 @@ struct SpaceFlags {
   uint32_t physicalSize = 16384;  // KEY_BLOCK_SIZE when compressed
   bool compressed = false;
   bool fullCrc32 = false;
+  uint32_t pageCompression = 0;  // the algorithm of PAGE_COMPRESSED, in full_crc32 flags only
 };
 SpaceFlags decodeSpaceFlags(uint32_t flags);
 

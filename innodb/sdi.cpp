@@ -2,8 +2,7 @@
 
 #include <unordered_set>
 
-#include <zlib.h>
-
+#include "base/inflate.h"
 #include "innodb/external.h"
 #include "innodb/records.h"
 
@@ -113,25 +112,12 @@ Result<uint32_t> sdiRootPage(ByteView firstPage, uint32_t pageSize) {
 
 Result<std::string> inflateSdi(ByteView stream, uint32_t length) {
   std::string text(length, '\0');
-  z_stream z{};
-  if (inflateInit(&z) != Z_OK) return ioFailure("zlib could not start");
-  z.next_in = const_cast<Bytef*>(stream.data());
-  z.avail_in = uInt(stream.size());
-  z.next_out = reinterpret_cast<Bytef*>(text.data());
-  z.avail_out = uInt(text.size());
-  const int status = inflate(&z, Z_FINISH);
-  const uLong produced = z.total_out;
-  const std::string message = z.msg ? z.msg : "";
-  inflateEnd(&z);
-  if (status == Z_STREAM_END && produced == length) return text;
-  if (status == Z_BUF_ERROR && z.avail_out == 0) {
-    return damaged("the compressed SDI record inflates to more than its " + std::to_string(length) + " bytes");
+  if (Status inflated = inflateExactly(stream, reinterpret_cast<uint8_t*>(text.data()), length,
+                                       "the compressed SDI record");
+      !inflated) {
+    return inflated.failure();
   }
-  if (status == Z_STREAM_END || status == Z_BUF_ERROR) {
-    return damaged("the compressed SDI record ends after " + std::to_string(produced) + " of its " +
-                   std::to_string(length) + " bytes");
-  }
-  return damaged("the compressed SDI record is not a sound zlib stream" + (message.empty() ? "" : " (" + message + ")"));
+  return text;
 }
 
 Result<std::vector<SdiRecord>> readSdi(const Tablespace& space) {

@@ -451,10 +451,25 @@ class InnodbRows(unittest.TestCase):
         status, out, err = self.rows(data("innodb_rows"), "inno", "zipped", "--all")
         self.assertEqual((status, err, out), (0, "", b"id\tv\n1\tz\n"))
 
-    def test_damaged_compressed_tables_say_why(self):
-        def fill(at, count):
-            return lambda image: image[:at] + bytes([0x5A]) * count + image[at + count:]
+    def damaged_copy(self, script, database, table, change, *args):
+        """`rows --all --full` of a table whose .ibd `change` (bytes -> bytes) altered, in a copy."""
+        with tempfile.TemporaryDirectory() as top:
+            folder = os.path.join(top, database)
+            shutil.copytree(os.path.join(data(script), database), folder)
+            os.chmod(folder, 0o755)
+            path = os.path.join(folder, table + ".ibd")
+            os.chmod(path, 0o644)
+            with open(path, "rb") as f:
+                image = f.read()
+            with open(path, "wb") as f:
+                f.write(change(image))
+            return self.rows(folder, database, table, "--all", "--full", *args)
 
+    @staticmethod
+    def fill(at, count):
+        return lambda image: image[:at] + bytes([0x5A]) * count + image[at + count:]
+
+    def test_damaged_compressed_tables_say_why(self):
         def loop_second_blob_page(image):
             # The first page of a value's stream after its first links to itself.
             at = next(n * 4096 for n in range(len(image) // 4096) if image[n * 4096 + 24:n * 4096 + 26] == b"\0\x0c")
@@ -462,28 +477,42 @@ class InnodbRows(unittest.TestCase):
 
         cases = (
             # The root's stream (1 KiB pages): the tree is passed by, every leaf found by scanning.
-            ("big_zip", fill(3 * 1024 + 300, 64), r"its leaf pages were found by scanning the tablespace", True),
+            ("big_zip", self.fill(3 * 1024 + 300, 64), r"its leaf pages were found by scanning the tablespace", True),
             # A leaf's stream: its rows are lost, the others read.
-            ("big_zip", fill(100 * 1024 + 200, 200), r"big_zip\.ibd page 100: [^;]*compressed page", False),
+            ("big_zip", self.fill(100 * 1024 + 200, 200), r"big_zip\.ibd page 100: [^;]*compressed page", False),
             # The pages of a compressed value kept apart loop: the value is cut short.
             ("apart_zip4", loop_second_blob_page, r"a value kept apart cut short \(the pages of a compressed value", False),
         )
         for table, change, reason, whole in cases:
-            with self.subTest(table=table, reason=reason), tempfile.TemporaryDirectory() as top:
-                folder = os.path.join(top, "zip")
-                shutil.copytree(os.path.join(data("innodb_compressed"), "zip"), folder)
-                os.chmod(folder, 0o755)
-                path = os.path.join(folder, table + ".ibd")
-                os.chmod(path, 0o644)
-                with open(path, "rb") as f:
-                    image = f.read()
-                with open(path, "wb") as f:
-                    f.write(change(image))
-                status, out, err = self.rows(folder, "zip", table, "--all", "--full")
+            with self.subTest(table=table, reason=reason):
+                status, out, err = self.damaged_copy("innodb_compressed", "zip", table, change)
                 self.assertEqual(status, 1)
                 self.assertRegex(err, reason)
                 if whole:
                     self.assertIsNone(first_difference(out, answer("innodb_compressed", table)))
+
+    def test_tables_compressed_page_by_page(self):
+        self.assertEqual(self.check_fixture("innodb_page_compressed", "squeezed"), 4)
+
+    def test_damaged_tables_compressed_page_by_page_say_why(self):
+        page = 16384
+        cases = (
+            # The root's stream: every leaf is found by scanning, each inflated.
+            ("big_squeezed", self.fill(3 * page + 60, 40), r"its leaf pages were found by scanning the tablespace", True),
+            # A leaf's stream: its rows are lost, the others read.
+            ("big_squeezed", self.fill(300 * page + 100, 40),
+             r"big_squeezed\.ibd page 300: the compressed page is not a sound zlib stream", False),
+            ("classic_squeezed", self.fill(3 * page + 60, 40), r"its leaf pages were found by scanning the tablespace", True),
+        )
+        for table, change, reason, whole in cases:
+            with self.subTest(table=table, reason=reason):
+                status, out, err = self.damaged_copy("innodb_page_compressed", "squeezed", table, change)
+                self.assertEqual(status, 1)
+                self.assertRegex(err, reason)
+                if whole:
+                    self.assertIsNone(first_difference(out, answer("innodb_page_compressed", table)))
+                else:
+                    self.assertGreater(out.count(b"\n"), 15000)
 
     def test_a_tablespace_found_by_its_space_id(self):
         # As a general tablespace (CREATE TABLESPACE) is named, or a file renamed.

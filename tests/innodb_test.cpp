@@ -13,6 +13,7 @@
 #include "base/path.h"
 #include "innodb/innodb_table.h"
 #include "innodb/page_checksum.h"
+#include "innodb/page_compression.h"
 #include "innodb/page_zip.h"
 #include "render/value_renderer.h"
 #include "session/table_rows.h"
@@ -484,6 +485,81 @@ TEST(InnodbCompressed, RandomlyChangedPages) {
       }
     }
   }
+}
+
+// Pages compressed whole (PAGE_COMPRESSED), in both formats, beside pages
+// that did not shrink: each inflates and passes its checksum; a changed byte
+// of one as written fails it.
+TEST(InnodbPageCompressed, EveryPageInflatesAndPassesItsChecksum) {
+  for (const char* name : {"every_squeezed", "big_squeezed", "classic_squeezed"}) {
+    SCOPED_TRACE(name);
+    const std::string path = test::fixtureData("innodb_page_compressed") + "/squeezed/" + name + ".ibd";
+    auto space = Tablespace::open(path);
+    ASSERT_TRUE(space) << space.reason();
+    const PageCompression format{space->fullCrc32(), space->fullCrc32() ? kPageCompressionZlib : 0};
+    const std::vector<uint8_t> raw = test::readBytes(path);
+    std::vector<uint8_t> page;
+    size_t inflated = 0;
+    for (uint64_t n = 0; n < space->pageCount(); ++n) {
+      ASSERT_TRUE(space->readPage(n, page)) << "page " << n;
+      ASSERT_EQ(page.size(), space->pageSize());
+      const PageChecksum check = space->checksum(n, ByteView(page));
+      ASSERT_TRUE(check == PageChecksum::Sound || check == PageChecksum::Empty) << "page " << n;
+      const ByteView written(raw.data() + n * 16384, 16384);
+      if (!isPageCompressed(written, format)) continue;
+      ++inflated;
+      EXPECT_NE(decodeFilHeader(ByteView(page)).pageType, decodeFilHeader(written).pageType);
+      if (!format.fullCrc32) continue;
+      std::vector<uint8_t> changed = written.copy();
+      changed[30 + n % 200] ^= 0x01;
+      EXPECT_EQ(checkFullCrc32CompressedPage(ByteView(changed), 16384), PageChecksum::Mismatch) << "page " << n;
+    }
+    EXPECT_GT(inflated, 2u);
+  }
+}
+
+// A page compressed whole, changed by hand: each change is refused with its reason.
+TEST(InnodbPageCompressed, DamagedPagesGiveAReason) {
+  const auto pageOf = [](const char* table) {
+    const std::vector<uint8_t> raw = test::readBytes(test::fixtureData("innodb_page_compressed") + "/squeezed/" +
+                                                     table + ".ibd");
+    return std::vector<uint8_t>(raw.begin() + 3 * 16384, raw.begin() + 4 * 16384);
+  };
+  const std::vector<uint8_t> fullCrc32Root = pageOf("every_squeezed");
+  const std::vector<uint8_t> classicRoot = pageOf("classic_squeezed");
+  const PageCompression fullCrc32{true, kPageCompressionZlib}, classic{false, 0};
+  const size_t written = size_t(be16(ByteView(fullCrc32Root), 24) & 0x7FFF) << 8;
+  const struct {
+    const char* what;
+    bool isClassic;
+    PageCompression format;
+    std::function<void(std::vector<uint8_t>&)> change;
+    const char* reason;
+  } cases[] = {
+      {"lz4 in the flags", false, {true, 2}, [](auto&) {}, "compressed with lz4, which this tool does not read"},
+      {"an algorithm no server has", false, {true, 7}, [](auto&) {}, "unknown compression algorithm (7)"},
+      {"a length of a whole page", false, fullCrc32, [](auto& p) { p[25] = 0x40; }, "length (16384 bytes) is impossible"},
+      {"a stream cut short", false, fullCrc32, [](auto& p) { p[25] = 1; }, "the compressed page ends after"},
+      {"a damaged stream", false, fullCrc32, [](auto& p) { p[26] = 0xFF; }, "not a sound zlib stream"},
+      {"no stream", false, fullCrc32, [](auto& p) { std::fill(p.begin() + 26, p.end(), 0); }, "not a sound zlib"},
+      {"an encrypted page", true, classic, [](auto& p) { p[24] = 0x92, p[25] = 0x19; }, "the page is encrypted"},
+      {"a checksum where none is kept", true, classic, [](auto& p) { p[0] = 0; }, "header of the compressed page"},
+      {"lzma", true, classic, [](auto& p) { p[33] = 4; }, "compressed with lzma"},
+      {"a stream of no bytes", true, classic, [](auto& p) { p[38] = 0, p[39] = 0; }, "length (0 bytes) is impossible"},
+      {"a stream past the page", true, classic, [](auto& p) { p[38] = 0x7F, p[39] = 0xF0; }, "is impossible"},
+      {"a page cut short", true, classic, [](auto& p) { p.resize(60); }, "is impossible"},
+  };
+  std::vector<uint8_t> page;
+  for (const auto& c : cases) {
+    std::vector<uint8_t> raw = c.isClassic ? classicRoot : fullCrc32Root;
+    c.change(raw);
+    ASSERT_TRUE(isPageCompressed(ByteView(raw), c.format)) << c.what;
+    Status s = inflateCompressedPage(ByteView(raw), 16384, c.format, page);
+    ASSERT_FALSE(s) << c.what;
+    EXPECT_NE(s.reason().find(c.reason), std::string::npos) << c.what << ": " << s.reason();
+  }
+  EXPECT_TRUE(inflateCompressedPage(ByteView(fullCrc32Root).sub(0, written), 16384, fullCrc32, page));
+  EXPECT_TRUE(inflateCompressedPage(ByteView(classicRoot), 16384, classic, page));
 }
 
 }  // namespace

@@ -93,7 +93,7 @@ def original_states(script, tables):
 class SaveRoundTrip(unittest.TestCase):
     SCRIPTS = ("myisam_rows", "innodb_rows", "innodb_system", "innodb_deleted", "innodb_redundant", "innodb_instant",
                "partitions", "objects", "definitions", "structure", "page_size_4k", "save_names", "innodb_compressed",
-               "myisam_packed")
+               "myisam_packed", "innodb_page_compressed")
 
     @classmethod
     def setUpClass(cls):
