@@ -104,6 +104,10 @@ Result<std::unique_ptr<InnodbTable>> InnodbTable::open(const TableDefinition& ta
   } else {
     return missing("neither the tablespace file of " + name + " (.ibd) nor the system tablespace (ibdata1) was found");
   }
+  // A page that will not be read whatever the salvage, such as an encrypted one, refuses the table.
+  if (Status first = t->source_->readPage(root, t->page_); !first && first.kind() == ErrorKind::Unsupported) {
+    return first.failure();
+  }
   t->values_.resize(table.columns.size());
   t->integers_.resize(table.columns.size() * 8);
   t->externals_.resize(table.columns.size());

@@ -6,12 +6,8 @@ namespace tavrin {
 
 namespace {
 
-constexpr size_t kDescriptorsOffset = 150;  // after the file and space headers
 constexpr size_t kDescriptorStateOffset = 20;
-constexpr size_t kDescriptorBitmapOffset = 24;
 constexpr uint32_t kExtentFree = 1;
-
-uint32_t extentPages(uint32_t pageSize) { return pageSize <= 16384 ? (1u << 20) / pageSize : 64; }
 
 }  // namespace
 
@@ -20,8 +16,8 @@ PageAllocation PageAllocation::read(const Tablespace& space) {
   // Descriptor pages come every physical page size's pages; extents are counted in logical pages.
   a.pageSize_ = space.physicalPageSize();
   a.extentPages_ = extentPages(space.pageSize());
-  const size_t bitmapBytes = a.extentPages_ * 2 / 8;
-  const size_t entrySize = kDescriptorBitmapOffset + bitmapBytes;
+  const size_t entrySize = extentDescriptorSize(space.pageSize());
+  const size_t bitmapBytes = entrySize - kExtentDescriptorBitmapOffset;
   std::vector<uint8_t> page;
   for (uint64_t first = 0; first < space.pageCount(); first += a.pageSize_) {
     if (!space.readPage(first, page)) continue;
@@ -29,11 +25,11 @@ PageAllocation PageAllocation::read(const Tablespace& space) {
     const PageChecksum check = space.checksum(first, p);
     if (check != PageChecksum::Sound) continue;
     for (uint64_t extent = 0; extent * a.extentPages_ < a.pageSize_; ++extent) {
-      const size_t at = kDescriptorsOffset + extent * entrySize;
+      const size_t at = kExtentDescriptorsOffset + extent * entrySize;
       if (!p.has(at, entrySize) || at + entrySize > a.pageSize_ - kFilTrailerSize) break;
       Extent e;
       e.state = be32(p, at + kDescriptorStateOffset);
-      e.bitmap = p.sub(at + kDescriptorBitmapOffset, bitmapBytes).copy();
+      e.bitmap = p.sub(at + kExtentDescriptorBitmapOffset, bitmapBytes).copy();
       a.extents_[first + extent * a.extentPages_] = std::move(e);
     }
   }

@@ -9,6 +9,16 @@ namespace tavrin {
 namespace {
 constexpr size_t kSpaceFlagsOffset = kFilHeaderSize + 16;
 constexpr uint32_t kMinPageSize = 4096;
+
+// Pages this tool cannot turn into plain ones, with the reason.
+Status refusedPage(ByteView raw, uint64_t number, const SpaceEncryption& encryption, bool fullCrc32) {
+  // The first page is never encrypted; in ibdata1 its key version's bytes hold the flush LSN.
+  if (number != 0 && isEncryptedPage(raw, encryption, fullCrc32)) return unsupported(kEncryptedPageReason);
+  if (be16(raw, 24) == kMysqlCompressedPageType) {
+    return unsupported("the page is compressed by MySQL's page compression (COMPRESSION=), which this tool does not read");
+  }
+  return Ok{};
+}
 }  // namespace
 
 FilHeader decodeFilHeader(ByteView p) {
@@ -68,6 +78,8 @@ Result<Tablespace> Tablespace::open(const std::string& path) {
   std::vector<uint8_t> first = space.file_.readAt(0, kMinPageSize);
   if (first.size() < kMinPageSize) return damaged(path + " is too short for a tablespace");
   const SpaceFlags flags = decodeSpaceFlags(be32(ByteView(first), kSpaceFlagsOffset));
+  first = space.file_.readAt(0, flags.physicalSize);
+  space.encryption_ = decodeSpaceEncryption(ByteView(first), kFilHeaderSize + extentDescriptorsEnd(flags.pageSize, flags.physicalSize));
   space.pageSize_ = flags.pageSize;
   space.physicalSize_ = flags.physicalSize;
   space.compressed_ = flags.compressed;
@@ -79,6 +91,9 @@ Result<Tablespace> Tablespace::open(const std::string& path) {
 
 Status Tablespace::readPage(uint64_t number, std::vector<uint8_t>& buffer) const {
   if (Status read = readRaw(number, physicalSize_, buffer); !read) return read;
+  if (Status plain = refusedPage(ByteView(buffer), number, encryption_, fullCrc32_); !plain) {
+    return plain.failure().prefixed(file_.path() + " page " + std::to_string(number) + ": ");
+  }
   if (isPageCompressed(ByteView(buffer), pageCompression_)) return inflateWhole(number, buffer);
   if (!compressed_) return Ok{};
   const uint16_t type = decodeFilHeader(ByteView(buffer)).pageType;
@@ -95,7 +110,8 @@ Status Tablespace::readPageStart(uint64_t number, size_t bytes, std::vector<uint
   // The records of a compressed page start in its stream: the whole page is needed.
   if (!compressed_) {
     if (Status read = readRaw(number, bytes, buffer); !read) return read;
-    if (!isPageCompressed(ByteView(buffer), pageCompression_)) return Ok{};
+    const ByteView start(buffer);
+    if (!isPageCompressed(start, pageCompression_) && refusedPage(start, number, encryption_, fullCrc32_)) return Ok{};
   }
   if (Status read = readPage(number, buffer); !read) return read;
   if (buffer.size() > bytes) buffer.resize(bytes);

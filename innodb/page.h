@@ -9,6 +9,7 @@
 #include "base/bytes.h"
 #include "base/file.h"
 #include "base/result.h"
+#include "innodb/encryption.h"
 #include "innodb/page_checksum.h"
 #include "innodb/page_compression.h"
 
@@ -23,6 +24,21 @@ inline constexpr uint16_t kBlobPageType = 10;
 inline constexpr uint16_t kInstantRootPageType = 18;
 inline constexpr size_t kFilHeaderSize = 38;
 inline constexpr size_t kFilTrailerSize = 8;
+
+// Extents and their descriptors, which follow the space header on the first
+// page and on every page of a multiple of the physical page size.
+inline constexpr size_t kExtentDescriptorsOffset = 150;
+inline constexpr size_t kExtentDescriptorBitmapOffset = 24;  // 2 bits a page after it
+// Pages in an extent: 1 MiB of pages up to 16 KiB pages, 64 above.
+inline uint32_t extentPages(uint32_t pageSize) { return pageSize <= 16384 ? (1u << 20) / pageSize : 64; }
+inline size_t extentDescriptorSize(uint32_t pageSize) {
+  return kExtentDescriptorBitmapOffset + extentPages(pageSize) * 2 / 8;
+}
+// Where the descriptors end: one for each extent that a descriptor page's
+// run of pages (its physical size in number) holds.
+inline size_t extentDescriptorsEnd(uint32_t pageSize, uint32_t physicalSize) {
+  return kExtentDescriptorsOffset + extentDescriptorSize(pageSize) * (physicalSize / extentPages(pageSize));
+}
 
 struct FilHeader {
   uint32_t checksum = 0;
@@ -73,9 +89,11 @@ class Tablespace {
   bool isCompressed() const { return compressed_; }
   // MariaDB's full_crc32 format: one checksum over the whole page.
   bool fullCrc32() const { return fullCrc32_; }
+  // What the first page says of encryption at rest.
+  const SpaceEncryption& encryption() const { return encryption_; }
 
-  // Page `number` into `buffer`; fails past the last page, on a short read
-  // or on a compressed page that does not decompress.
+  // Page `number` into `buffer`; fails past the last page, on a short read,
+  // on a compressed page that does not decompress and on an encrypted page.
   Status readPage(uint64_t number, std::vector<uint8_t>& buffer) const;
   // The first `bytes` of page `number`: its headers, for scans of the whole file.
   Status readPageStart(uint64_t number, size_t bytes, std::vector<uint8_t>& buffer) const;
@@ -94,6 +112,7 @@ class Tablespace {
   bool compressed_ = false;
   bool fullCrc32_ = false;
   PageCompression pageCompression_;
+  SpaceEncryption encryption_;
 };
 
 // The page size and compression that the flags of a tablespace's first page

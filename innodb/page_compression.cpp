@@ -3,6 +3,7 @@
 #include <string>
 
 #include "base/inflate.h"
+#include "innodb/encryption.h"
 
 namespace tavrin {
 
@@ -55,7 +56,7 @@ Result<ByteView> fullCrc32Stream(ByteView raw, uint32_t pageSize, uint32_t algor
 
 Result<ByteView> classicStream(ByteView raw, uint32_t pageSize) {
   if (be16(raw, kTypeOffset) == kPageCompressedEncryptedType) {
-    return unsupported("the page is encrypted, and this tool reads no encrypted tablespace");
+    return unsupported(kEncryptedPageReason);
   }
   if (be32(raw, 0) != kNoChecksumMagic || be48(raw, kClassicZeroOffset) != 0) {
     return damaged("the header of the compressed page is damaged");

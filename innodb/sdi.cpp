@@ -10,8 +10,6 @@ namespace tavrin {
 
 namespace {
 
-constexpr size_t kFspHeaderSize = 112;
-constexpr size_t kExtentDescriptorSize = 40;
 // Kept for the encryption key whether the tablespace is encrypted or not.
 constexpr size_t kEncryptionInfoSize = 115;
 constexpr uint32_t kSdiVersion = 1;
@@ -22,8 +20,6 @@ const std::vector<CompactFieldShape> kSdiShapes = {{4, false, false}, {8, false,
                                                    {0, false, true}};
 constexpr size_t kSdiKeyFields = 2;
 enum SdiField : size_t { Type = 0, Id = 1, UncompressedLength = 4, CompressedLength = 5, Stream = 6 };
-
-uint32_t extentPages(uint32_t pageSize) { return pageSize <= 16384 ? (1u << 20) / pageSize : 64; }
 
 std::string pageNote(const Tablespace& space, uint64_t page, const std::string& what) {
   return space.path() + " page " + std::to_string(page) + ": " + what;
@@ -97,9 +93,8 @@ Result<SdiRecord> recordAt(const Tablespace& space, ByteView p, uint32_t origin,
 
 }  // namespace
 
-Result<uint32_t> sdiRootPage(ByteView firstPage, uint32_t pageSize) {
-  const size_t offset = kFilHeaderSize + kFspHeaderSize + kExtentDescriptorSize * (pageSize / extentPages(pageSize)) +
-                        kEncryptionInfoSize;
+Result<uint32_t> sdiRootPage(ByteView firstPage, uint32_t pageSize, uint32_t physicalSize) {
+  const size_t offset = extentDescriptorsEnd(pageSize, physicalSize) + kEncryptionInfoSize;
   if (!firstPage.has(offset, 8)) return damaged("the first page is too short to name the SDI index");
   const uint32_t version = be32(firstPage, offset);
   if (version != kSdiVersion) {
@@ -123,7 +118,7 @@ Result<std::string> inflateSdi(ByteView stream, uint32_t length) {
 Result<std::vector<SdiRecord>> readSdi(const Tablespace& space) {
   std::vector<uint8_t> page;
   if (Status read = space.readPage(0, page); !read) return read.failure();
-  auto root = sdiRootPage(ByteView(page), space.pageSize());
+  auto root = sdiRootPage(ByteView(page), space.pageSize(), space.physicalPageSize());
   if (!root) return root.failure().prefixed(space.path() + ": ");
   auto leaf = leftmostLeaf(space, *root, page);
   if (!leaf) return leaf.failure();

@@ -39,8 +39,9 @@ struct SdiRecord {
 };
 
 // The root page of the SDI index from the bytes of page 0, or why there is
-// none (a tablespace of a server before MySQL 8 keeps none).
-Result<uint32_t> sdiRootPage(ByteView firstPage, uint32_t pageSize);
+// none (a tablespace of a server before MySQL 8 keeps none). The sizes are
+// the logical and the physical page size (smaller when compressed).
+Result<uint32_t> sdiRootPage(ByteView firstPage, uint32_t pageSize, uint32_t physicalSize);
 
 // The text of a zlib stream that must inflate to exactly `length` bytes.
 Result<std::string> inflateSdi(ByteView stream, uint32_t length);

@@ -514,6 +514,15 @@ class InnodbRows(unittest.TestCase):
                 else:
                     self.assertGreater(out.count(b"\n"), 15000)
 
+    def test_encrypted_tablespaces_are_refused_with_the_reason(self):
+        self.assertEqual(self.check_fixture("innodb_encrypted", "sealed"), 1)
+        for script, table in (("innodb_encrypted", "sealed"), ("innodb_encrypted", "sealed_classic"),
+                              ("innodb_encrypted", "sealed_squeezed"), ("innodb_encrypted_4k", "sealed")):
+            with self.subTest(script=script, table=table):
+                status, out, err = self.rows(data(script), "sealed", table)
+                self.assertEqual((status, out), (1, b""))
+                self.assertRegex(err, table + r"\.ibd page 3: the page is encrypted, and this tool reads no encrypted")
+
     def test_a_tablespace_found_by_its_space_id(self):
         # As a general tablespace (CREATE TABLESPACE) is named, or a file renamed.
         with tempfile.TemporaryDirectory() as top:
