@@ -136,7 +136,7 @@ Status InnodbTable::findFirstLeaf(uint32_t root) {
     return Ok{};
   }
   if (leaf.kind() == ErrorKind::Unsupported) return leaf.failure();
-  const LeafScan scan = scanLeaves(*source_);
+  const LeafScan& scan = leafScan();
   if (!scan.leaves.count(indexId_)) indexId_ = guessClusteredIndex(scan);
   const auto found = scan.leaves.find(indexId_);
   if (found == scan.leaves.end()) {
@@ -216,8 +216,27 @@ Status InnodbTable::readInstantMetadata(uint32_t root) {
                                   : nullBytesOf(layout_.shapes, instant.coreFields);
   instant_ = std::move(instant);
   auto leaf = leftmostLeaf(root);
+  if (!leaf && leaf.kind() != ErrorKind::Unsupported) {
+    if (auto found = scannedMetadataLeaf()) leaf = *found;
+  }
   if (!leaf) return damaged("the table was altered in place and its first leaf, which says how, cannot be read (" + leaf.reason() + ")");
   return readMetadataRecord(*leaf, altered);
+}
+
+// Where the tree above it is damaged, the first leaf is the leaf of the
+// index that starts the chain and whose first record says how the table was altered.
+std::optional<uint32_t> InnodbTable::scannedMetadataLeaf() {
+  const auto found = leafScan().leaves.find(indexId_);
+  if (found == leafScan().leaves.end()) return std::nullopt;
+  for (const LeafPage& leaf : found->second) {
+    if (leaf.previous != kNoPage || !leaf.inUse || !source_->readPage(leaf.number, page_)) continue;
+    const ByteView p(page_);
+    const RecordChain chain = recordChain(format_, p);
+    if (!chain.origins.empty() && (infoBits(format_, p, chain.origins.front()) & kMinRecordFlag)) {
+      return uint32_t(leaf.number);
+    }
+  }
+  return std::nullopt;
 }
 
 Status InnodbTable::readMetadataRecord(uint32_t leaf, bool altered) {
@@ -347,9 +366,14 @@ uint64_t InnodbTable::LeafOrder::after(uint64_t page) const {
   return pages[found->second + 1];
 }
 
+const LeafScan& InnodbTable::leafScan() {
+  if (!scan_) scan_ = scanLeaves(*source_);
+  return *scan_;
+}
+
 const InnodbTable::LeafOrder& InnodbTable::leafOrder() {
   if (!order_) {
-    const LeafScan scan = scanLeaves(*source_);
+    const LeafScan& scan = leafScan();
     const auto found = scan.leaves.find(indexId_);
     order_ = makeLeafOrder(found == scan.leaves.end() ? std::vector<LeafPage>{} : found->second);
   }

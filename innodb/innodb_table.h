@@ -69,6 +69,9 @@ class InnodbTable : public RowSource {
   // values of fields records lack, from the root and the metadata record.
   Status readInstantMetadata(uint32_t root);
   Status readMetadataRecord(uint32_t leaf, bool altered);
+  std::optional<uint32_t> scannedMetadataLeaf();
+  // The leaves of every index, from a scan of the whole tablespace made once.
+  const LeafScan& leafScan();
   // The first `count` fields of the record at `origin` of `page_`: fewer
   // when the record was written before fields were added in place.
   Status fieldsOf(ByteView page, uint32_t origin, size_t count);
@@ -112,6 +115,7 @@ class InnodbTable : public RowSource {
   uint64_t indexId_ = 0;
   std::string openNote_;  // how the leaves were found when the tree is damaged
   std::optional<LeafOrder> order_;
+  std::optional<LeafScan> scan_;
   uint64_t rootAutoIncrement_ = 0;  // 0: none kept
 
   std::vector<uint8_t> page_;

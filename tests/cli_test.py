@@ -491,6 +491,17 @@ class InnodbRows(unittest.TestCase):
                 if whole:
                     self.assertIsNone(first_difference(out, answer("innodb_compressed", table)))
 
+    def test_table_altered_in_place_whose_tree_is_damaged(self):
+        # The root's first node pointer (key at byte 126, child page after it) leads outside
+        # the file: the first leaf, whose first record says how the table was altered, is found
+        # by scanning, and every row read.
+        child = 3 * 16384 + 130
+        status, out, err = self.damaged_copy("innodb_instant", "altered", "big",
+                                             lambda image: image[:child] + b"\xff\xff\xff\x00" + image[child + 4:])
+        self.assertEqual(status, 1)
+        self.assertRegex(err, r"page 3: a node pointer leads outside the file\); its leaf pages were found by scanning")
+        self.assertIsNone(first_difference(out, answer("innodb_instant", "big")))
+
     def test_tables_compressed_page_by_page(self):
         self.assertEqual(self.check_fixture("innodb_page_compressed", "squeezed"), 4)
 
