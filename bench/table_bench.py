@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
-"""Full-read benchmark of a MyISAM, an InnoDB, a partitioned InnoDB or a
-COMPRESSED InnoDB table.
+"""Full-read benchmark of a MyISAM, an InnoDB, a partitioned InnoDB, a
+COMPRESSED InnoDB or a page-compressed InnoDB table.
 
 Builds (once, cached) a table of mixed types with a real server (2 million
 rows; the partitioned one 1 million in 8 partitions, the compressed one 1
-million in 8 KiB pages), then measures in one run:
+million in 8 KiB pages, the page-compressed one 1 million), then measures in one run:
   (a) tavrin-recover rows --all --full --format tsv > /dev/null
   (b) the server's own full read: mariadb --batch -e 'SELECT * FROM mixed' > /dev/null
   (c) cat of the data files (.MYD or .ibd) to /dev/null
@@ -13,7 +13,7 @@ page (tavrin-recover rows ... --page 1 on the database folder). For InnoDB it
 also times the loading of the dictionary of a system tablespace that holds
 10 000 tables.
 
-    bench/table_bench.py myisam|innodb|partitioned|compressed [build folder]
+    bench/table_bench.py myisam|innodb|partitioned|compressed|page_compressed [build folder]
 """
 
 import glob
@@ -37,6 +37,7 @@ KINDS = {
     "innodb": ("innodb_table.sql", "mixed.ibd"),
     "partitioned": ("partitioned_table.sql", "mixed#P#*.ibd"),
     "compressed": ("compressed_table.sql", "mixed.ibd"),
+    "page_compressed": ("page_compressed_table.sql", "mixed.ibd"),
 }
 
 

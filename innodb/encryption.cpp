@@ -8,8 +8,6 @@ namespace {
 
 constexpr uint8_t kCryptMagic[] = {'s', 0x0E, 0x0C, 'R', 'E', 't'};
 constexpr size_t kSchemeOffset = 6;
-constexpr size_t kIvLengthOffset = 7;
-constexpr size_t kIvOffset = 8;
 constexpr uint8_t kSchemeEncrypted = 1;
 constexpr size_t kFullCrc32KeyVersionOffset = 0;
 constexpr size_t kClassicKeyVersionOffset = 26;
@@ -17,20 +15,15 @@ constexpr uint16_t kMysqlEncrypted = 15, kMysqlCompressedAndEncrypted = 16, kMys
 
 }  // namespace
 
-SpaceEncryption decodeSpaceEncryption(ByteView firstPage, size_t offset) {
-  SpaceEncryption e;
-  if (!firstPage.has(offset, kIvOffset) || std::memcmp(firstPage.data() + offset, kCryptMagic, sizeof kCryptMagic) != 0) {
-    return e;
-  }
-  e.encrypted = u8(firstPage, offset + kSchemeOffset) == kSchemeEncrypted;
-  const size_t key = offset + kIvOffset + u8(firstPage, offset + kIvLengthOffset) + 4;
-  e.keyId = be32(firstPage, key);
-  return e;
+bool namesEncryption(ByteView firstPage, size_t offset) {
+  if (!firstPage.has(offset, kSchemeOffset + 1)) return false;
+  return std::memcmp(firstPage.data() + offset, kCryptMagic, sizeof kCryptMagic) == 0 &&
+         u8(firstPage, offset + kSchemeOffset) == kSchemeEncrypted;
 }
 
-bool isEncryptedPage(ByteView raw, const SpaceEncryption& space, bool fullCrc32) {
+bool isEncryptedPage(ByteView raw, bool spaceEncrypted, bool fullCrc32) {
   if (isMysqlEncryptedPageType(be16(raw, 24))) return true;
-  if (!space.encrypted) return false;
+  if (!spaceEncrypted) return false;
   return be32(raw, fullCrc32 ? kFullCrc32KeyVersionOffset : kClassicKeyVersionOffset) != 0;
 }
 

@@ -20,17 +20,12 @@ namespace tavrin {
 
 inline constexpr const char* kEncryptedPageReason = "the page is encrypted, and this tool reads no encrypted tablespace";
 
-struct SpaceEncryption {
-  bool encrypted = false;  // the scheme says so; each page still says whether it is
-  uint32_t keyId = 0;
-};
-
-// The encryption that the first page (`firstPage`, of the tablespace's
-// physical size) names at `offset`; none when it names none.
-SpaceEncryption decodeSpaceEncryption(ByteView firstPage, size_t offset);
+// Whether the first page (`firstPage`) names an encryption scheme at
+// `offset`; each page of such a tablespace still says whether it is encrypted.
+bool namesEncryption(ByteView firstPage, size_t offset);
 
 // Whether `raw`, a page as the file holds it, is encrypted.
-bool isEncryptedPage(ByteView raw, const SpaceEncryption& space, bool fullCrc32);
+bool isEncryptedPage(ByteView raw, bool spaceEncrypted, bool fullCrc32);
 
 // The page types of MySQL's encrypted pages and of its own page compression
 // (COMPRESSION=), which this tool does not read either.

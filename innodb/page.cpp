@@ -11,9 +11,9 @@ constexpr size_t kSpaceFlagsOffset = kFilHeaderSize + 16;
 constexpr uint32_t kMinPageSize = 4096;
 
 // Pages this tool cannot turn into plain ones, with the reason.
-Status refusedPage(ByteView raw, uint64_t number, const SpaceEncryption& encryption, bool fullCrc32) {
+Status refusedPage(ByteView raw, uint64_t number, bool spaceEncrypted, bool fullCrc32) {
   // The first page is never encrypted; in ibdata1 its key version's bytes hold the flush LSN.
-  if (number != 0 && isEncryptedPage(raw, encryption, fullCrc32)) return unsupported(kEncryptedPageReason);
+  if (number != 0 && isEncryptedPage(raw, spaceEncrypted, fullCrc32)) return unsupported(kEncryptedPageReason);
   if (be16(raw, 24) == kMysqlCompressedPageType) {
     return unsupported("the page is compressed by MySQL's page compression (COMPRESSION=), which this tool does not read");
   }
@@ -79,7 +79,7 @@ Result<Tablespace> Tablespace::open(const std::string& path) {
   if (first.size() < kMinPageSize) return damaged(path + " is too short for a tablespace");
   const SpaceFlags flags = decodeSpaceFlags(be32(ByteView(first), kSpaceFlagsOffset));
   first = space.file_.readAt(0, flags.physicalSize);
-  space.encryption_ = decodeSpaceEncryption(ByteView(first), kFilHeaderSize + extentDescriptorsEnd(flags.pageSize, flags.physicalSize));
+  space.encrypted_ = namesEncryption(ByteView(first), kFilHeaderSize + extentDescriptorsEnd(flags.pageSize, flags.physicalSize));
   space.pageSize_ = flags.pageSize;
   space.physicalSize_ = flags.physicalSize;
   space.compressed_ = flags.compressed;
@@ -91,19 +91,25 @@ Result<Tablespace> Tablespace::open(const std::string& path) {
 
 Status Tablespace::readPage(uint64_t number, std::vector<uint8_t>& buffer) const {
   if (Status read = readRaw(number, physicalSize_, buffer); !read) return read;
-  if (Status plain = refusedPage(ByteView(buffer), number, encryption_, fullCrc32_); !plain) {
-    return plain.failure().prefixed(file_.path() + " page " + std::to_string(number) + ": ");
-  }
-  if (isPageCompressed(ByteView(buffer), pageCompression_)) return inflateWhole(number, buffer);
-  if (!compressed_) return Ok{};
-  const uint16_t type = decodeFilHeader(ByteView(buffer)).pageType;
-  if (type != kIndexPageType && type != kInstantRootPageType) return Ok{};
+  const ByteView raw(buffer);
+  if (Status plain = refusedPage(raw, number, encrypted_, fullCrc32_); !plain) return atPage(number, plain);
   std::vector<uint8_t> page;
-  if (Status unzipped = decompressIndexPage(ByteView(buffer), pageSize_, page); !unzipped) {
-    return unzipped.failure().prefixed(file_.path() + " page " + std::to_string(number) + ": ");
+  if (isPageCompressed(raw, pageCompression_)) {
+    if (Status inflated = inflateCompressedPage(raw, pageSize_, pageCompression_, page); !inflated) {
+      return atPage(number, inflated);
+    }
+  } else {
+    const uint16_t type = decodeFilHeader(raw).pageType;
+    if (!compressed_ || (type != kIndexPageType && type != kInstantRootPageType)) return Ok{};
+    if (Status unzipped = decompressIndexPage(raw, pageSize_, page); !unzipped) return atPage(number, unzipped);
   }
   buffer = std::move(page);
   return Ok{};
+}
+
+Status Tablespace::atPage(uint64_t number, Status status) const {
+  if (status) return status;
+  return status.failure().prefixed(file_.path() + " page " + std::to_string(number) + ": ");
 }
 
 Status Tablespace::readPageStart(uint64_t number, size_t bytes, std::vector<uint8_t>& buffer) const {
@@ -111,19 +117,10 @@ Status Tablespace::readPageStart(uint64_t number, size_t bytes, std::vector<uint
   if (!compressed_) {
     if (Status read = readRaw(number, bytes, buffer); !read) return read;
     const ByteView start(buffer);
-    if (!isPageCompressed(start, pageCompression_) && refusedPage(start, number, encryption_, fullCrc32_)) return Ok{};
+    if (!isPageCompressed(start, pageCompression_) && refusedPage(start, number, encrypted_, fullCrc32_)) return Ok{};
   }
   if (Status read = readPage(number, buffer); !read) return read;
   if (buffer.size() > bytes) buffer.resize(bytes);
-  return Ok{};
-}
-
-Status Tablespace::inflateWhole(uint64_t number, std::vector<uint8_t>& buffer) const {
-  std::vector<uint8_t> page;
-  if (Status inflated = inflateCompressedPage(ByteView(buffer), pageSize_, pageCompression_, page); !inflated) {
-    return inflated.failure().prefixed(file_.path() + " page " + std::to_string(number) + ": ");
-  }
-  buffer = std::move(page);
   return Ok{};
 }
 

@@ -89,8 +89,6 @@ class Tablespace {
   bool isCompressed() const { return compressed_; }
   // MariaDB's full_crc32 format: one checksum over the whole page.
   bool fullCrc32() const { return fullCrc32_; }
-  // What the first page says of encryption at rest.
-  const SpaceEncryption& encryption() const { return encryption_; }
 
   // Page `number` into `buffer`; fails past the last page, on a short read,
   // on a compressed page that does not decompress and on an encrypted page.
@@ -105,14 +103,15 @@ class Tablespace {
   explicit Tablespace(ReadOnlyFile file) : file_(std::move(file)) {}
   ReadOnlyFile file_;
   Status readRaw(uint64_t number, size_t bytes, std::vector<uint8_t>& buffer) const;
-  Status inflateWhole(uint64_t number, std::vector<uint8_t>& buffer) const;
+  // `status`, its reason after "FILE page N: " when it failed.
+  Status atPage(uint64_t number, Status status) const;
   uint32_t pageSize_ = 16384;
   uint32_t physicalSize_ = 16384;
   uint32_t spaceId_ = 0;
   bool compressed_ = false;
   bool fullCrc32_ = false;
   PageCompression pageCompression_;
-  SpaceEncryption encryption_;
+  bool encrypted_ = false;  // the first page names an encryption scheme
 };
 
 // The page size and compression that the flags of a tablespace's first page
