@@ -85,7 +85,8 @@ SERVER = contextlib.ExitStack()
 
 def setUpModule():
     global server
-    server = SERVER.enter_context(fixture.fresh_server())
+    # A key of its own makes the encrypted tables (ENCRYPTED=YES) again.
+    server = SERVER.enter_context(fixture.fresh_server(encryption_key="1;" + "0123456789abcdef" * 4))
     # Compressed InnoDB tables (KEY_BLOCK_SIZE) are read-only by default.
     server.client("SET GLOBAL innodb_read_only_compressed = OFF;")
 
