@@ -12,7 +12,6 @@
 // MySQL (5.7.11 on) gives an encrypted page a page type of its own.
 
 #include <cstdint>
-#include <string>
 
 #include "base/bytes.h"
 

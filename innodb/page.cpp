@@ -14,7 +14,7 @@ constexpr uint32_t kMinPageSize = 4096;
 Status refusedPage(ByteView raw, uint64_t number, bool spaceEncrypted, bool fullCrc32) {
   // The first page is never encrypted; in ibdata1 its key version's bytes hold the flush LSN.
   if (number != 0 && isEncryptedPage(raw, spaceEncrypted, fullCrc32)) return unsupported(kEncryptedPageReason);
-  if (be16(raw, 24) == kMysqlCompressedPageType) {
+  if (decodeFilHeader(raw).pageType == kMysqlCompressedPageType) {
     return unsupported("the page is compressed by MySQL's page compression (COMPRESSION=), which this tool does not read");
   }
   return Ok{};

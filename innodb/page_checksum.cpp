@@ -13,7 +13,6 @@ constexpr size_t kPageOffset = 4;        // the checksums skip the checksum fiel
 constexpr size_t kFlushLsnOffset = 26;   // ... and the flush LSN and space id
 constexpr size_t kDataOffset = 38;
 constexpr size_t kTrailerSize = 8;
-constexpr uint32_t kNoChecksumMagic = 0xDEADBEEF;
 
 constexpr std::array<uint32_t, 256> crc32cTable() {
   std::array<uint32_t, 256> table{};

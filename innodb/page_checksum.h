@@ -11,6 +11,10 @@
 
 namespace tavrin {
 
+// Written in the checksum field instead of a checksum (innodb_checksum_algorithm=none,
+// and on pages compressed whole in the classic format).
+inline constexpr uint32_t kNoChecksumMagic = 0xDEADBEEF;
+
 enum class PageChecksum {
   Sound,
   Empty,      // every byte zero: a page never written

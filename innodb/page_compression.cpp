@@ -17,7 +17,6 @@ constexpr size_t kClassicZeroOffset = 26;
 constexpr size_t kClassicAlgorithmOffset = 32;
 constexpr size_t kClassicLengthOffset = 38;
 constexpr size_t kClassicStreamOffset = 40;
-constexpr uint32_t kNoChecksumMagic = 0xDEADBEEF;
 
 const char* algorithmName(uint32_t algorithm) {
   switch (algorithm) {

@@ -469,6 +469,19 @@ class InnodbRows(unittest.TestCase):
     def fill(at, count):
         return lambda image: image[:at] + bytes([0x5A]) * count + image[at + count:]
 
+    def check_damage_cases(self, script, database, cases, rows_left_over=None):
+        """Each (table, change, reason, whole): the changed copy exits 1 with the reason; when whole,
+        every row still equals the server's, else more than `rows_left_over` lines are read (if given)."""
+        for table, change, reason, whole in cases:
+            with self.subTest(table=table, reason=reason):
+                status, out, err = self.damaged_copy(script, database, table, change)
+                self.assertEqual(status, 1)
+                self.assertRegex(err, reason)
+                if whole:
+                    self.assertIsNone(first_difference(out, answer(script, table)))
+                elif rows_left_over is not None:
+                    self.assertGreater(out.count(b"\n"), rows_left_over)
+
     def test_damaged_compressed_tables_say_why(self):
         def loop_second_blob_page(image):
             # The first page of a value's stream after its first links to itself.
@@ -483,13 +496,7 @@ class InnodbRows(unittest.TestCase):
             # The pages of a compressed value kept apart loop: the value is cut short.
             ("apart_zip4", loop_second_blob_page, r"a value kept apart cut short \(the pages of a compressed value", False),
         )
-        for table, change, reason, whole in cases:
-            with self.subTest(table=table, reason=reason):
-                status, out, err = self.damaged_copy("innodb_compressed", "zip", table, change)
-                self.assertEqual(status, 1)
-                self.assertRegex(err, reason)
-                if whole:
-                    self.assertIsNone(first_difference(out, answer("innodb_compressed", table)))
+        self.check_damage_cases("innodb_compressed", "zip", cases)
 
     def test_table_altered_in_place_whose_tree_is_damaged(self):
         # The root's first node pointer (key at byte 126, child page after it) leads outside
@@ -515,15 +522,7 @@ class InnodbRows(unittest.TestCase):
              r"big_squeezed\.ibd page 300: the compressed page is not a sound zlib stream", False),
             ("classic_squeezed", self.fill(3 * page + 60, 40), r"its leaf pages were found by scanning the tablespace", True),
         )
-        for table, change, reason, whole in cases:
-            with self.subTest(table=table, reason=reason):
-                status, out, err = self.damaged_copy("innodb_page_compressed", "squeezed", table, change)
-                self.assertEqual(status, 1)
-                self.assertRegex(err, reason)
-                if whole:
-                    self.assertIsNone(first_difference(out, answer("innodb_page_compressed", table)))
-                else:
-                    self.assertGreater(out.count(b"\n"), 15000)
+        self.check_damage_cases("innodb_page_compressed", "squeezed", cases, rows_left_over=15000)
 
     def test_encrypted_tablespaces_are_refused_with_the_reason(self):
         self.assertEqual(self.check_fixture("innodb_encrypted", "sealed"), 1)
