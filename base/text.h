@@ -86,6 +86,23 @@ inline void appendUtf8(std::string& out, uint32_t cp) {
   }
 }
 
+// `text` as UTF-8 that can be shown: a byte that starts no UTF-8 character
+// becomes U+FFFD.
+inline std::string shownUtf8(std::string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size();) {
+    const size_t n = utf8SequenceLength(text.substr(i));
+    if (n == 0) {
+      appendUtf8(out, 0xFFFD);
+      ++i;
+    } else {
+      out.append(text.substr(i, n));
+      i += n;
+    }
+  }
+  return out;
+}
+
 // The UTF-16 little-endian bytes of a UTF-8 text, appended to `out`; a byte
 // that starts no UTF-8 character becomes U+FFFD.
 inline void appendUtf16Le(std::string& out, std::string_view utf8) {

@@ -9,6 +9,7 @@
 #include "render/value_text.h"
 #include "tabledef/charset.h"
 #include "tabledef/definition_file.h"
+#include "tabledef/sql_text.h"
 #include "tabledef/field_layout.h"
 #include "tabledef/type_text.h"
 
@@ -25,6 +26,13 @@ struct Context {
 };
 
 Failure ofColumn(const ColumnDefinition& c, const std::string& what) { return damaged("column " + c.name + ": " + what); }
+
+// A piece of SQL from the definition (an expression, the partitioning),
+// proven to stay inside its place in the statement.
+Result<std::string> sqlPiece(const std::string& text, const std::string& what) {
+  if (Status kept = checkFragment(text); !kept) return damaged(what + " is not one piece of SQL: " + kept.reason());
+  return text;
+}
 
 // ---- Columns: type and character set
 
@@ -56,6 +64,7 @@ Result<std::string> charsetClause(const ColumnDefinition& c, const Context& x) {
 Result<std::string> typeClause(const ColumnDefinition& c, const Context& x) {
   const std::string type = serverTypeText(c, x.table.tableCharsetId, x.catalogue);
   if (type.empty()) return ofColumn(c, "unknown type code " + std::to_string(int(c.fieldType)));
+  if (!c.dataTypeName.empty() && !isPlainName(c.dataTypeName)) return ofColumn(c, "the name of its data type is damaged");
   auto charset = charsetClause(c, x);
   if (!charset) return charset.failure();
   return type + *charset;
@@ -176,7 +185,9 @@ Result<std::string> storedDefault(size_t i, const Context& x, const ValueDecoder
 Result<std::string> defaultOf(size_t i, const Context& x, const ValueDecoder& decoder) {
   const ColumnDefinition& c = x.table.columns[i];
   if (!c.defaultExpression.empty()) {
-    return defaultNeedsParentheses(c.defaultExpression) ? "(" + c.defaultExpression + ")" : c.defaultExpression;
+    auto e = sqlPiece(c.defaultExpression, "column " + c.name + ": its default");
+    if (!e) return e;
+    return defaultNeedsParentheses(*e) ? "(" + *e + ")" : *e;
   }
   if (c.defaultsToNow()) return currentTimestamp(c);
   if (c.noDefault || c.isAutoIncrement() || x.table.isVersioningColumn(i)) return std::string();
@@ -188,8 +199,10 @@ Result<std::string> defaultOf(size_t i, const Context& x, const ValueDecoder& de
 
 bool isTimestamp(FieldType type) { return type == FieldType::Timestamp || type == FieldType::Timestamp2; }
 
-std::string generatedClause(const ColumnDefinition& c) {
-  std::string text = " GENERATED ALWAYS AS (" + c.generationExpression + ")" + (c.isVirtual ? " VIRTUAL" : " STORED");
+Result<std::string> generatedClause(const ColumnDefinition& c) {
+  auto e = sqlPiece(c.generationExpression, "column " + c.name + ": its expression");
+  if (!e) return e;
+  std::string text = " GENERATED ALWAYS AS (" + *e + ")" + (c.isVirtual ? " VIRTUAL" : " STORED");
   if (c.invisibility == 1) text += " INVISIBLE";
   return text;
 }
@@ -217,15 +230,15 @@ Result<std::string> columnDefinition(size_t i, const Context& x, const ValueDeco
   auto type = typeClause(c, x);
   if (!type) return type.failure();
   std::string text = "  " + quoteIdentifier(c.name) + " " + *type;
-  if (c.isGenerated()) {
-    text += generatedClause(c);
-  } else {
-    auto clauses = storedColumnClauses(i, x, decoder);
-    if (!clauses) return clauses.failure();
-    text += *clauses;
-  }
+  auto clauses = c.isGenerated() ? generatedClause(c) : storedColumnClauses(i, x, decoder);
+  if (!clauses) return clauses.failure();
+  text += *clauses;
   if (!c.comment.empty()) text += " COMMENT " + quotedLiteral(c.comment);
-  if (!c.checkExpression.empty()) text += " CHECK (" + c.checkExpression + ")";
+  if (!c.checkExpression.empty()) {
+    auto check = sqlPiece(c.checkExpression, "column " + c.name + ": its CHECK");
+    if (!check) return check.failure();
+    text += " CHECK (" + *check + ")";
+  }
   return text;
 }
 
@@ -347,7 +360,9 @@ Result<std::vector<std::string>> definitionLines(const Context& x) {
     if (std::string period = periodClause(x.table); !period.empty()) lines.push_back(std::move(period));
   }
   for (const CheckConstraint& check : x.table.checks) {
-    lines.push_back("  CONSTRAINT " + quoteIdentifier(check.name) + " CHECK (" + check.expression + ")");
+    auto e = sqlPiece(check.expression, "the constraint " + check.name);
+    if (!e) return e.failure();
+    lines.push_back("  CONSTRAINT " + quoteIdentifier(check.name) + " CHECK (" + *e + ")");
   }
   return lines;
 }
@@ -421,6 +436,7 @@ std::string engineOptions(const TableOptions& o) {
 Result<std::string> tableOptions(const Context& x, std::optional<uint64_t> autoIncrement) {
   const TableDefinition& t = x.table;
   if (t.options.engineName.empty()) return unsupported("unknown storage engine code " + std::to_string(t.engineCode));
+  if (!isPlainName(t.options.engineName)) return damaged("the name of the table's storage engine is damaged");
   std::string text = " ENGINE=" + t.options.engineName;
   if (autoIncrement && *autoIncrement > 1) text += " AUTO_INCREMENT=" + std::to_string(*autoIncrement);
   auto charset = charsetOption(t, x.catalogue);
@@ -429,9 +445,13 @@ Result<std::string> tableOptions(const Context& x, std::optional<uint64_t> autoI
   if (!t.options.comment.empty()) text += " COMMENT=" + quotedLiteral(t.options.comment);
   if (!t.options.connection.empty()) text += " CONNECTION=" + quotedLiteral(t.options.connection);
   text += engineOptions(t.options);
-  if (!t.options.dataDirectory.empty()) text += " DATA DIRECTORY='" + t.options.dataDirectory + "'";
+  if (!t.options.dataDirectory.empty()) text += " DATA DIRECTORY=" + quotedLiteral(t.options.dataDirectory);
   if (t.versioning) text += " WITH SYSTEM VERSIONING";
-  if (!t.options.partitioning.empty()) text += "\n" + t.options.partitioning;
+  if (!t.options.partitioning.empty()) {
+    auto partitioning = sqlPiece(t.options.partitioning, "the partitioning");
+    if (!partitioning) return partitioning.failure();
+    text += "\n" + *partitioning;
+  }
   return text;
 }
 

@@ -32,13 +32,6 @@ class MariadbConnection : public ServerConnection {
  public:
   explicit MariadbConnection(Handle handle) : handle_(std::move(handle)) {}
 
-  Status execute(std::string_view statement, StatementKind) override {
-    if (mysql_real_query(handle_.get(), statement.data(), statement.size()) != 0) return serverFailure();
-    // A statement that gives rows is not expected; its rows are dropped.
-    if (MYSQL_RES* rows = mysql_store_result(handle_.get())) mysql_free_result(rows);
-    return Ok{};
-  }
-
   Result<std::optional<std::string>> firstValue(std::string_view query) override {
     if (mysql_real_query(handle_.get(), query.data(), query.size()) != 0) return serverFailure();
     std::unique_ptr<MYSQL_RES, decltype(&mysql_free_result)> rows(mysql_store_result(handle_.get()),
@@ -51,6 +44,14 @@ class MariadbConnection : public ServerConnection {
     if (!row || mysql_num_fields(rows.get()) == 0 || !row[0]) return std::optional<std::string>();
     const unsigned long* lengths = mysql_fetch_lengths(rows.get());
     return std::optional<std::string>(std::string(row[0], lengths[0]));
+  }
+
+ protected:
+  Status send(std::string_view statement, StatementKind) override {
+    if (mysql_real_query(handle_.get(), statement.data(), statement.size()) != 0) return serverFailure();
+    // A statement that gives rows is not expected; its rows are dropped.
+    if (MYSQL_RES* rows = mysql_store_result(handle_.get())) mysql_free_result(rows);
+    return Ok{};
   }
 
  private:

@@ -1,8 +1,10 @@
 #include "export/sql_definitions.h"
 
+#include <algorithm>
 #include <iterator>
 
 #include "tabledef/definition_file.h"
+#include "tabledef/sql_text.h"
 
 namespace tavrin {
 
@@ -48,6 +50,17 @@ std::string sqlModeNames(uint64_t bits) {
     text += kSqlModeNames[i];
   }
   return text;
+}
+
+QuoteMode quoteModeOf(uint64_t bits) {
+  auto has = [&](std::string_view name) {
+    const auto* found = std::find(std::begin(kSqlModeNames), std::end(kSqlModeNames), name);
+    return found != std::end(kSqlModeNames) && (bits >> (found - std::begin(kSqlModeNames)) & 1);
+  };
+  // The modes that stand for several include ANSI_QUOTES.
+  const bool ansi = has("ANSI_QUOTES") || has("ANSI") || has("POSTGRESQL") || has("ORACLE") || has("MSSQL") ||
+                    has("DB2") || has("MAXDB");
+  return {has("NO_BACKSLASH_ESCAPES"), ansi};
 }
 
 std::vector<size_t> viewsReadBy(const StoredView& view, std::string_view database,

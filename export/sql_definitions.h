@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tabledef/database_options.h"
+#include "tabledef/sql_text.h"
 #include "tabledef/view_definition.h"
 
 namespace tavrin {
@@ -24,6 +25,8 @@ std::string createViewStatement(std::string_view name, const StoredView& view);
 // The names of the SQL mode bits a server keeps, such as a trigger's, in
 // the form SET sql_mode takes.
 std::string sqlModeNames(uint64_t bits);
+// How a session of that mode reads quotes.
+QuoteMode quoteModeOf(uint64_t bits);
 
 // The names of the views a view's query reads, among `views` (all of one
 // database): they must be made before it.

@@ -2,6 +2,7 @@
 
 #include "render/value_text.h"
 #include "tabledef/definition_file.h"
+#include "tabledef/sql_text.h"
 
 namespace tavrin {
 

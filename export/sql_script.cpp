@@ -1,5 +1,7 @@
 #include "export/sql_script.h"
 
+#include "base/text.h"
+
 namespace tavrin {
 
 namespace {
@@ -22,10 +24,10 @@ constexpr ScriptSetting kScriptSettings[] = {
 };
 constexpr const char* kCharsetVariables[] = {"CHARACTER_SET_CLIENT", "CHARACTER_SET_RESULTS", "COLLATION_CONNECTION"};
 
+// The folder's name goes as a literal, so that nothing in it (a line break)
+// leaves the comment.
 std::string scriptHeader(std::string_view origin) {
-  std::string text = "-- Tables saved by tavrin-recover from ";
-  text.append(origin);
-  text += "\n\n";
+  std::string text = "-- Tables saved by tavrin-recover from " + quotedLiteral(shownUtf8(origin)) + "\n\n";
   for (const char* v : kCharsetVariables) text += std::string("SET @OLD_") + v + "=@@" + v + ";\n";
   text += "SET NAMES utf8mb4;\n";
   for (const ScriptSetting& s : kScriptSettings) {
@@ -75,15 +77,15 @@ Status ScriptFile::write(std::string_view text) {
   return written;
 }
 
-Status ScriptFile::execute(std::string_view statement, StatementKind kind) {
-  if (kind == StatementKind::Plain && statement.size() >= kWriteBufferBytes / 4) {
+Status ScriptFile::send(std::string_view statement, StatementKind kind) {
+  if (kind == StatementKind::Rows && statement.size() >= kWriteBufferBytes / 4) {
     // Long statements (rows) go to the file as they are, not through the buffer.
     if (Status w = file_.append(buffer_); !w) return w;
     buffer_.clear();
     if (Status w = file_.append(statement); !w) return w;
     return write(";\n");
   }
-  if (kind == StatementKind::Plain) {
+  if (kind != StatementKind::Compound) {
     if (Status w = write(statement); !w) return w;
     return write(";\n");
   }

@@ -27,11 +27,13 @@ class ScriptFile : public StatementTarget {
   // its first line where the objects come from.
   static Result<std::unique_ptr<ScriptFile>> create(const std::string& path, std::string_view origin);
 
-  Status execute(std::string_view statement, StatementKind kind) override;
   // Ends the script and gives it its name, over an existing file only when
   // `replace` is true. Without it, nothing of the script is kept.
   Status complete(bool replace);
   const std::string& path() const { return file_.path(); }
+
+ protected:
+  Status send(std::string_view statement, StatementKind kind) override;
 
  private:
   explicit ScriptFile(OutputFile file) : file_(std::move(file)) {}

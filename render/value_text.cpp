@@ -4,6 +4,7 @@
 #include "render/number_text.h"
 #include "render/temporal_text.h"
 #include "tabledef/charset.h"
+#include "tabledef/sql_text.h"
 
 namespace tavrin {
 
@@ -73,30 +74,6 @@ bool textGoesAsUtf8(const Value& v, const ColumnFormat& f) {
 
 }  // namespace
 
-void appendSqlString(std::string& out, std::string_view text) {
-  out.reserve(out.size() + text.size() + 2);
-  out.push_back('\'');
-  // Runs of characters that stand as they are go in whole.
-  size_t start = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char* escape = nullptr;
-    switch (text[i]) {
-      case '\'': escape = "''"; break;
-      case '\\': escape = "\\\\"; break;
-      case '\0': escape = "\\0"; break;
-      case '\n': escape = "\\n"; break;
-      case '\r': escape = "\\r"; break;
-      case '\x1A': escape = "\\Z"; break;
-      default: continue;
-    }
-    out.append(text.data() + start, i - start);
-    out += escape;
-    start = i + 1;
-  }
-  out.append(text.data() + start, text.size() - start);
-  out.push_back('\'');
-}
-
 void appendValueText(std::string& out, const Value& v, const ColumnFormat& f, const TextForm& form) {
   switch (v.kind) {
     case ValueKind::Null: out += kNullText; return;
@@ -133,7 +110,7 @@ bool appendSqlLiteral(std::string& out, const Value& v, const ColumnFormat& f, c
     case ValueKind::External: return false;
     case ValueKind::Text:
       if (textGoesAsUtf8(v, f)) {
-        appendSqlString(out, v.text);
+        appendQuotedLiteral(out, v.text);
       } else {
         out += "_" + f.charset + " X'";
         appendHex(out, v.stored);

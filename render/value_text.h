@@ -30,10 +30,6 @@ struct TextForm {
 // hexadecimal, BIT as its bits.
 void appendValueText(std::string& out, const Value& value, const ColumnFormat& format, const TextForm& form);
 
-// UTF-8 text as a quoted SQL string, with the server's escapes for the
-// characters a statement cannot hold as they are.
-void appendSqlString(std::string& out, std::string_view text);
-
 // The value as an SQL literal that gives it back: NULL, numbers, quoted and
 // escaped strings, dates and times (TIMESTAMP in `zone`), binary values as
 // hexadecimal, BIT as b'...'. A value kept apart and not read has none:

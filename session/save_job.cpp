@@ -15,6 +15,7 @@
 #include "session/texts.h"
 #include "tabledef/database_options.h"
 #include "tabledef/definition_file.h"
+#include "tabledef/sql_text.h"
 #include "tabledef/trigger_definition.h"
 #include "tabledef/view_definition.h"
 
@@ -38,23 +39,17 @@ constexpr uint64_t kMaxDefinitionFileSize = 64u << 20;
 
 std::string stemOf(const std::string& fileName) { return fileName.substr(0, fileName.rfind('.')); }
 
-std::string quotedString(std::string_view text) {
-  std::string quoted;
-  appendSqlString(quoted, text);
-  return quoted;
-}
-
 // The kind of the object named `name` on the server (BASE TABLE, VIEW...),
 // or nothing when there is none.
 Result<std::optional<std::string>> objectOnServer(ServerConnection& server, const std::string& database,
                                                   const std::string& name) {
   return server.firstValue("SELECT TABLE_TYPE FROM information_schema.TABLES WHERE TABLE_SCHEMA = " +
-                           quotedString(database) + " AND TABLE_NAME = " + quotedString(name));
+                           quotedLiteral(database) + " AND TABLE_NAME = " + quotedLiteral(name));
 }
 
 Result<bool> triggerOnServer(ServerConnection& server, const std::string& database, const std::string& name) {
   auto found = server.firstValue("SELECT 1 FROM information_schema.TRIGGERS WHERE TRIGGER_SCHEMA = " +
-                                 quotedString(database) + " AND TRIGGER_NAME = " + quotedString(name));
+                                 quotedLiteral(database) + " AND TRIGGER_NAME = " + quotedLiteral(name));
   if (!found) return found.failure();
   return found->has_value();
 }
@@ -118,14 +113,18 @@ std::string withDefinerHint(const std::string& reason, bool namesDefiner) {
   return reason + texts::kDefinerRefused;
 }
 
+std::string joined(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += (text.empty() ? "" : "; ") + line;
+  return text;
+}
+
 // What a table's walk passed over and rows saved without a value.
 std::string lossesOf(const WalkEnd& end, uint64_t unreadable) {
   std::vector<std::string> lines = end.passedOver.lines();
   if (end.stoppedEarly()) lines.push_back(end.stopReason);
   if (unreadable) lines.push_back(std::to_string(unreadable) + texts::kSavedWithoutValue);
-  std::string text;
-  for (const std::string& line : lines) text += (text.empty() ? "" : "; ") + line;
-  return text;
+  return joined(lines);
 }
 
 // A table made without its rows: a MEMORY table keeps none in files; the
@@ -219,6 +218,12 @@ void SaveJob::saveDatabase(const Database& database, const SaveRequest& request,
   report.objects.insert(report.objects.end(), saved.begin(), saved.end());
 }
 
+// The database as made, with what of its options was left out.
+SavedObject SaveJob::databaseMade(const Database& database, const std::vector<std::string>& leftOut) {
+  return {database.name, database.name, "database", leftOut.empty() ? SaveOutcome::Saved : SaveOutcome::SavedWithLosses,
+          0, joined(leftOut)};
+}
+
 // The objects of a database that could not be begun: the database's own
 // failure, then each object as not saved.
 std::vector<SavedObject> SaveJob::notBegun(const Database& database, const std::string& reason) const {
@@ -239,10 +244,14 @@ std::vector<SavedObject> SaveJob::notBegun(const Database& database, const std::
   return saved;
 }
 
-Status SaveJob::beginDatabase(StatementTarget& target, const Database& database) const {
+Status SaveJob::beginDatabase(StatementTarget& target, const Database& database,
+                              std::vector<std::string>* leftOut) const {
   auto options = readDatabaseOptions(database.folder);
   if (!options) return options.failure();
-  if (Status made = target.execute(createDatabaseStatement(database.name, *options, true)); !made) return made;
+  std::vector<std::string> dropped;
+  const DatabaseOptions known = knownDatabaseOptions(*options, catalogue_, dropped);
+  if (leftOut) *leftOut = std::move(dropped);
+  if (Status made = target.execute(createDatabaseStatement(database.name, known, true)); !made) return made;
   return target.execute("USE " + quoteIdentifier(database.name));
 }
 
@@ -253,12 +262,13 @@ void SaveJob::saveScript(const Database& database, const SaveRequest& request, s
     return;
   }
   auto script = ScriptFile::create(path, session_.dataPath);
-  Status begun = script ? beginDatabase(**script, database) : Status(script.failure());
+  std::vector<std::string> leftOut;
+  Status begun = script ? beginDatabase(**script, database, &leftOut) : Status(script.failure());
   if (!begun) {
     saved = notBegun(database, begun.reason());
     return;
   }
-  saved.push_back({database.name, database.name, "database", SaveOutcome::Saved, 0, ""});
+  saved.push_back(databaseMade(database, leftOut));
   for (size_t t : database.tables) saved.push_back(saveTable(**script, nullptr, database, t, request.replace));
   saveViews(**script, nullptr, database, request.replace, saved);
   saveTriggers(**script, nullptr, database, request.replace, saved);
@@ -272,12 +282,13 @@ void SaveJob::saveScript(const Database& database, const SaveRequest& request, s
 void SaveJob::saveOnServer(const Database& database, const SaveRequest& request, std::vector<SavedObject>& saved) {
   auto server = request.connect ? request.connect(request.address) : Result<std::unique_ptr<ServerConnection>>(
                                                                          ioFailure("no client library"));
-  Status begun = server ? beginDatabase(**server, database) : Status(server.failure());
+  std::vector<std::string> leftOut;
+  Status begun = server ? beginDatabase(**server, database, &leftOut) : Status(server.failure());
   if (!begun) {
     saved = notBegun(database, begun.reason());
     return;
   }
-  saved.push_back({database.name, database.name, "database", SaveOutcome::Saved, 0, ""});
+  saved.push_back(databaseMade(database, leftOut));
   saveTables(**server, database, request, saved);
   saveViews(**server, server->get(), database, request.replace, saved);
   saveTriggers(**server, server->get(), database, request.replace, saved);
@@ -380,7 +391,7 @@ Status SaveJob::sendRows(StatementTarget& target, const Database& database, cons
         return readAllRows(table.rows(), sink, ReadOptions{true, false}, stop);
       },
       [&](std::string_view statement, uint64_t rows) {
-        Status sent = target.execute(statement);
+        Status sent = target.execute(statement, StatementKind::Rows);
         if (sent) reportProgress(database.name, name, work.sent += rows, rows);
         return sent;
       },
@@ -468,8 +479,8 @@ SavedObject SaveJob::saveTrigger(StatementTarget& target, ServerConnection* serv
     }
   }
   Status made = replace ? target.execute("DROP TRIGGER IF EXISTS " + quoteIdentifier(trigger.name)) : Status(Ok{});
-  if (made && trigger.hasSqlMode) made = target.execute("SET SQL_MODE=" + quotedString(sqlModeNames(trigger.sqlMode)));
-  if (made) made = target.execute(trigger.statement, StatementKind::Compound);
+  if (made && trigger.hasSqlMode) made = target.execute("SET SQL_MODE=" + quotedLiteral(sqlModeNames(trigger.sqlMode)));
+  if (made) made = target.execute(trigger.statement, StatementKind::Compound, quoteModeOf(trigger.sqlMode));
   if (!made) {
     saved.detail = withDefinerHint(made.reason(), trigger.statement.find("DEFINER=") != std::string::npos);
     return saved;

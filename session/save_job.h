@@ -93,7 +93,11 @@ class SaveJob {
   struct TableWork;
   std::vector<Database> databasesOf(const SaveRequest& request) const;
   std::vector<SavedObject> notBegun(const Database& database, const std::string& reason) const;
-  Status beginDatabase(StatementTarget& target, const Database& database) const;
+  // Makes the database and the current one; the options of its db.opt left
+  // out are said in `leftOut`.
+  Status beginDatabase(StatementTarget& target, const Database& database,
+                       std::vector<std::string>* leftOut = nullptr) const;
+  static SavedObject databaseMade(const Database& database, const std::vector<std::string>& leftOut);
   void saveDatabase(const Database& database, const SaveRequest& request, SaveReport& report);
   void saveScript(const Database& database, const SaveRequest& request, std::vector<SavedObject>& saved);
   void saveOnServer(const Database& database, const SaveRequest& request, std::vector<SavedObject>& saved);

@@ -4,6 +4,7 @@
 
 #include "base/file.h"
 #include "base/path.h"
+#include "base/text.h"
 
 namespace tavrin {
 
@@ -63,6 +64,16 @@ int32_t CollationCatalogue::maxBytesPerChar(int32_t id) const {
 std::string CollationCatalogue::charsetName(int32_t id) const {
   const CollationEntry* e = find(id);
   return e ? e->name1 : std::string();
+}
+
+bool CollationCatalogue::knowsCharset(std::string_view name) const {
+  const std::string lower = asciiLower(name);
+  return std::any_of(entries_.begin(), entries_.end(), [&](const auto& e) { return e.second.name1 == lower; });
+}
+
+bool CollationCatalogue::knowsCollation(std::string_view name) const {
+  const std::string lower = asciiLower(name);
+  return std::any_of(entries_.begin(), entries_.end(), [&](const auto& e) { return e.second.name2 == lower; });
 }
 
 }  // namespace tavrin

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/bytes.h"
@@ -37,6 +38,9 @@ class CollationCatalogue {
   int32_t maxBytesPerChar(int32_t id) const;
   // The character set of a collation id; empty when the id is unknown.
   std::string charsetName(int32_t id) const;
+  // Whether a character set or a collation of this name (in any case) is known.
+  bool knowsCharset(std::string_view name) const;
+  bool knowsCollation(std::string_view name) const;
 
   size_t size() const { return entries_.size(); }
   bool empty() const { return entries_.empty(); }

@@ -128,39 +128,4 @@ std::string objectNameFromFileName(std::string_view stem) {
   return name;
 }
 
-std::string quoteIdentifier(std::string_view name) {
-  std::string quoted = "`";
-  for (char c : name) {
-    if (c == '`') quoted.push_back('`');
-    quoted.push_back(c);
-  }
-  quoted.push_back('`');
-  return quoted;
-}
-
-std::string quotedLiteral(std::string_view text) {
-  std::string quoted = "'";
-  for (char c : text) {
-    switch (c) {
-      case '\0': quoted += "\\0"; break;
-      case '\n': quoted += "\\n"; break;
-      case '\r': quoted += "\\r"; break;
-      case '\\': quoted += "\\\\"; break;
-      case '\'': quoted += "''"; break;
-      default: quoted.push_back(c);
-    }
-  }
-  quoted.push_back('\'');
-  return quoted;
-}
-
-std::string quotedList(const std::vector<std::string>& names) {
-  std::string text;
-  for (const std::string& name : names) {
-    if (!text.empty()) text.push_back(',');
-    text += quotedLiteral(name);
-  }
-  return text;
-}
-
 }  // namespace tavrin

@@ -26,16 +26,4 @@ Result<std::vector<std::string>> splitDefinitionList(std::string_view value);
 // outside [0-9A-Za-z_] as @ and four hexadecimal digits (a space is @0020).
 std::string objectNameFromFileName(std::string_view fileStem);
 
-// `name` with backquotes doubled, enclosed in backquotes.
-std::string quoteIdentifier(std::string_view name);
-
-// 'text' as the server quotes a literal in the statements it shows (SHOW
-// CREATE TABLE's defaults, comments and ENUM names): quotes doubled, and a
-// backslash, a zero byte, LF and CR written as \\ \0 \n \r.
-std::string quotedLiteral(std::string_view text);
-
-// 'a','b''c' as the server writes a value list: each name quoted as a
-// literal, so that the text is valid SQL.
-std::string quotedList(const std::vector<std::string>& names);
-
 }  // namespace tavrin

@@ -3,6 +3,7 @@
 #include "base/text.h"
 #include "tabledef/charset.h"
 #include "tabledef/definition_file.h"
+#include "tabledef/sql_text.h"
 #include "tabledef/field_layout.h"
 
 namespace tavrin {

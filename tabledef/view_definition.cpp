@@ -9,6 +9,7 @@
 #include "base/text.h"
 #include "tabledef/charset.h"
 #include "tabledef/definition_file.h"
+#include "tabledef/sql_text.h"
 
 namespace tavrin {
 

@@ -6,6 +6,7 @@
 #include "export/sql_definitions.h"
 #include "tabledef/database_options.h"
 #include "tabledef/definition_file.h"
+#include "tabledef/sql_text.h"
 #include "tabledef/trigger_definition.h"
 #include "tabledef/view_definition.h"
 #include "test_support.h"
