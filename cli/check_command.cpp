@@ -34,6 +34,14 @@ Result<std::vector<NodeTarget>> checkedObjects(const ScannedFolder& scanned, con
   return objects;
 }
 
+// The files the scan passed over in the folder, or in the one database named.
+std::vector<PassedOver> passedOverIn(const ScannedFolder& scanned, const std::vector<std::string>& args) {
+  const RecoverySession& s = scanned.session;
+  if (args.size() == 1) return s.passedOver;
+  auto folder = findDatabase(scanned, args[1]);
+  return folder ? passedOverIn(s, *folder) : std::vector<PassedOver>{};
+}
+
 std::string stemOf(const std::string& fileName) { return fileName.substr(0, fileName.rfind('.')); }
 
 // "view db.v: sound" or with the reason it cannot be read.
@@ -85,12 +93,12 @@ Status checkCommand(const Invocation& a, const std::string& exeFolder, std::ostr
   SystemTablespaceSource system(s, a.has("--ibdata") ? a.options.at("--ibdata") : "", catalogue, err);
   if (Status named = system.checkNamed(); !named) return named;
   size_t unsound = 0;
-  // Files the scan could not place count too, when the whole folder is checked.
-  if (a.arguments.size() == 1) {
-    for (const PassedOver& p : s.passedOver) {
-      out << p.path << ": unreadable: " << p.reason << '\n';
-      ++unsound;
-    }
+  // Files the scan could not place count too, when a whole database is checked.
+  const std::vector<PassedOver> passed = a.arguments.size() < 3 ? passedOverIn(**scanned, a.arguments)
+                                                                 : std::vector<PassedOver>{};
+  for (const PassedOver& p : passed) {
+    out << p.path << ": unreadable: " << p.reason << '\n';
+    ++unsound;
   }
   for (const NodeTarget& o : *objects) {
     const auto [line, sound] = checkObject(s, o, catalogue, system);
@@ -99,7 +107,8 @@ Status checkCommand(const Invocation& a, const std::string& exeFolder, std::ostr
   }
   out.flush();
   if (unsound == 0) return Ok{};
-  return damaged(std::to_string(unsound) + " of " + std::to_string(objects->size()) + " objects are not sound");
+  return damaged(std::to_string(unsound) + " of " + std::to_string(objects->size() + passed.size()) +
+                 (passed.empty() ? " objects" : " objects and files") + " are not sound");
 }
 
 }  // namespace tavrin::cli

@@ -192,6 +192,8 @@ Status listCommand(const std::vector<std::string>& a, std::ostream& out, std::os
   const ObjectTree& tree = (*scanned)->session.tree;
   for (NodeId root : tree.roots()) printTree(tree, root, 0, out);
   warnPassedOver((*scanned)->session, err);
+  const size_t passed = (*scanned)->session.passedOver.size();
+  if (passed) return damaged(std::to_string(passed) + (passed == 1 ? " file was" : " files were") + " passed over");
   return Ok{};
 }
 

@@ -1,5 +1,6 @@
 #include "export/sql_rows.h"
 
+#include "base/text.h"
 #include "render/value_text.h"
 #include "tabledef/definition_file.h"
 #include "tabledef/sql_text.h"
@@ -20,7 +21,8 @@ std::string SqlInsertWriter::preamble() const {
   // even where the session's mode is strict.
   std::string text = "SET NAMES utf8mb4;\nSET sql_mode = 'NO_AUTO_VALUE_ON_ZERO';\n";
   const std::string offset = zone_.fixedOffsetText();
-  if (offset.empty()) return text + "-- TIMESTAMP values are in the time zone " + zone_.name() + "\n";
+  // The zone's name comes from the command line or the environment: as a literal it stays in its comment.
+  if (offset.empty()) return text + "-- TIMESTAMP values are in the time zone " + quotedLiteral(shownUtf8(zone_.name())) + "\n";
   return text + "SET time_zone = '" + offset + "';\n";
 }
 

@@ -151,8 +151,9 @@ std::string scriptPathOf(const std::string& scriptFolder, const std::string& dat
 }
 
 std::string SavedObject::line() const {
-  const bool isDatabase = std::string_view(kind) == "database";
-  std::string text = std::string(kind) + " " + (isDatabase ? name : database + "." + name) + ": ";
+  const std::string_view k(kind);
+  const std::string where = k == "database" ? name : k == "file" ? database + "/" + name : database + "." + name;
+  std::string text = std::string(kind) + " " + where + ": ";
   const std::string rowCount = std::string(kind) == "table" ? ", " + std::to_string(rows) + " rows" : "";
   switch (outcome) {
     case SaveOutcome::Saved: return text + "saved" + rowCount;
@@ -269,9 +270,11 @@ void SaveJob::saveScript(const Database& database, const SaveRequest& request, s
     return;
   }
   saved.push_back(databaseMade(database, leftOut));
+  addPassedOver(database, saved);
   for (size_t t : database.tables) saved.push_back(saveTable(**script, nullptr, database, t, request.replace));
-  saveViews(**script, nullptr, database, request.replace, saved);
-  saveTriggers(**script, nullptr, database, request.replace, saved);
+  std::vector<std::string> unmade = tablesNotMade(database, saved);
+  saveViews(**script, nullptr, database, request.replace, unmade, saved);
+  saveTriggers(**script, nullptr, database, request.replace, unmade, saved);
   // A script cut short is not written at all.
   if (stopped()) return markAll(saved, SaveOutcome::Saved, SaveOutcome::NotSaved, path + texts::kScriptNotWritten);
   if (Status complete = (*script)->complete(request.force); !complete) {
@@ -289,9 +292,11 @@ void SaveJob::saveOnServer(const Database& database, const SaveRequest& request,
     return;
   }
   saved.push_back(databaseMade(database, leftOut));
+  addPassedOver(database, saved);
   saveTables(**server, database, request, saved);
-  saveViews(**server, server->get(), database, request.replace, saved);
-  saveTriggers(**server, server->get(), database, request.replace, saved);
+  std::vector<std::string> unmade = tablesNotMade(database, saved);
+  saveViews(**server, server->get(), database, request.replace, unmade, saved);
+  saveTriggers(**server, server->get(), database, request.replace, unmade, saved);
 }
 
 // The tables of a database by several connections at once: each worker
@@ -405,8 +410,33 @@ Status SaveJob::sendRows(StatementTarget& target, const Database& database, cons
   return Ok{};
 }
 
+// The files of a database saved whole that the scan passed over: their
+// objects are not saved, and the save says so.
+void SaveJob::addPassedOver(const Database& database, std::vector<SavedObject>& saved) const {
+  if (!database.wanted) return;
+  for (const PassedOver& p : passedOverIn(session_, database.folder)) {
+    saved.push_back({database.name, lastComponent(p.path), "file", SaveOutcome::NotSaved, 0, p.reason});
+  }
+}
+
+// The tables of the database that the target will not have: those whose
+// save failed, and those whose files the scan passed over. A view or a
+// trigger of theirs would fail where it is made, and stop a script there.
+std::vector<std::string> SaveJob::tablesNotMade(const Database& database, const std::vector<SavedObject>& saved) const {
+  std::vector<std::string> names;
+  for (const SavedObject& o : saved) {
+    const bool lost = o.outcome == SaveOutcome::Failed || o.outcome == SaveOutcome::NotSaved;
+    if (lost && std::string_view(o.kind) == "table") names.push_back(o.name);
+  }
+  for (const PassedOver& p : passedOverIn(session_, database.folder)) {
+    const std::string file = lastComponent(p.path);
+    names.push_back(objectNameFromFileName(file.substr(0, std::min(file.rfind('.'), file.find("#P#")))));
+  }
+  return names;
+}
+
 void SaveJob::saveViews(StatementTarget& target, ServerConnection* server, const Database& database, bool replace,
-                        std::vector<SavedObject>& saved) {
+                        std::vector<std::string>& unmade, std::vector<SavedObject>& saved) {
   std::vector<std::string> names;
   std::vector<Result<StoredView>> views;
   std::vector<StoredView> readable;  // the same, empty where unreadable, for the order
@@ -418,11 +448,15 @@ void SaveJob::saveViews(StatementTarget& target, ServerConnection* server, const
   }
   for (size_t i : viewOrder(readable, names, database.name)) {
     SavedObject view{database.name, names[i], "view", SaveOutcome::Failed, 0, ""};
+    const std::vector<size_t> missing = viewsReadBy(readable[i], database.name, unmade);
     if (stopped()) {
       view.outcome = SaveOutcome::NotSaved;
       view.detail = texts::kSaveStopped;
     } else if (!views[i]) {
       view.detail = views[i].reason();
+    } else if (!missing.empty()) {
+      view.outcome = SaveOutcome::NotSaved;
+      view.detail = texts::kReads + database.name + "." + unmade[missing.front()] + texts::kWhichWasNotSaved;
     } else if (std::optional<Status> cleared = clearWay(target, server, database.name, names[i], replace, view)) {
       if (!*cleared) view.detail = cleared->reason();
     } else if (Status made = target.execute(createViewStatement(names[i], *views[i])); !made) {
@@ -430,6 +464,7 @@ void SaveJob::saveViews(StatementTarget& target, ServerConnection* server, const
     } else {
       view.outcome = SaveOutcome::Saved;
     }
+    if (view.outcome != SaveOutcome::Saved) unmade.push_back(names[i]);
     saved.push_back(std::move(view));
   }
 }
@@ -437,10 +472,16 @@ void SaveJob::saveViews(StatementTarget& target, ServerConnection* server, const
 // Each trigger under the SQL mode it was made with, in the order the
 // server fires them.
 void SaveJob::saveTriggers(StatementTarget& target, ServerConnection* server, const Database& database, bool replace,
-                           std::vector<SavedObject>& saved) {
+                           const std::vector<std::string>& unmade, std::vector<SavedObject>& saved) {
   for (size_t t : database.triggers) {
     const TriggerEntry& entry = session_.triggers[t];
     const std::string path = joinPath(entry.folderPath, entry.fileName);
+    const std::string table = objectNameFromFileName(stemOf(entry.fileName));
+    if (std::find(unmade.begin(), unmade.end(), table) != unmade.end()) {
+      saved.push_back({database.name, table, "triggers of table", SaveOutcome::NotSaved, 0,
+                       texts::kItsTable + database.name + "." + table + texts::kWasNotSaved});
+      continue;
+    }
     auto text = readSmallFile(path, kMaxDefinitionFileSize);
     auto triggers = text ? storedTriggers(ByteView(*text).chars()) : Result<std::vector<StoredTrigger>>(text.failure());
     if (!triggers) {

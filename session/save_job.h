@@ -47,7 +47,7 @@ enum class SaveOutcome { Saved, SavedWithLosses, Skipped, Failed, NotSaved };
 struct SavedObject {
   std::string database;
   std::string name;
-  const char* kind = "table";  // table, view or trigger
+  const char* kind = "table";  // database, table, view, trigger, triggers of table, or a file passed over
   SaveOutcome outcome = SaveOutcome::NotSaved;
   uint64_t rows = 0;   // tables: the rows saved
   std::string detail;  // why, for any outcome but Saved; what was lost
@@ -107,10 +107,13 @@ class SaveJob {
                         bool replace);
   Status sendRows(StatementTarget& target, const Database& database, const std::string& name, TableRows& table,
                   TableWork& work);
+  void addPassedOver(const Database& database, std::vector<SavedObject>& saved) const;
+  std::vector<std::string> tablesNotMade(const Database& database, const std::vector<SavedObject>& saved) const;
+  // Views that read a table or view in `unmade` are not made, and join it.
   void saveViews(StatementTarget& target, ServerConnection* server, const Database& database, bool replace,
-                 std::vector<SavedObject>& saved);
+                 std::vector<std::string>& unmade, std::vector<SavedObject>& saved);
   void saveTriggers(StatementTarget& target, ServerConnection* server, const Database& database, bool replace,
-                    std::vector<SavedObject>& saved);
+                    const std::vector<std::string>& unmade, std::vector<SavedObject>& saved);
   SavedObject saveTrigger(StatementTarget& target, ServerConnection* server, const Database& database,
                           const StoredTrigger& trigger, bool replace);
   void reportProgress(const std::string& database, const std::string& table, uint64_t tableRows, uint64_t added);

@@ -66,22 +66,76 @@ NodeId addTable(RecoverySession& session, NodeId tablesNode, int32_t databaseInd
   return table;
 }
 
+// The files that hold a table's rows or belong to its definition: each is
+// part of a table of the folder, or said to be passed over.
+constexpr std::string_view kTableFileExtensions[] = {"ibd", "myd", "myi", "mad", "mai", "csv",
+                                                     "csm", "arz", "par", "isl", "cfg", "cfp"};
+
+bool isTableFile(const std::string& fileName) {
+  const std::string extension = lowerExtension(fileName);
+  return std::find(std::begin(kTableFileExtensions), std::end(kTableFileExtensions), extension) !=
+         std::end(kTableFileExtensions);
+}
+
+// The lowered name of the table a file belongs to: a partition's file
+// (TABLE#P#PART..., TABLE#p#part...) belongs to its table.
+std::string tableStemOf(const std::string& fileName) {
+  const std::string stem = asciiLower(fileName.substr(0, fileName.rfind('.')));
+  return stem.substr(0, stem.find("#p#"));
+}
+
+// InnoDB keeps the words of a FULLTEXT index in tablespaces of their own,
+// named FTS_ and the table's id in 16 hexadecimal digits; the server makes
+// them again from the table.
+bool isFullTextIndexFile(const std::string& fileName) {
+  const std::string stem = asciiLower(fileName);
+  return stem.size() > 21 && stem.starts_with("fts_") &&
+         std::all_of(stem.begin() + 4, stem.begin() + 20, [](char c) { return hexDigitValue(c) >= 0; });
+}
+
+// Why a table file no table accounts for was not read; `unreadable` when
+// its table's .frm is there but was passed over.
+std::string unaccountedReason(const std::string& fileName, bool unreadable, bool olderTablespace) {
+  if (unreadable) return "its table's definition (.frm) cannot be read";
+  if (fileName.starts_with("#sql")) {
+    return "a table file that an ALTER TABLE or a temporary table left behind; no definition of it is in the folder";
+  }
+  if (olderTablespace) return "no definition of its table (.frm) is in the folder, and a tablespace of a server "
+                              "before MySQL 8 keeps none of its own";
+  return "no definition of its table (.frm) is in the folder";
+}
+
 // MySQL 8 keeps no .frm: a tablespace without one is a table when its own
-// definition says it is a user's. Tablespaces of older servers, which keep
-// no definition, are no tables; damaged definitions are passed over.
-void addTablespaceTables(RecoverySession& session, const std::string& folder, const std::vector<std::string>& ibdFiles,
-                         const std::vector<std::string>& defined, int32_t databaseIndex, NodeId tablesNode) {
-  for (const std::string& file : ibdFiles) {
+// definition says it is a user's; the server's own tablespaces (full-text
+// indexes) belong to their tables. Every other table file that no table of
+// the folder accounts for is passed over with why.
+void accountForTableFiles(RecoverySession& session, const std::string& folder, const std::vector<std::string>& files,
+                          std::vector<std::string>& defined, const std::vector<std::string>& unreadable,
+                          int32_t databaseIndex, NodeId tablesNode) {
+  auto holds = [](const std::vector<std::string>& stems, const std::string& stem) {
+    return std::find(stems.begin(), stems.end(), stem) != stems.end();
+  };
+  for (const std::string& file : files) {
     if (session.stopRequested) return;
-    const std::string stem = asciiLower(withoutExtension(file));
-    if (std::find(defined.begin(), defined.end(), stem) != defined.end()) continue;
+    const std::string stem = tableStemOf(file);
+    if (holds(defined, stem)) continue;
     const std::string path = joinPath(folder, file);
-    auto table = readTablespaceIdentity(path);
-    if (table && !table->internal) {
-      addTable(session, tablesNode, databaseIndex, file);
-    } else if (!table && table.kind() != ErrorKind::Unsupported) {
-      session.passedOver.push_back({path, table.reason()});
+    bool olderTablespace = false;
+    if (lowerExtension(file) == "ibd" && !holds(unreadable, stem)) {
+      auto table = readTablespaceIdentity(path);
+      if (table && !table->internal) {
+        addTable(session, tablesNode, databaseIndex, file);
+        defined.push_back(asciiLower(withoutExtension(file)));
+        continue;
+      }
+      if ((table && table->internal) || isFullTextIndexFile(file)) continue;
+      if (!table && table.kind() != ErrorKind::Unsupported) {
+        session.passedOver.push_back({path, table.reason()});
+        continue;
+      }
+      olderTablespace = !table;
     }
+    session.passedOver.push_back({path, unaccountedReason(file, holds(unreadable, stem), olderTablespace)});
   }
 }
 
@@ -96,8 +150,9 @@ void ScanDatabaseFolder(RecoverySession& session, const std::string& folder, int
   }
   NodeId viewsNode = kNoNode;
   NodeId triggersNode = kNoNode;
-  std::vector<std::string> defined;  // the lowered names of the tables with a .frm
-  std::vector<std::string> ibdFiles;
+  std::vector<std::string> defined;     // the lowered names of the tables with a .frm
+  std::vector<std::string> unreadable;  // ... and of those whose .frm was passed over
+  std::vector<std::string> tableFiles;
   for (const DirEntry& e : *entries) {
     if (session.stopRequested) return;
     if (e.isDirectory) continue;
@@ -122,12 +177,13 @@ void ScanDatabaseFolder(RecoverySession& session, const std::string& folder, int
         NodeId view = session.tree.insert(viewsNode, shownName(e.name), TreeImage::Folder);
         session.tree.setItemData(view, int32_t(session.viewFiles.size()));
       } else {
+        unreadable.push_back(asciiLower(withoutExtension(e.name)));
         session.passedOver.push_back({path, head.size() < kSignatureBytes
                                                 ? "too short for a definition file (" + std::to_string(head.size()) + " bytes)"
                                                 : "neither a table nor a view definition file"});
       }
-    } else if (extension == "ibd") {
-      ibdFiles.push_back(e.name);
+    } else if (isTableFile(e.name)) {
+      tableFiles.push_back(e.name);
     } else if (extension == "trg") {
       if (triggersNode == kNoNode) {
         triggersNode = session.tree.insert(databaseNode, "Trigger", TreeImage::Triggers);
@@ -138,7 +194,10 @@ void ScanDatabaseFolder(RecoverySession& session, const std::string& folder, int
       session.tree.setItemData(trigger, int32_t(session.triggers.size()));
     }
   }
-  addTablespaceTables(session, folder, ibdFiles, defined, databaseIndex, tablesNode);
+  // Tablespaces that describe themselves first, so that their partitions' files count as theirs.
+  std::stable_partition(tableFiles.begin(), tableFiles.end(),
+                        [](const std::string& f) { return lowerExtension(f) == "ibd" && f.find('#') == std::string::npos; });
+  accountForTableFiles(session, folder, tableFiles, defined, unreadable, databaseIndex, tablesNode);
 }
 
 NodeId tableNode(const ObjectTree& tree, const std::string& name) {
@@ -226,6 +285,17 @@ bool holdsFileWithExtension(const std::string& folder, std::initializer_list<std
 bool holdsDefinitionFile(const std::string& folder) { return holdsFileWithExtension(folder, {"frm", "ibd"}); }
 
 bool holdsObjectFiles(const std::string& folder) { return holdsFileWithExtension(folder, {"frm", "ibd", "trg"}); }
+
+std::vector<PassedOver> passedOverIn(const RecoverySession& session, const std::string& folder) {
+  std::vector<PassedOver> passed;
+  for (const PassedOver& p : session.passedOver) {
+    if (p.path.size() > folder.size() + 1 && p.path.starts_with(folder) && p.path[folder.size()] == kSeparator &&
+        p.path.find(kSeparator, folder.size() + 1) == std::string::npos) {
+      passed.push_back(p);
+    }
+  }
+  return passed;
+}
 
 const PassedOver* passedOverObject(const RecoverySession& session, const std::string& databaseFolder,
                                    const std::string& name) {

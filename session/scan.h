@@ -82,6 +82,9 @@ bool holdsDefinitionFile(const std::string& folder);
 // are gone may still hold their triggers.
 bool holdsObjectFiles(const std::string& folder);
 
+// What the scan passed over directly in `folder` (a database folder).
+std::vector<PassedOver> passedOverIn(const RecoverySession& session, const std::string& folder);
+
 // The entry passed over for the object `name` of a database folder, or null.
 const PassedOver* passedOverObject(const RecoverySession& session, const std::string& databaseFolder,
                                    const std::string& name);

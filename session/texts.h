@@ -75,6 +75,10 @@ inline constexpr const char* kRowsColon = " rows: ";
 inline constexpr const char* kRowsNotSaved = "its rows were not saved: ";
 inline constexpr const char* kSavedWithoutValue =
     " rows saved with NULL for a value kept apart from the row that could not be read";
+inline constexpr const char* kReads = "it reads ";
+inline constexpr const char* kWhichWasNotSaved = ", which was not saved";
+inline constexpr const char* kItsTable = "its table ";
+inline constexpr const char* kWasNotSaved = " was not saved";
 inline constexpr const char* kDefinerRefused =
     " (the target refuses the definer the object was made with: save as an account allowed to name another "
     "definer, such as one with the SET USER or SUPER privilege)";

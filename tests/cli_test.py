@@ -880,21 +880,47 @@ class Robustness(unittest.TestCase):
         self.assertEqual((status, err), (0, ""))
         self.assertIn("tavrin-recover rows FOLDER DATABASE TABLE", out)
 
-    def test_files_passed_over_are_named(self):
+    def test_every_table_file_is_accounted_for(self):
+        objects = os.path.join(data("objects"), "my@002ddb")
         with tempfile.TemporaryDirectory() as top:
             db = os.path.join(top, "db")
             os.makedirs(db)
-            shutil.copy(os.path.join(data("objects"), "my@002ddb", "a@0024b.frm"), db)
+            for name in ("a@0024b.frm", "hostile.frm", "hostile.ibd"):
+                shutil.copy(os.path.join(objects, name), db)
             with open(os.path.join(db, "tiny.frm"), "wb") as f:
                 f.write(b"\xfe")
             os.symlink(os.path.join(top, "gone.frm"), os.path.join(db, "dangling.frm"))
+            # Files that belong to a table of the folder, and files that do not.
+            copies = {"hostile#P#p0.ibd": None, "FTS_00000000000000a6_CONFIG.ibd": None,
+                      "tiny.MYD": "its table's definition (.frm) cannot be read",
+                      "orphan.ibd": "no definition of its table (.frm) is in the folder, and a tablespace of a "
+                                    "server before MySQL 8 keeps none of its own",
+                      "lost.MYI": "no definition of its table (.frm) is in the folder",
+                      "#sql-ib12.ibd": "a table file that an ALTER TABLE or a temporary table left behind"}
+            for name in copies:
+                shutil.copyfile(os.path.join(objects, "hostile.ibd"), os.path.join(db, name))
             status, out, err = recover("list", db)
-            self.assertEqual(status, 0, err)
+            self.assertEqual(status, 1, err)
             self.assertIn(os.path.join(db, "tiny.frm") + " was passed over: too short for a definition file (1 bytes)", err)
             self.assertIn(os.path.join(db, "dangling.frm") + " was passed over: cannot open", err)
+            for name, reason in copies.items():
+                if reason is None:
+                    self.assertNotIn(name, err)
+                else:
+                    self.assertIn(os.path.join(db, name) + " was passed over: " + reason, err)
+            self.assertTrue(err.endswith("tavrin-recover: 6 files were passed over\n"), err)
             status, out, err = recover("rows", db, "db", "tiny")
             self.assertEqual(status, 1)
             self.assertIn("the table tiny cannot be read: " + os.path.join(db, "tiny.frm") + " was passed over: too short", err)
+            status, out, err = recover("check", db, "db")
+            self.assertEqual(status, 1)
+            self.assertIn(os.path.join(db, "lost.MYI") + ": unreadable: ", out)
+            self.assertEqual(err, "tavrin-recover: 7 of 8 objects and files are not sound\n")
+            with tempfile.TemporaryDirectory() as scripts:
+                status, out, err = recover("save", db, "db", "--script", scripts)
+                self.assertEqual(status, 1)
+                self.assertIn("file db/orphan.ibd: not saved: no definition of its table", out)
+                self.assertIn("table db.hostile: saved, 2 rows\n", out)
 
     def test_a_trigger_whose_table_is_gone(self):
         with tempfile.TemporaryDirectory() as top:
