@@ -103,6 +103,29 @@ inline std::string shownUtf8(std::string_view text) {
   return out;
 }
 
+// `text` on one line that shows what it holds: control characters as \n,
+// \r, \t and \xHH, and bytes that start no UTF-8 character as \xHH, so
+// that a name from a file cannot make a report line of its own.
+inline std::string printable(std::string_view text) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  for (size_t i = 0; i < text.size();) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    const size_t n = utf8SequenceLength(text.substr(i));
+    if (n > 0 && b >= 0x20 && b != 0x7F) {
+      out.append(text.substr(i, n));
+      i += n;
+      continue;
+    }
+    if (b == '\n') out += "\\n";
+    else if (b == '\r') out += "\\r";
+    else if (b == '\t') out += "\\t";
+    else out += std::string("\\x") + kDigits[b >> 4] + kDigits[b & 15];
+    ++i;
+  }
+  return out;
+}
+
 // The UTF-16 little-endian bytes of a UTF-8 text, appended to `out`; a byte
 // that starts no UTF-8 character becomes U+FFFD.
 inline void appendUtf16Le(std::string& out, std::string_view utf8) {

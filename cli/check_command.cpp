@@ -4,6 +4,7 @@
 
 #include "base/file.h"
 #include "base/path.h"
+#include "base/text.h"
 #include "session/table_check.h"
 #include "tabledef/definition_file.h"
 #include "tabledef/trigger_definition.h"
@@ -97,12 +98,12 @@ Status checkCommand(const Invocation& a, const std::string& exeFolder, std::ostr
   const std::vector<PassedOver> passed = a.arguments.size() < 3 ? passedOverIn(**scanned, a.arguments)
                                                                  : std::vector<PassedOver>{};
   for (const PassedOver& p : passed) {
-    out << p.path << ": unreadable: " << p.reason << '\n';
+    out << printable(p.path + ": unreadable: " + p.reason) << '\n';
     ++unsound;
   }
   for (const NodeTarget& o : *objects) {
     const auto [line, sound] = checkObject(s, o, catalogue, system);
-    out << line << '\n';
+    out << printable(line) << '\n';
     if (!sound) ++unsound;
   }
   out.flush();

@@ -10,6 +10,7 @@
 
 #include "base/file.h"
 #include "base/path.h"
+#include "base/text.h"
 #include "session/texts.h"
 #include "tabledef/definition_file.h"
 
@@ -48,7 +49,9 @@ Result<std::unique_ptr<ScannedFolder>> scanFolder(const std::string& folder) {
 }
 
 void warnPassedOver(const RecoverySession& session, std::ostream& err) {
-  for (const PassedOver& p : session.passedOver) err << kProgram << ": warning: " << p.path << texts::kPassedOver << p.reason << '\n';
+  for (const PassedOver& p : session.passedOver) {
+    err << kProgram << ": warning: " << printable(p.path + texts::kPassedOver + p.reason) << '\n';
+  }
 }
 
 Result<std::string> findDatabase(const ScannedFolder& scanned, const std::string& database) {

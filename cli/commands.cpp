@@ -19,6 +19,7 @@
 
 #include "base/file.h"
 #include "base/path.h"
+#include "base/text.h"
 #include "export/create_table.h"
 #include "export/delimited.h"
 #include "export/mariadb_link.h"
@@ -182,7 +183,7 @@ void printTsvRow(const StructureRow& row, std::ostream& out) {
 }
 
 void printTree(const ObjectTree& tree, NodeId node, int depth, std::ostream& out) {
-  out << std::string(size_t(depth) * 2, ' ') << tree.node(node).label << '\n';
+  out << std::string(size_t(depth) * 2, ' ') << printable(tree.node(node).label) << '\n';
   for (NodeId child : tree.node(node).children) printTree(tree, child, depth + 1, out);
 }
 
@@ -356,7 +357,7 @@ Status writeRowPages(TableRows& table, const RowsOptions& options, const RowSink
   std::vector<std::string> losses = walked->passedOver.lines();
   if (walked->stoppedEarly()) losses.push_back(walked->stopReason);
   if (losses.empty()) return Ok{};
-  for (size_t i = 0; i + 1 < losses.size(); ++i) err << kProgram << ": " << losses[i] << '\n';
+  for (size_t i = 0; i + 1 < losses.size(); ++i) err << kProgram << ": " << printable(losses[i]) << '\n';
   return damaged(losses.back());
 }
 
@@ -650,7 +651,7 @@ int run(const std::vector<std::string>& args, const std::string& executableFolde
   }
   const Status status = it->second.action(invocation);
   if (!status) {
-    err << kProgram << ": " << status.reason() << '\n';
+    err << kProgram << ": " << printable(status.reason()) << '\n';
     return kFailed;
   }
   return kOk;

@@ -8,6 +8,7 @@
 
 #include "base/output_file.h"
 #include "base/path.h"
+#include "base/text.h"
 #include "export/mariadb_link.h"
 #include "session/save_job.h"
 #include "tabledef/definition_file.h"
@@ -115,7 +116,7 @@ class ProgressLines {
     const auto now = std::chrono::steady_clock::now();
     if (now - last_ < std::chrono::seconds(2)) return;
     last_ = now;
-    err_ << kProgram << ": saving " << p.database << "." << p.table << ": " << p.tableRows << " rows ("
+    err_ << kProgram << ": saving " << printable(p.database + "." + p.table) << ": " << p.tableRows << " rows ("
          << p.totalRows << " in all)\n";
   }
 

@@ -5,6 +5,7 @@
 
 #include "base/file.h"
 #include "base/path.h"
+#include "base/text.h"
 #include "export/create_table.h"
 #include "export/sql_definitions.h"
 #include "export/insert_pipeline.h"
@@ -156,13 +157,13 @@ std::string SavedObject::line() const {
   std::string text = std::string(kind) + " " + where + ": ";
   const std::string rowCount = std::string(kind) == "table" ? ", " + std::to_string(rows) + " rows" : "";
   switch (outcome) {
-    case SaveOutcome::Saved: return text + "saved" + rowCount;
-    case SaveOutcome::SavedWithLosses: return text + "saved" + rowCount + "; " + detail;
-    case SaveOutcome::Skipped: return text + "skipped: " + detail;
-    case SaveOutcome::Failed: return text + "failed: " + detail;
-    case SaveOutcome::NotSaved: return text + "not saved: " + detail;
+    case SaveOutcome::Saved: text += "saved" + rowCount; break;
+    case SaveOutcome::SavedWithLosses: text += "saved" + rowCount + "; " + detail; break;
+    case SaveOutcome::Skipped: text += "skipped: " + detail; break;
+    case SaveOutcome::Failed: text += "failed: " + detail; break;
+    case SaveOutcome::NotSaved: text += "not saved: " + detail; break;
   }
-  return text;
+  return printable(text);
 }
 
 bool SaveReport::allSaved() const {
