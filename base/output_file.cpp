@@ -56,7 +56,8 @@ Result<OutputFile> OutputFile::create(const std::string& path) {
 }
 
 OutputFile::OutputFile(OutputFile&& other) noexcept
-    : path_(std::move(other.path_)), temporary_(std::move(other.temporary_)), fd_(other.fd_) {
+    : path_(std::move(other.path_)), temporary_(std::move(other.temporary_)), fd_(other.fd_),
+      failed_(std::move(other.failed_)) {
   other.fd_ = -1;
   other.temporary_.clear();
 }
@@ -72,16 +73,19 @@ void OutputFile::discard() {
 
 Status OutputFile::failure(int error) {
   discard();
-  return ioFailure("cannot write " + path_ + ": " + std::strerror(error));
+  failed_ = ioFailure("cannot write " + path_ + ": " + std::strerror(error));
+  return *failed_;
 }
 
 Status OutputFile::append(std::string_view bytes) {
+  if (failed_) return *failed_;
   if (fd_ < 0) return ioFailure("cannot write " + path_ + ": the file is closed");
   if (!writeAll(fd_, bytes)) return failure(errno);
   return Ok{};
 }
 
 Status OutputFile::commit(bool replace) {
+  if (failed_) return *failed_;
   if (fd_ < 0) return ioFailure("cannot write " + path_ + ": the file is closed");
   if (::fsync(fd_) != 0) return failure(errno);
   const int fd = fd_;

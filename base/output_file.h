@@ -3,6 +3,7 @@
 // its target and then renamed over it, so that a failed or cut-short write
 // leaves the target as it was.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -35,6 +36,7 @@ class OutputFile {
   std::string path_;
   std::string temporary_;
   int fd_ = -1;
+  std::optional<Failure> failed_;  // the first failure, said again by every later step
 };
 
 // Writes `bytes` as the file `path`, replacing a file of that name unless

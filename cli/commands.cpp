@@ -444,7 +444,7 @@ Status scanCommand(const Invocation& a, const std::string& exeFolder, std::ostre
   }
   for (const std::string& line : h.ui.outputLines()) out << line << '\n';
   err << kProgram << ": the scan log is " << h.controller->logFilePath() << '\n';
-  return Ok{};
+  return h.controller->logWritten();
 }
 
 // A folder of the system's temporary folder, removed with what it holds.

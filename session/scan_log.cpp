@@ -22,11 +22,18 @@ Status ScanLog::open(const std::string& path) {
   bool created = fd >= 0;
   if (!created && errno == EEXIST) fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
   if (fd < 0) return ioFailure("cannot create the log file " + path + ": " + std::strerror(errno));
-  fd_ = fd;
+  failed_.reset();
   if (created) {
     static constexpr char kByteOrderMark[] = {char(0xFF), char(0xFE)};
-    if (::write(fd_, kByteOrderMark, 2) != 2) return ioFailure("cannot write the log file " + path + ": " + std::strerror(errno));
+    if (::write(fd, kByteOrderMark, 2) != 2) {
+      // A log that could not even start is not left behind empty.
+      const int error = errno;
+      ::close(fd);
+      ::unlink(path.c_str());
+      return ioFailure("cannot write the log file " + path + ": " + std::strerror(error));
+    }
   }
+  fd_ = fd;
   return Ok{};
 }
 
@@ -45,14 +52,23 @@ void ScanLog::write(const std::string& text) {
   std::string bytes;
   appendUtf16Le(bytes, text);
   std::lock_guard<std::mutex> lock(mutex_);
-  if (fd_ < 0) return;
+  if (fd_ < 0 || failed_) return;
   size_t done = 0;
   while (done < bytes.size()) {
     ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
+    if (n <= 0) {
+      failed_ = ioFailure("cannot write the log file " + path_ + ": " + std::strerror(n < 0 ? errno : ENOSPC));
+      return;
+    }
     done += size_t(n);
   }
+}
+
+Status ScanLog::written() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (failed_) return *failed_;
+  return Ok{};
 }
 
 }  // namespace tavrin

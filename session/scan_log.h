@@ -4,6 +4,7 @@
 // mark. Written from the scan worker and the user interface thread alike.
 
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "base/result.h"
@@ -24,13 +25,17 @@ class ScanLog {
   bool isOpen() const;
   const std::string& path() const { return path_; }
 
-  // Appends the text unchanged (the caller adds any CR LF).
+  // Appends the text unchanged (the caller adds any CR LF). After a write
+  // fails, nothing more is written.
   void write(const std::string& text);
+  // The first write that failed, with the system's reason.
+  Status written() const;
 
  private:
   mutable std::mutex mutex_;
   int fd_ = -1;
   std::string path_;
+  std::optional<Failure> failed_;
 };
 
 }  // namespace tavrin

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/output_file.h"
 #include "base/path.h"
 #include "session/scan.h"
 #include "session/texts.h"
@@ -67,6 +68,11 @@ SettingsCheck checkScanSettings(const ScanSettings& proposed) {
   }
   if (proposed.logFolder.empty() || (!isDirectory(proposed.logFolder) && !isRegularFile(proposed.logFolder))) {
     check.problem = texts::kInvalidLogPath;
+    return check;
+  }
+  // The tool only ever reads the folder it recovers from.
+  if (liesWithin(joinPath(proposed.logFolder, "log"), proposed.databasePath)) {
+    check.problem = texts::kLogInDatabaseFolder;
     return check;
   }
   check.settings = {stripTrailingSeparators(proposed.databasePath), stripTrailingSeparators(proposed.temporaryPath),

@@ -192,6 +192,7 @@ void SessionController::runScan() {
 }
 
 void SessionController::finishScan(bool stopped) {
+  if (Status written = log_.written(); !written) ui_.appendOutputLine(written.reason());
   if (stopped) {
     report(texts::kScanningStopped);
     ui_.showProgress(false);

@@ -69,6 +69,8 @@ class SessionController {
   // The lists and the tree of the last scan; read them only while not busy.
   const RecoverySession& session() const { return session_; }
   const std::string& logFilePath() const { return log_.path(); }
+  // Whether every line of the scan log was written.
+  Status logWritten() const { return log_.written(); }
   const ScanSettings& settings() const { return settings_; }
   // The page the grid shows; read it only while not busy.
   const GridPage& currentPage() const { return page_; }

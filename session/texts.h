@@ -11,6 +11,8 @@ inline constexpr const char* kInvalidDatabasePath = "Please select valid databas
 inline constexpr const char* kInvalidDatabaseFolder = "Please select valid MySQL database folder";
 inline constexpr const char* kInvalidTemporaryPath = "Please select valid temporary file path to continue the recovery process.";
 inline constexpr const char* kInvalidLogPath = "Please select valid Log file path to continue the recovery process.";
+inline constexpr const char* kLogInDatabaseFolder =
+    "The log file path lies in the database folder, which is only read. Please select another log file path.";
 
 // Open and the scan.
 inline constexpr const char* kFileSelected = " File is selected for recovery....";

@@ -5,7 +5,9 @@ import csv
 import io
 import os
 import re
+import resource
 import shutil
+import signal
 import struct
 import subprocess
 import sys
@@ -744,6 +746,42 @@ class SessionCommands(unittest.TestCase):
         status, out, err = recover("scan", data("definitions"))
         self.assertEqual((status, err), (1, "tavrin-recover: Please select valid MySQL database folder (" +
                                          data("definitions") + ")\n"))
+
+    def test_the_log_is_never_written_into_the_folder_read(self):
+        with tempfile.TemporaryDirectory() as top:
+            folder = os.path.join(top, "defs")
+            shutil.copytree(os.path.join(data("definitions"), "defs"), folder)
+            fixture.make_writable(folder)
+            os.makedirs(os.path.join(folder, "logs"))
+            for logs in (folder, os.path.join(folder, "logs")):
+                status, out, err = recover("scan", folder, "--log-folder", logs, cwd=top)
+                self.assertEqual(status, 1)
+                self.assertIn("The log file path lies in the database folder", err)
+            self.assertEqual(os.listdir(os.path.join(folder, "logs")), [])
+
+    def test_a_full_disk_is_said_with_its_cause(self):
+        """Files may grow no further than `limit` bytes, as on a full disk."""
+        def run(limit, *args):
+            def limited():
+                signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+                resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
+            r = subprocess.run([RECOVER, *args], capture_output=True, stdin=subprocess.DEVNULL, preexec_fn=limited)
+            return r.returncode, r.stdout.decode(), r.stderr.decode()
+        folder = os.path.join(data("definitions"), "defs")
+        with tempfile.TemporaryDirectory() as logs:
+            status, out, err = run(0, "scan", folder, "--log-folder", logs)
+            self.assertEqual(status, 1)
+            self.assertIn(": File too large", err)
+            self.assertEqual(os.listdir(logs), [])
+            status, out, err = run(100, "scan", folder, "--log-folder", logs)
+            self.assertEqual(status, 1)
+            self.assertIn(": File too large", out)
+            self.assertTrue(err.endswith(": File too large\n"), err)
+        with tempfile.TemporaryDirectory() as scripts:
+            status, out, err = run(1000, "save", folder, "defs", "--script", scripts)
+            self.assertEqual(status, 1)
+            self.assertRegex(out, r"table defs\.items: failed: cannot write .*defs\.sql: File too large")
+            self.assertEqual(os.listdir(scripts), [])
 
     def check_csv_against_rows(self, database_folder, database, table, page):
         with tempfile.TemporaryDirectory() as top:
