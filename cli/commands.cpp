@@ -36,6 +36,7 @@
 #include "session/texts.h"
 #include "tabledef/collation_catalogue.h"
 #include "tabledef/definition_file.h"
+#include "tabledef/field_layout.h"
 #include "tabledef/trigger_definition.h"
 #include "tabledef/view_definition.h"
 
@@ -307,11 +308,14 @@ Status structureCommand(const Invocation& a, const std::string& exeFolder, std::
   auto def = TableRows::readDefinition(folder, entry.name, catalogue);
   if (!def) return def.failure();
   if (a.has("--sql")) {
-    const StoredFacts facts = storedFacts(s, entry, *def, catalogue, err);
+    StoredFacts facts = storedFacts(s, entry, *def, catalogue, err);
+    const std::string counterProblem = facts.autoIncrement ? autoIncrementProblem(*def, *facts.autoIncrement) : "";
+    if (!counterProblem.empty()) facts.autoIncrement.reset();
     auto statement = createTableStatement(objectNameFromFileName(entry.name), *def, catalogue, facts.autoIncrement,
                                           *zone, facts.keyBlockSizes);
     if (!statement) return statement.failure();
     out << *statement << ";\n";
+    if (!counterProblem.empty()) return damaged(counterProblem);
     return Ok{};
   }
   printTsvRow(kStructureHeadings, out);

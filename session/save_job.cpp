@@ -16,6 +16,7 @@
 #include "session/texts.h"
 #include "tabledef/database_options.h"
 #include "tabledef/definition_file.h"
+#include "tabledef/field_layout.h"
 #include "tabledef/sql_text.h"
 #include "tabledef/trigger_definition.h"
 #include "tabledef/view_definition.h"
@@ -116,7 +117,9 @@ std::string withDefinerHint(const std::string& reason, bool namesDefiner) {
 
 std::string joined(const std::vector<std::string>& lines) {
   std::string text;
-  for (const std::string& line : lines) text += (text.empty() ? "" : "; ") + line;
+  for (const std::string& line : lines) {
+    if (!line.empty()) text += (text.empty() ? "" : "; ") + line;
+  }
   return text;
 }
 
@@ -352,9 +355,12 @@ SavedObject SaveJob::saveTable(StatementTarget& target, ServerConnection* server
     return saved;
   }
   const TableDefinition& definition = rows ? (*rows)->definition() : *definitionOnly;
+  std::optional<uint64_t> counter = rows ? (*rows)->rows().nextAutoIncrement() : std::nullopt;
+  const std::string counterProblem = counter ? autoIncrementProblem(definition, *counter) : "";
+  if (!counterProblem.empty()) counter.reset();
   // TIMESTAMP defaults are written in UTC, the zone the save's session is in.
-  auto statement = rows ? createTableStatement(saved.name, definition, catalogue_, (*rows)->rows().nextAutoIncrement(),
-                                               TimeZone::utc(), (*rows)->rows().keyBlockSizes())
+  auto statement = rows ? createTableStatement(saved.name, definition, catalogue_, counter, TimeZone::utc(),
+                                               (*rows)->rows().keyBlockSizes())
                         : createTableStatement(saved.name, definition, catalogue_, std::nullopt, TimeZone::utc());
   if (!statement) {
     saved.detail = statement.reason();
@@ -374,8 +380,8 @@ SavedObject SaveJob::saveTable(StatementTarget& target, ServerConnection* server
     if (stopped()) saved.outcome = SaveOutcome::NotSaved;
     return saved;
   }
-  saved.outcome = work.losses.empty() ? SaveOutcome::Saved : SaveOutcome::SavedWithLosses;
-  saved.detail = work.losses;
+  saved.detail = joined({counterProblem, work.losses});
+  saved.outcome = saved.detail.empty() ? SaveOutcome::Saved : SaveOutcome::SavedWithLosses;
   return saved;
 }
 

@@ -124,6 +124,22 @@ uint32_t packLength(const ColumnDefinition& c) {
   }
 }
 
+std::string autoIncrementProblem(const TableDefinition& table, uint64_t next) {
+  for (const ColumnDefinition& c : table.columns) {
+    const bool integer = c.fieldType == FieldType::Tiny || c.fieldType == FieldType::Short ||
+                         c.fieldType == FieldType::Int24 || c.fieldType == FieldType::Long ||
+                         c.fieldType == FieldType::LongLong;
+    if (!c.isAutoIncrement() || !integer) continue;
+    const uint32_t bits = packLength(c) * 8 - (c.isUnsigned ? 0 : 1);
+    // One past the largest value, which the server shows once the column is full.
+    const uint64_t limit = bits >= 64 ? UINT64_MAX : (uint64_t(1) << bits);
+    if (next <= limit) return {};
+    return "the AUTO_INCREMENT counter " + std::to_string(next) + " is past what column " + c.name +
+           " can hold; it is left out";
+  }
+  return {};
+}
+
 bool isPrefixPart(const ColumnDefinition& c, uint32_t length) {
   switch (c.fieldType) {
     case FieldType::Varchar:

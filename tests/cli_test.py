@@ -170,6 +170,29 @@ class Structure(unittest.TestCase):
                          "c\tCHAR(5)\t5\tTrue\tUnique Key\n"
                          "d\tINT\t11\tTrue\t\n")
 
+    def test_a_counter_past_its_column_is_damage(self):
+        with tempfile.TemporaryDirectory() as top:
+            db = os.path.join(top, "defs")
+            os.makedirs(db)
+            for ext in (".frm", ".MYD", ".MYI"):
+                shutil.copyfile(os.path.join(data("definitions"), "defs", "audit" + ext), os.path.join(db, "audit" + ext))
+            for counter, past in ((2 ** 31 - 2, False), (2 ** 31, True), (0xFEFFFFFFFFFFFF00, True)):
+                with open(os.path.join(db, "audit.MYI"), "r+b") as f:
+                    f.seek(92)  # the state's AUTO_INCREMENT counter
+                    f.write(struct.pack(">Q", counter))
+                status, out, err = recover("structure", db, "defs", "audit", "--sql")
+                if not past:
+                    self.assertEqual(status, 0, err)
+                    self.assertIn(f" AUTO_INCREMENT={counter + 1} ", out)
+                    continue
+                self.assertEqual(status, 1)
+                self.assertNotIn("AUTO_INCREMENT=", out)
+                self.assertIn(f"the AUTO_INCREMENT counter {counter + 1} is past what column id can hold", err)
+                with tempfile.TemporaryDirectory() as scripts:
+                    status, out, err = recover("save", db, "--script", scripts)
+                    self.assertEqual(status, 1)
+                    self.assertIn("table defs.audit: saved, 0 rows; the AUTO_INCREMENT counter", out)
+
     def test_read_only_folder_of_another_server(self):
         folder = os.path.join(REAL, "frm-versions")
         status, out, err = recover("structure", folder, "frm-versions", "film_actor")
