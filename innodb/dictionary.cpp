@@ -3,6 +3,7 @@
 #include <functional>
 #include <unordered_set>
 
+#include "base/text.h"
 #include "innodb/records.h"
 
 namespace tavrin {
@@ -112,7 +113,19 @@ const SysTablesRecord* DictionaryCache::findTable(const std::string& name) const
   for (const SysTablesRecord& t : sysTables) {
     if (t.name == name && !t.deleted) return &t;
   }
+  const std::string lower = asciiLower(name);
+  for (const SysTablesRecord& t : sysTables) {
+    if (asciiLower(t.name) == lower && !t.deleted) return &t;
+  }
   return nullptr;
+}
+
+std::string DictionaryCache::whyNotFound(const std::string& name) const {
+  const std::string lower = asciiLower(name);
+  for (const SysTablesRecord& t : sysTables) {
+    if (asciiLower(t.name) == lower) return "the InnoDB dictionary holds " + name + " only as dropped";
+  }
+  return "the table " + name + " is not in the InnoDB dictionary";
 }
 
 const SysIndexesRecord* DictionaryCache::clusteredIndex(uint64_t tableId) const {

@@ -78,8 +78,14 @@ struct DictionaryCache {
   std::vector<SysIndexesRecord> sysIndexes;
   std::string damage;  // the first damage met while reading, if any
 
-  // The live record of a table named database/table, or null.
+  // The live record of a table named database/table, or null. A server
+  // that folds names to lower case (lower_case_table_names, partitions
+  // named #p# on such a server) keeps them so: where no name is the same,
+  // one that differs only in case is taken.
   const SysTablesRecord* findTable(const std::string& name) const;
+  // Why the dictionary has no live record of the table: none at all, or
+  // only a record of it dropped.
+  std::string whyNotFound(const std::string& name) const;
   // The root page of the table's clustered index, or 0.
   uint32_t clusteredRoot(uint64_t tableId) const;
   // The table's clustered index, or null.

@@ -80,7 +80,8 @@ Result<std::unique_ptr<InnodbTable>> InnodbTable::open(const TableDefinition& ta
     } else if (t->own_) {
       t->source_ = &*t->own_;
     } else {
-      return missing("the tablespace file of " + name + " (.ibd) is missing");
+      return missing("the InnoDB dictionary has the table (" + known->name + ", in tablespace " +
+                     std::to_string(known->spaceId) + "), but its tablespace file (.ibd) is missing");
     }
     auto layout = layoutFromDictionary(table, *system.dictionary, known->tableId);
     if (layout) {
@@ -100,7 +101,7 @@ Result<std::unique_ptr<InnodbTable>> InnodbTable::open(const TableDefinition& ta
                      ") and has no record of the table; it is read by its definition (.frm) alone";
     }
   } else if (system.dictionary) {
-    return missing("the table " + name + " is not in the InnoDB dictionary and has no .ibd file");
+    return missing(system.dictionary->whyNotFound(name) + ", and there is no tablespace file (.ibd) of it");
   } else {
     return missing("neither the tablespace file of " + name + " (.ibd) nor the system tablespace (ibdata1) was found");
   }

@@ -598,6 +598,26 @@ class InnodbRows(unittest.TestCase):
             self.assertEqual((status, err), (0, ""))
             self.assertEqual(len(out.splitlines()) - 1, rows, table)
 
+    def test_what_the_dictionary_holds_of_a_table_is_said(self):
+        with tempfile.TemporaryDirectory() as top:
+            shutil.copytree(data("innodb_rows"), os.path.join(top, "data"))
+            inno = os.path.join(top, "data", "inno")
+            fixture.make_writable(top)
+            # Names a server folding case kept in lower case are found all the same.
+            for ext in (".frm", ".ibd"):
+                os.rename(os.path.join(inno, "computed" + ext), os.path.join(inno, "COMPUTED" + ext))
+            status, out, err = recover("rows", os.path.join(top, "data"), "inno", "COMPUTED")
+            self.assertEqual((status, err), (0, ""))
+            os.remove(os.path.join(inno, "COMPUTED.ibd"))
+            status, out, err = recover("rows", os.path.join(top, "data"), "inno", "COMPUTED")
+            self.assertEqual(status, 1)
+            self.assertRegex(err, r"the InnoDB dictionary has the table \(inno/computed, in tablespace \d+\), "
+                                  r"but its tablespace file \(\.ibd\) is missing")
+            os.rename(os.path.join(inno, "COMPUTED.frm"), os.path.join(inno, "elsewhere.frm"))
+            status, out, err = recover("rows", os.path.join(top, "data"), "inno", "elsewhere")
+            self.assertIn("the table inno/elsewhere is not in the InnoDB dictionary, and there is no tablespace "
+                          "file (.ibd) of it", err)
+
     def test_time_zone_as_an_option(self):
         # The zone named on the command line, whatever the process's zone.
         for script, database, table in (("myisam_rows", "rows", "every_type"), ("innodb_rows", "inno", "every_dynamic")):
