@@ -5,6 +5,7 @@ server fixtures (~/.cache/tavrin-fixtures) and the files of older servers
 their links rewritten to stay inside the cut."""
 
 import glob
+import json
 import os
 import struct
 import sys
@@ -154,6 +155,20 @@ def page_compressed_seeds():
             write("innodb_page_compressed", f"{table}-{n}", bytes([first]) + page[:written])
 
 
+def sql_text_seeds():
+    """Every definition the fixtures' servers showed, each as a plain statement
+    (a trigger as a compound one); the first byte picks the kind."""
+    for script in ("definitions", "hostile", "create_table"):
+        found = sorted(glob.glob(os.path.join(CACHE, script + "-*", "answers", "definitions.json")))
+        if not found:
+            sys.exit(f"no fixture {script}: run the tests once to build the fixtures")
+        with open(found[0], encoding="utf-8") as f:
+            definitions = json.load(f)
+        for i, d in enumerate(definitions[:40]):
+            kind = b"\x01" if d["kind"] == "trigger" else b"\x00"
+            write("sql_text", f"{script}-{i}", kind + d["create"].encode("utf-8"))
+
+
 def render_seeds():
     write("render", "every_type-row", read(fixture("myisam_rows", "rows/every_type.MYD"))[:1024])
 
@@ -167,3 +182,4 @@ if __name__ == "__main__":
     zip_seeds()
     page_compressed_seeds()
     render_seeds()
+    sql_text_seeds()

@@ -127,12 +127,15 @@ class SqlLexer {
     }
     if (c == '\'' || c == '"' || c == '`') return quoted(c);
     if (c == '\\') return at(at_, "a backslash outside quotes, which the client takes as its own command,");
-    if (c == '#' || (startsWith("--") && (at_ + 2 == text_.size() || isSpace(text_[at_ + 2]) ||
-                                          static_cast<unsigned char>(text_[at_ + 2]) < 0x20))) {
-      return lineComment();
-    }
-    if (startsWith("--") && (at_ == 0 || text_[at_ - 1] == '\n')) {
-      return at(at_, "a line starting with \"--\" and no space, which clients read differently,");
+    if (c == '#' || (startsWith("--") && (at_ + 2 == text_.size() || isSpace(text_[at_ + 2])))) return lineComment();
+    if (startsWith("--")) {
+      // The server also takes "--" and a control character for a comment,
+      // the client does not; and older clients drop a line that starts "--".
+      const auto after = static_cast<unsigned char>(text_[at_ + 2]);
+      if (after < 0x20 || after == 0x7F) return at(at_, "\"--\" and a control character, which readers take differently,");
+      if (at_ == 0 || text_[at_ - 1] == '\n') {
+        return at(at_, "a line starting with \"--\" and no space, which clients read differently,");
+      }
     }
     if (startsWith("/*")) return blockComment();
     if (startsWith(":=")) return take(Lex::Symbol, 2);
@@ -194,30 +197,38 @@ class SqlLexer {
   bool inHint_ = false;
 };
 
-bool isWord(const Token& t, std::string_view upper) { return t.kind == Lex::Word && asciiUpper(t.text) == upper; }
+bool isWord(const Token& t, std::string_view upper) {
+  if (t.kind != Lex::Word || t.text.size() != upper.size()) return false;
+  for (size_t i = 0; i < upper.size(); ++i) {
+    const char c = t.text[i];
+    if ((c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c) != upper[i]) return false;
+  }
+  return true;
+}
 bool isSymbol(const Token& t, std::string_view s) { return t.kind == Lex::Symbol && t.text == s; }
 bool isSignificant(const Token& t) { return t.kind != Lex::Space && t.kind != Lex::Comment; }
 
-// The significant tokens of `text` for one reading; a hint's markers are
-// kept only where `hints` allows them.
-Result<std::vector<Token>> significantTokens(std::string_view text, Reading reading, bool hints) {
+// Hands each significant token of `text`, for one reading, to `each`; a
+// hint's markers are allowed only where `hints` says.
+template <class Each>
+Status forEachToken(std::string_view text, Reading reading, bool hints, Each each) {
   SqlLexer lexer(text, reading);
-  std::vector<Token> tokens;
   Token last;
   while (!lexer.atEnd()) {
     auto t = lexer.next();
     if (!t) return t.failure();
     last = *t;
     if ((t->kind == Lex::HintStart && !hints)) return at(t->at, "a comment the server reads as code");
-    if (isSignificant(*t)) tokens.push_back(*t);
     // The client of MySQL takes DELIMITER anywhere outside quotes as its command.
     if (isWord(*t, "DELIMITER")) return at(t->at, "the word DELIMITER, which the client takes as its command,");
+    if (!isSignificant(*t)) continue;
+    if (Status taken = each(*t); !taken) return taken;
   }
   if (lexer.inHint()) return damaged("an unclosed comment");
   if (last.kind == Lex::Comment && !text.ends_with('\n') && !text.ends_with("*/")) {
     return at(last.at, "a comment that runs on over the statement's end");
   }
-  return tokens;
+  return Ok{};
 }
 
 // What every reader must find before a statement's tokens mean anything.
@@ -233,25 +244,18 @@ Status checkBytes(std::string_view text) {
 
 // The statements a script of ours starts with; the client runs only `use`
 // of these itself, and reads its name with backslash escapes of its own.
-Status checkLeadingWord(const std::vector<Token>& tokens, std::string_view text, StatementKind kind) {
+Status checkLeadingWord(const Token& first, std::string_view text, StatementKind kind) {
   static constexpr std::string_view kPlain[] = {"ALTER", "CREATE", "DROP", "INSERT", "SET", "USE"};
-  if (tokens.empty() || tokens.front().kind != Lex::Word || tokens.front().at != text.find_first_not_of(" \t\r\n")) {
+  if (first.kind != Lex::Word || first.at != text.find_first_not_of(" \t\r\n")) {
     return damaged("the statement does not start with its keyword");
   }
-  const std::string first = asciiUpper(tokens.front().text);
+  const std::string word = asciiUpper(first.text);
   const bool known = kind == StatementKind::Compound
-                         ? first == "CREATE"
-                         : std::find(std::begin(kPlain), std::end(kPlain), first) != std::end(kPlain);
-  if (!known) return damaged("the statement starts with " + std::string(tokens.front().text) + ", which is not ours");
-  if (first == "USE" && text.find('\\') != std::string_view::npos) {
+                         ? word == "CREATE"
+                         : std::find(std::begin(kPlain), std::end(kPlain), word) != std::end(kPlain);
+  if (!known) return damaged("the statement starts with " + std::string(first.text) + ", which is not ours");
+  if (word == "USE" && text.find('\\') != std::string_view::npos) {
     return damaged("a database name with a backslash, which the client's USE reads as an escape");
-  }
-  return Ok{};
-}
-
-Status checkPlainTokens(const std::vector<Token>& tokens) {
-  for (const Token& t : tokens) {
-    if (isSymbol(t, ";")) return at(t.at, "a semicolon that would end the statement early");
   }
   return Ok{};
 }
@@ -382,17 +386,42 @@ class BlockChecker {
   bool done_ = false;  // the body's outermost block closed
 };
 
+// One reading of a plain statement: its keyword first, no semicolon.
+Status checkPlain(std::string_view statement, Reading reading) {
+  bool first = true;
+  Status read = forEachToken(statement, reading, true, [&](const Token& t) -> Status {
+    if (first) {
+      first = false;
+      return checkLeadingWord(t, statement, StatementKind::Plain);
+    }
+    if (isSymbol(t, ";")) return at(t.at, "a semicolon that would end the statement early");
+    return Ok{};
+  });
+  if (read && first) return damaged("the statement is empty");
+  return read;
+}
+
+// One reading of a compound statement: its keyword first, then its blocks.
+Status checkCompound(std::string_view statement, Reading reading) {
+  std::vector<Token> tokens;
+  Status read = forEachToken(statement, reading, false, [&](const Token& t) -> Status {
+    tokens.push_back(t);
+    return Ok{};
+  });
+  if (!read) return read;
+  if (tokens.empty()) return damaged("the statement does not start with its keyword");
+  if (Status lead = checkLeadingWord(tokens.front(), statement, StatementKind::Compound); !lead) return lead;
+  return BlockChecker().check(tokens);
+}
+
 }  // namespace
 
 Status checkStatement(std::string_view statement, StatementKind kind, QuoteMode mode) {
   if (kind == StatementKind::Rows) return Ok{};
   if (Status bytes = checkBytes(statement); !bytes) return bytes;
   for (const Reading& reading : readingsOf(statement, mode)) {
-    auto tokens = significantTokens(statement, reading, kind == StatementKind::Plain);
-    if (!tokens) return tokens.failure();
-    if (Status lead = checkLeadingWord(*tokens, statement, kind); !lead) return lead;
-    Status body = kind == StatementKind::Plain ? checkPlainTokens(*tokens) : BlockChecker().check(*tokens);
-    if (!body) return body;
+    Status one = kind == StatementKind::Plain ? checkPlain(statement, reading) : checkCompound(statement, reading);
+    if (!one) return one;
   }
   return Ok{};
 }

@@ -52,9 +52,11 @@ TEST(SqlText, OnlyOneStatementThatEveryReaderReadsAlikePasses) {
       {"CREATE VIEW v AS select 1\n\\! touch PWNED", StatementKind::Plain, false},
       {"CREATE VIEW v AS select 1 AS delimiter", StatementKind::Plain, false},
       {"system touch PWNED", StatementKind::Plain, false},
+      {" \n", StatementKind::Plain, false},
       {"\n/* x */\nCREATE VIEW v AS select 1", StatementKind::Plain, false},
       {"USE `a\\b`", StatementKind::Plain, false},
       {"CREATE VIEW v AS select 1\n--x; DROP DATABASE victim", StatementKind::Plain, false},
+      {"CREATE VIEW v AS select 1 --\x1c; DROP DATABASE victim", StatementKind::Plain, false},
       // Bytes no reader takes alike.
       {"CREATE VIEW v AS select '\0'"s, StatementKind::Plain, false},
       {"CREATE VIEW v AS select '\xff'", StatementKind::Plain, false},
