@@ -9,6 +9,7 @@
 #include "base/text.h"
 #include "tabledef/charset.h"
 #include "tabledef/definition_file.h"
+#include "tabledef/sql_text.h"
 
 namespace tavrin {
 
@@ -87,9 +88,12 @@ Result<std::string> triggerScript(std::string_view fileText) {
     }
     size_t trigger = rest.find("TRIGGER");
     if (trigger == std::string::npos) continue;
-    script += "DELIMITER $$\nCREATE ";
-    script += trimmed(std::string_view(rest).substr(trigger));
-    script += "\n$$\nDELIMITER ;\n";
+    const std::string created = "CREATE " + std::string(trimmed(std::string_view(rest).substr(trigger)));
+    // A client runs the script: the statement must end at its delimiter and nowhere else.
+    Status one = checkStatement(created, StatementKind::Compound);
+    if (one && created.find("$$") != std::string::npos) one = damaged("it holds the delimiter $$");
+    if (!one) return one.failure().prefixed("a trigger is not one statement that a client reads alike: ");
+    script += "DELIMITER $$\n" + created + "\n$$\nDELIMITER ;\n";
   }
   return script;
 }

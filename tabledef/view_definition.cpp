@@ -81,8 +81,13 @@ Result<std::string> viewStatement(std::string_view viewName, std::string_view fi
   if (!hasViewSignature(fileText)) return damaged("not a view definition file");
   auto query = storedQuery(fileText);
   if (!query) return query.failure();
-  return "CREATE ALGORITHM=UNDEFINED DEFINER=`root`@`localhost` SQL SECURITY DEFINER VIEW " +
-         quoteIdentifier(viewName) + " AS " + *query + ";";
+  const std::string statement = "CREATE ALGORITHM=UNDEFINED DEFINER=`root`@`localhost` SQL SECURITY DEFINER VIEW " +
+                                quoteIdentifier(viewName) + " AS " + *query;
+  // A client may run the text: it must end at its semicolon and nowhere else.
+  if (Status one = checkStatement(statement, StatementKind::Plain); !one && !query->empty()) {
+    return one.failure().prefixed("the view is not one statement that a client reads alike: ");
+  }
+  return statement + ";";
 }
 
 Result<std::string> viewDefinitionText(const std::string& path) {

@@ -93,6 +93,21 @@ TEST(ViewDefinition, StatementFromNameAndQuery) {
   EXPECT_EQ(viewStatement("v", "TYPE=TRIGGERS\n").reason(), "not a view definition file");
 }
 
+TEST(ViewDefinition, TextsThatAreNotOneStatementAreRefused) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"TYPE=VIEW\nquery=select 1 AS `x`; DROP DATABASE canary\n", "the view is not one statement"},
+      {"TYPE=TRIGGERS\ntriggers='CREATE TRIGGER a BEFORE INSERT ON t FOR EACH ROW SET @a = 1; DROP DATABASE canary'\n",
+       "a trigger is not one statement"},
+      {"TYPE=TRIGGERS\ntriggers='CREATE TRIGGER a BEFORE INSERT ON t FOR EACH ROW SET @a = \\'$$\\''\n",
+       "it holds the delimiter $$"},
+  };
+  for (const auto& [file, reason] : cases) {
+    const auto text = hasViewSignature(file) ? viewStatement("v", file) : triggerScript(file);
+    ASSERT_FALSE(text) << file;
+    EXPECT_NE(text.reason().find(reason), std::string::npos) << text.reason();
+  }
+}
+
 TEST(ViewDefinition, QueriesInTheCharacterSetOfTheirFile) {
   const std::string prefix = "CREATE ALGORITHM=UNDEFINED DEFINER=`root`@`localhost` SQL SECURITY DEFINER VIEW `v` AS ";
   const std::pair<const char*, const char*> cases[] = {
