@@ -393,6 +393,7 @@ Status rowsCommand(const Invocation& a, const std::string& exeFolder, std::ostre
   for (size_t i : renderer.columns()) names.push_back(table.definition().columns[i].name);
   if (options.format == Format::Sql) {
     SqlInsertWriter writer(objectNameFromFileName(entry.name), names, renderer.columns(), options.zone);
+    if (Status named = writer.checkNames(); !named) return named;
     out << writer.preamble();
     Status written = writeRowPages(table, options, [&](const RowValues& row) {
       line.clear();

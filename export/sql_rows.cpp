@@ -15,6 +15,13 @@ SqlInsertWriter::SqlInsertWriter(const std::string& table, const std::vector<std
   prefix_ += ") VALUES ";
 }
 
+Status SqlInsertWriter::checkNames() const {
+  if (Status one = checkStatement(prefix_ + "(NULL)", StatementKind::Plain); !one) {
+    return one.failure().prefixed("the table's names cannot go into an INSERT statement: ");
+  }
+  return Ok{};
+}
+
 std::string SqlInsertWriter::preamble() const {
   // As the server's own dumps do: a 0 in an AUTO_INCREMENT column stays 0,
   // and values the server kept (zero dates, the empty ENUM value) go back in

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "render/time_zone.h"
 #include "render/value.h"
 #include "render/value_decoder.h"
@@ -22,6 +23,9 @@ class SqlInsertWriter {
   SqlInsertWriter(const std::string& table, const std::vector<std::string>& names, std::vector<size_t> columns,
                   TimeZone zone);
 
+  // Whether the statements' names, which come from the files, keep every
+  // statement one statement for the server and its client.
+  Status checkNames() const;
   // The statements that set the session's character set, SQL mode and the
   // zone of the TIMESTAMP literals (a comment names a zone a server may not
   // know by name).

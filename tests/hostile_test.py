@@ -187,6 +187,9 @@ class HostileTexts(unittest.TestCase):
         status, out, script = self.save_script(folder)
         self.assertEqual(status, 1, out)
         self.assertEqual(len([line for line in out.splitlines() if "failed: not one statement" in line]), 2, out)
+        status, out, err = recover("rows", folder, "shop", b"bad\xffname", "--format", "sql")
+        self.assertEqual((status, out), (1, ""))
+        self.assertIn("the table's names cannot go into an INSERT statement", err)
         self.assertEqual(self.load(script), (0, ""))
         self.assertUnharmed()
 
