@@ -378,7 +378,11 @@ TEST(InnodbChecksums, EveryPageOfEveryServer) {
     std::vector<uint8_t> page;
     size_t written = 0;
     for (uint64_t n = 0; n < space->pageCount(); ++n) {
-      ASSERT_TRUE(space->readPage(n, page));
+      // The doublewrite buffer of a system tablespace holds copies of pages of other places.
+      if (Status read = space->readPage(n, page); !read) {
+        EXPECT_NE(read.reason().find(" holds page "), std::string::npos) << read.reason();
+        continue;
+      }
       const PageChecksum check = checkPageChecksum(ByteView(page), space->fullCrc32());
       ASSERT_TRUE(check == PageChecksum::Sound || check == PageChecksum::Empty) << "page " << n << ": "
                                                                                 << checksumProblem(check);

@@ -143,13 +143,32 @@ class InnodbDamage(Salvage):
             # The freed leaves still hold the deleted rows: they must not come back.
             ("inno_freed", lambda: zero_page(self.path("inno_freed.ibd"), 3) or 0, True, "the index tree is damaged"),
             ("inno_int", lambda: self.flip_unused_byte("inno_int"), True, "whose checksum fails, read all the same"),
+            # Pages of a table of the same definition in another tablespace.
+            ("inno_int", lambda: self.copy_twin_page(lambda leaves: leaves[len(leaves) // 2]), True,
+             self.claim_of("inno_twin", "page {}")),
+            ("inno_int", lambda: self.copy_twin_page(lambda leaves: 3), True, self.claim_of("inno_twin", "page 3")),
         ]
         for number, (table, damage, ordered, reason) in enumerate(cases):
             with self.subTest(case=number, table=table, reason=reason):
                 self.tearDown()
                 self.setUp()
                 lost = damage()
-                self.assertSalvaged(table, lost, reason, ordered)
+                self.assertSalvaged(table, lost, reason() if callable(reason) else reason, ordered)
+
+    def copy_twin_page(self, which):
+        """inno_twin's page in place of inno_int's of the same number: a leaf of both, or the root."""
+        mine, twin = self.path("inno_int.ibd"), self.path("inno_twin.ibd")
+        page = which([p for p in leaf_pages(mine) if p in set(leaf_pages(twin))])
+        self.copied = page
+        lost = records_on(mine, page) if page != 3 else 0
+        write_at(mine, page * PAGE, read_at(twin, page * PAGE, PAGE))
+        return lost
+
+    def claim_of(self, table, where):
+        """What a page of `table` copied elsewhere says it is, as reports name it."""
+        path = source(table + ".ibd")
+        space = int.from_bytes(read_at(path, 34, 4), "big")
+        return lambda: f"{where.format(self.copied)} belongs to tablespace {space}, index {page_header(path, 3)['index']}"
 
     def break_link(self, table, target):
         path = self.path(table + ".ibd")
