@@ -83,11 +83,14 @@ SpaceGeometry firstPageGeometry(ByteView firstPage) {
   const FspHeader space = decodeFspHeader(firstPage);
   g.flags = decodeSpaceFlags(space.flags);
   const PageChecksum check = checksumUnder(firstPage, g.flags);
-  const uint32_t number = decodeFilHeader(firstPage).pageNumber;
+  const FilHeader file = decodeFilHeader(firstPage);
+  // The oldest checksum passes a page whose first bytes are zero, as a page cut short by zeros is.
   if (check != PageChecksum::Sound) {
     g.damage = checksumProblem(check);
-  } else if (number != 0) {
-    g.damage = "it says it is page " + std::to_string(number);
+  } else if (file.pageNumber != 0) {
+    g.damage = "it says it is page " + std::to_string(file.pageNumber);
+  } else if (file.pageType != kSpaceHeaderPageType) {
+    g.damage = "it is no space header (its type is " + std::to_string(file.pageType) + ")";
   } else {
     g.spaceId = space.spaceId;
     g.size = space.size;

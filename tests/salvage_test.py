@@ -155,6 +155,21 @@ class InnodbDamage(Salvage):
                 lost = damage()
                 self.assertSalvaged(table, lost, reason() if callable(reason) else reason, ordered)
 
+    def test_a_table_whose_only_page_is_another_tablespaces(self):
+        """inno_one's root, its one leaf, replaced by its twin's: none of the
+        twin's rows comes back, and rows and check say whose the page is."""
+        twin = self.path("inno_one_twin.ibd")
+        write_at(self.path("inno_one.ibd"), 3 * PAGE, read_at(twin, 3 * PAGE, PAGE))
+        self.copied = 3
+        claim = self.claim_of("inno_one_twin", "page {}")()
+        status, lines, err = self.recovered("inno_one")
+        self.assertEqual((status, lines), (1, []))
+        self.assertIn(claim, err)
+        r = subprocess.run([RECOVER, "check", self.folder, DATABASE, "inno_one"], capture_output=True,
+                           stdin=subprocess.DEVNULL)
+        self.assertEqual(r.returncode, 1)
+        self.assertRegex(r.stdout.decode(), rf"^table {DATABASE}\.inno_one: unreadable: .*{claim}")
+
     def copy_twin_page(self, which):
         """inno_twin's page in place of inno_int's of the same number: a leaf of both, or the root."""
         mine, twin = self.path("inno_int.ibd"), self.path("inno_twin.ibd")
