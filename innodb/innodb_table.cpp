@@ -119,9 +119,14 @@ Result<std::unique_ptr<InnodbTable>> InnodbTable::open(const TableDefinition& ta
   t->integers_.resize(table.columns.size() * 8);
   t->externals_.resize(table.columns.size());
   t->readAutoIncrement(root);
-  if (Status instant = t->readInstantMetadata(root); !instant) return instant.failure();
-  if (Status found = t->findFirstLeaf(root); !found) return found.failure();
+  if (Status instant = t->readInstantMetadata(root); !instant) return t->afterFirstPage(instant.failure());
+  if (Status found = t->findFirstLeaf(root); !found) return t->afterFirstPage(found.failure());
   return t;
+}
+
+Failure InnodbTable::afterFirstPage(const Failure& failure) const {
+  const std::string& first = source_->firstPageDamage();
+  return first.empty() ? failure : failure.prefixed(first + "; ");
 }
 
 void InnodbTable::readAutoIncrement(uint32_t root) {

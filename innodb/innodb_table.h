@@ -97,6 +97,8 @@ class InnodbTable : public RowSource {
   // next page of rows starts when `maxRows` rows were handed on.
   std::optional<PageStart> readLeaf(uint64_t page, uint32_t position, size_t maxRows, const RowSink& sink,
                                     const ReadOptions& options, WalkEnd& end);
+  // `failure` after the damage of page 0, which may be its cause.
+  Failure afterFirstPage(const Failure& failure) const;
   // Whether the page in `page_`, read as page `page`, is one of the index read.
   Status ownerOf(uint64_t page) const;
   // "FILE page N", and with ": what" after it.
