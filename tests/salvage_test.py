@@ -143,6 +143,10 @@ class InnodbDamage(Salvage):
             # The freed leaves still hold the deleted rows: they must not come back.
             ("inno_freed", lambda: zero_page(self.path("inno_freed.ibd"), 3) or 0, True, "the index tree is damaged"),
             ("inno_int", lambda: self.flip_unused_byte("inno_int"), True, "whose checksum fails, read all the same"),
+            # Page 0 gone: the page size and format come from the pages after it, every row from the tree.
+            ("inno_int", lambda: zero_page(self.path("inno_int.ibd"), 0) or 0, True,
+             "inno_int.ibd page 0: every byte of the page is zero; the pages after it give 16384-byte pages, "
+             "full_crc32 checksums"),
             # Pages of a table of the same definition in another tablespace.
             ("inno_int", lambda: self.copy_twin_page(lambda leaves: leaves[len(leaves) // 2]), True,
              self.claim_of("inno_twin", "page {}")),
