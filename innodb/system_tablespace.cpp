@@ -5,9 +5,9 @@ namespace tavrin {
 namespace {
 
 // The system tablespace is space 0; where its first page is damaged, the
-// pages after it tell.
+// pages after it tell, when they do.
 bool isSpaceZero(const Tablespace& space) {
-  if (space.spaceId() != 0u) return false;
+  if (space.spaceId().value_or(0) != 0) return false;
   if (!space.firstPageDamage().empty()) return true;
   std::vector<uint8_t> first;
   return space.readPage(0, first) && decodeFilHeader(ByteView(first)).pageType == kSpaceHeaderPageType;

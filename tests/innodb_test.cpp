@@ -15,6 +15,7 @@
 #include "innodb/page_checksum.h"
 #include "innodb/page_compression.h"
 #include "innodb/page_zip.h"
+#include "innodb/system_tablespace.h"
 #include "render/value_renderer.h"
 #include "session/table_rows.h"
 #include "tabledef/frm_reader.h"
@@ -658,6 +659,29 @@ TEST(InnodbFirstPage, DamagedItIsSaidOnceAndTheRestIsRead) {
     EXPECT_EQ(losses[0].find(copy.folder.path() + "/db/t.ibd page 0: "), 0u) << losses[0];
     EXPECT_NE(losses[0].find(c.said), std::string::npos) << losses[0];
   }
+}
+
+// The system tablespace with its page 0 zeroed is still space 0, by the
+// pages after it, and its tables are read whole.
+TEST(InnodbFirstPage, TheSystemTablespaceWithoutItIsStillSpaceZero) {
+  const std::string fixture = test::fixtureData("innodb_system");
+  std::vector<uint8_t> ibdata = test::readBytes(fixture + "/ibdata1");
+  std::fill(ibdata.begin(), ibdata.begin() + 16384, 0);
+  test::ScratchFolder folder;
+  auto system = SystemTablespace::open(folder.write("ibdata1", std::string(ibdata.begin(), ibdata.end())),
+                                       test::shippedCatalogue());
+  ASSERT_TRUE(system) << system.reason();
+  EXPECT_EQ((*system)->system().space->spaceId(), 0u);
+  auto table = TableRows::open(fixture + "/shared", "in_system_compact", test::shippedCatalogue(),
+                               [&] { return (*system)->system(); });
+  ASSERT_TRUE(table) << table.reason();
+  std::vector<std::string> losses;
+  EXPECT_EQ(allRowsOf(**table, losses).size(), 1500u);
+  ASSERT_EQ(losses.size(), 1u) << ::testing::PrintToString(losses);
+  EXPECT_NE(losses[0].find("ibdata1 page 0: every byte of the page is zero; the pages after it give 16384-byte pages, "
+                           "full_crc32 checksums, space 0"),
+            std::string::npos)
+      << losses[0];
 }
 
 // A page whose rows are read in two calls, or that two walks pass, is one
