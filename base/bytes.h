@@ -76,6 +76,14 @@ inline uint64_t be48(ByteView v, size_t offset) { return detail::bigEndian<6>(v,
 inline uint64_t be56(ByteView v, size_t offset) { return detail::bigEndian<7>(v, offset); }
 inline uint64_t be64(ByteView v, size_t offset) { return detail::bigEndian<8>(v, offset); }
 
+// True when every byte of the view is zero (or it is empty): space never written.
+inline bool isAllZero(ByteView v) {
+  for (size_t i = 0; i < v.size(); ++i) {
+    if (v.data()[i] != 0) return false;
+  }
+  return true;
+}
+
 // The bits of a view, most significant bit of each byte first, as the
 // compressed formats write them. A read past the end gives nothing and
 // leaves the reader where it was.

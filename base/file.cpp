@@ -1,5 +1,6 @@
 #include "base/file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -83,6 +84,16 @@ Result<std::vector<uint8_t>> ReadOnlyFile::readAll(uint64_t limit) const {
                 std::to_string(size_) + " bytes");
   }
   return bytes;
+}
+
+ReadOnlyFile::Run ReadOnlyFile::dataFrom(uint64_t offset) const {
+  if (offset >= size_) return {size_, size_};
+  // The file's own offset is moved, and nothing reads by it: every read is a pread.
+  const off_t data = ::lseek(fd_, off_t(offset), SEEK_DATA);
+  if (data < 0) return errno == ENXIO ? Run{size_, size_} : Run{offset, size_};
+  const off_t hole = ::lseek(fd_, data, SEEK_HOLE);
+  const uint64_t start = std::min<uint64_t>(uint64_t(data), size_);
+  return {start, hole <= data ? size_ : std::min<uint64_t>(uint64_t(hole), size_)};
 }
 
 Result<std::vector<uint8_t>> readSmallFile(const std::string& path, uint64_t limit) {

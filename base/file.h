@@ -36,6 +36,17 @@ class ReadOnlyFile {
   // The whole file, or a failure when it is longer than `limit` bytes.
   Result<std::vector<uint8_t>> readAll(uint64_t limit) const;
 
+  // The next run of bytes at or after `offset` that the file holds data for:
+  // a sparse file's holes read as zeros without being stored, and a scan
+  // that passes them by takes the time of the data, not of the length.
+  // {size(), size()} when no data is left; where the system cannot tell,
+  // the whole rest of the file.
+  struct Run {
+    uint64_t start = 0;
+    uint64_t end = 0;
+  };
+  Run dataFrom(uint64_t offset) const;
+
  private:
   ReadOnlyFile(int fd, std::string path, uint64_t size);
   int fd_ = -1;

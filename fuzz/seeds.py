@@ -52,6 +52,11 @@ def link(page, previous, following):
     struct.pack_into(">II", page, 8, previous, following)
 
 
+def place(page, number):
+    """A page moved in a cut says it is where it now is (FIL_PAGE_OFFSET)."""
+    struct.pack_into(">I", page, 4, number)
+
+
 def myi_header(image):
     # Up to the first index block: all that the state reader reads.
     return image[:struct.unpack_from(">Q", image, struct.unpack_from(">H", image, 12)[0])[0]]
@@ -107,11 +112,23 @@ def innodb_seeds():
     part = struct.unpack_from(">I", blob, 38)[0]
     struct.pack_into(">IIIQ", second, reference, 5, 6, 38, part)
     struct.pack_into(">I", blob, 38 + 4, NO_PAGE)
+    for number, page in enumerate([first, second, blob], start=4):
+        place(page, number)
     write("innodb_table", "own-tree", b"".join([header, bitmap, inode, root, first, second, blob]))
     # The leaf with its value alone, as the root of a one-page tree.
     link(second, NO_PAGE, NO_PAGE)
     struct.pack_into(">I", second, reference + 4, 4)
+    place(second, 3)
+    place(blob, 4)
     write("innodb_table", "own-leaf", b"".join([header, bitmap, inode, second, blob]))
+    # A leaf against where it was read: its own place, another place, another tablespace's.
+    leaf = bytes(pages(own, [30])[0][:128])
+    space, index = struct.unpack_from(">I", leaf, 34)[0], struct.unpack_from(">Q", leaf, 66)[0]
+    for name, known, expected_space, number, expected_index in (("own", 1, space, 30, index),
+                                                               ("elsewhere", 1, space, 31, index),
+                                                               ("another-space", 1, space + 1, 30, 0),
+                                                               ("space-unknown", 0, 0, 30, index + 1)):
+        write("page_owner", name, struct.pack(">BIQQ", known, expected_space, number, expected_index) + leaf)
     write("innodb_page", "compact-leaf", bytes(pages(own, [30])[0]))
     write("innodb_page", "compact-node", bytes(root))
 

@@ -43,6 +43,13 @@ std::string InnodbTable::pageAt(uint64_t page) const { return source_->path() + 
 
 std::string InnodbTable::pageNote(uint64_t page, const std::string& what) const { return pageAt(page) + ": " + what; }
 
+Status InnodbTable::ownerOf(uint64_t page) const {
+  if (Status owner = checkPageOwner(ByteView(page_), {source_->spaceId(), page, indexId_}); !owner) {
+    return owner.failure().prefixed(source_->path() + " ");
+  }
+  return Ok{};
+}
+
 Result<std::unique_ptr<InnodbTable>> InnodbTable::open(const TableDefinition& table, const std::string& name,
                                                        const std::optional<std::string>& ibdPath,
                                                        InnodbSystem system, const CollationCatalogue& catalogue) {
@@ -113,13 +120,18 @@ Result<std::unique_ptr<InnodbTable>> InnodbTable::open(const TableDefinition& ta
   t->integers_.resize(table.columns.size() * 8);
   t->externals_.resize(table.columns.size());
   t->readAutoIncrement(root);
-  if (Status instant = t->readInstantMetadata(root); !instant) return instant.failure();
-  if (Status found = t->findFirstLeaf(root); !found) return found.failure();
+  if (Status instant = t->readInstantMetadata(root); !instant) return t->afterFirstPage(instant.failure());
+  if (Status found = t->findFirstLeaf(root); !found) return t->afterFirstPage(found.failure());
   return t;
 }
 
+Failure InnodbTable::afterFirstPage(const Failure& failure) const {
+  const std::string& first = source_->firstPageDamage();
+  return first.empty() ? failure : failure.prefixed(first + "; ");
+}
+
 void InnodbTable::readAutoIncrement(uint32_t root) {
-  if (!source_->readPage(root, page_)) return;
+  if (!source_->readPage(root, page_) || !ownerOf(root)) return;
   const uint16_t type = decodeFilHeader(ByteView(page_)).pageType;
   if (type != kIndexPageType && type != kInstantRootPageType) return;
   const IndexPageHeader header = decodeIndexPageHeader(ByteView(page_));
@@ -164,6 +176,7 @@ Result<uint32_t> InnodbTable::leftmostLeaf(uint32_t root) {
   for (int depth = 0; depth <= kMaxIndexTreeDepth; ++depth) {
     if (Status read = source_->readPage(page, page_); !read) return read.failure();
     const ByteView p(page_);
+    if (Status owner = ownerOf(page); !owner) return owner.failure();
     const uint16_t type = decodeFilHeader(p).pageType;
     if (type != kIndexPageType && !(depth == 0 && type == kInstantRootPageType)) {
       return damaged(pageNote(page, "not an index page"));
@@ -172,7 +185,6 @@ Result<uint32_t> InnodbTable::leftmostLeaf(uint32_t root) {
       return damaged(pageNote(page, "no records of the table's record format"));
     }
     const IndexPageHeader header = decodeIndexPageHeader(p);
-    if (indexId_ != 0 && header.indexId != indexId_) return damaged(pageNote(page, "a page of another index"));
     if (header.level == 0) return uint32_t(page);
     RecordChain chain = recordChain(format_, p);
     if (chain.origins.empty()) return damaged(pageNote(page, "a node page without node pointers"));
@@ -486,14 +498,28 @@ std::string InnodbTable::leafProblem(uint64_t page, uint64_t previous, std::unor
   if (page >= source_->pageCount()) return "the leaf pages lead outside the file";
   if (!visited.insert(page).second) return "the leaf pages loop";
   if (Status read = source_->readPage(page, page_); !read) return read.reason();
+  if (Status owner = ownerOf(page); !owner) return owner.reason();
   const ByteView p(page_);
   const FilHeader header = decodeFilHeader(p);
-  if (!isIndexLeaf(p, page) || formatOf(p) != format_ || decodeIndexPageHeader(p).indexId != indexId_) {
+  if (!isIndexLeaf(p, page) || formatOf(p) != format_) {
     const PageChecksum check = source_->checksum(page, p);
     return check == PageChecksum::Sound ? "not a leaf page of the table" : checksumProblem(check);
   }
   if (!order_ && previous != kNoPage && header.previousPage != previous) return "the leaf pages are not linked both ways";
   return "";
+}
+
+void InnodbTable::reportForeignLeaves(WalkEnd& end) {
+  if (!scan_) return;  // no scan, no leaf found off the chain: the chain was whole
+  const LeafScan& scan = *scan_;
+  const auto found = scan.leaves.find(indexId_);
+  if (found == scan.leaves.end()) return;
+  for (const LeafPage& leaf : found->second) {
+    for (const uint64_t linked : {uint64_t(leaf.previous), uint64_t(leaf.next)}) {
+      const auto foreign = scan.foreign.find(linked);
+      if (foreign != scan.foreign.end()) end.passedOver.passOver(foreign->second, pageAt(linked), "page");
+    }
+  }
 }
 
 uint64_t InnodbTable::afterBreak(uint64_t page, uint64_t previous, const std::string& why, WalkEnd& end) {
@@ -516,6 +542,8 @@ uint64_t InnodbTable::afterBreak(uint64_t page, uint64_t previous, const std::st
 WalkEnd InnodbTable::read(PageStart start, size_t maxRows, const RowSink& sink, const ReadOptions& options) {
   WalkEnd end;
   if (start == firstPage() && !openNote_.empty()) end.passedOver.note(openNote_, "");
+  // The page size and format were guessed: every page of rows says so.
+  if (!source_->firstPageDamage().empty()) end.passedOver.note(source_->firstPageDamage(), "");
   uint64_t page = uint64_t(start.page);
   uint32_t position = uint32_t(start.position);
   std::unordered_set<uint64_t> visited;
@@ -525,6 +553,7 @@ WalkEnd InnodbTable::read(PageStart start, size_t maxRows, const RowSink& sink, 
     // damaged link cut off.
     if (page == kNoPage && previous != kNoPage) page = afterBreak(kNoPage, previous, "", end);
     if (page == kNoPage) {
+      reportForeignLeaves(end);
       end.atEnd = true;
       end.next = kEndOfPages;
       return end;

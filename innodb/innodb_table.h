@@ -87,6 +87,9 @@ class InnodbTable : public RowSource {
   std::vector<uint8_t> firstKeyOf(uint64_t page);
   // Why page `page` (read into `page_`) cannot be the next leaf, or "".
   std::string leafProblem(uint64_t page, uint64_t previous, std::unordered_set<uint64_t>& visited);
+  // The pages of other tablespaces that the leaves of the index link to:
+  // leaves lost to them, which the scan's order alone would pass by unsaid.
+  void reportForeignLeaves(WalkEnd& end);
   // Where the walk goes on when the chain broke at `page` reached from
   // `previous`, or ended after `previous`.
   uint64_t afterBreak(uint64_t page, uint64_t previous, const std::string& why, WalkEnd& end);
@@ -94,6 +97,10 @@ class InnodbTable : public RowSource {
   // next page of rows starts when `maxRows` rows were handed on.
   std::optional<PageStart> readLeaf(uint64_t page, uint32_t position, size_t maxRows, const RowSink& sink,
                                     const ReadOptions& options, WalkEnd& end);
+  // `failure` after the damage of page 0, which may be its cause.
+  Failure afterFirstPage(const Failure& failure) const;
+  // Whether the page in `page_`, read as page `page`, is one of the index read.
+  Status ownerOf(uint64_t page) const;
   // "FILE page N", and with ": what" after it.
   std::string pageAt(uint64_t page) const;
   std::string pageNote(uint64_t page, const std::string& what) const;

@@ -19,7 +19,7 @@ PageAllocation PageAllocation::read(const Tablespace& space) {
   const size_t entrySize = extentDescriptorSize(space.pageSize());
   const size_t bitmapBytes = entrySize - kExtentDescriptorBitmapOffset;
   std::vector<uint8_t> page;
-  for (uint64_t first = 0; first < space.pageCount(); first += a.pageSize_) {
+  for (uint64_t first = 0; first < space.spacePages(); first += a.pageSize_) {
     if (!space.readPage(first, page)) continue;
     const ByteView p(page);
     const PageChecksum check = space.checksum(first, p);
@@ -56,13 +56,20 @@ LeafScan scanLeaves(const Tablespace& space) {
   LeafScan scan;
   const PageAllocation allocation = PageAllocation::read(space);
   std::vector<uint8_t> buffer;
-  for (uint64_t n = 0; n < space.pageCount(); ++n) {
-    if (!space.readPageStart(n, kLeafHeaderBytes, buffer)) continue;
-    const ByteView p(buffer);
-    if (!isIndexLeaf(p, n)) continue;
-    const FilHeader file = decodeFilHeader(p);
-    scan.leaves[decodeIndexPageHeader(p).indexId].push_back(
-        {n, file.previousPage, file.nextPage, allocation.inUse(n), formatOf(p)});
+  // Holes of a sparse file hold no page: only the runs of data are read.
+  for (Tablespace::PageRun run = space.dataPages(0); run.first < run.end; run = space.dataPages(run.end)) {
+    for (uint64_t n = run.first; n < run.end; ++n) {
+      if (Status read = space.readPageStart(n, kLeafHeaderBytes, buffer); !read) {
+        const ByteView p(buffer);
+        if (isIndexLeaf(p, n) && !checkPageOwner(p, {space.spaceId(), n, 0})) scan.foreign[n] = read.reason();
+        continue;
+      }
+      const ByteView p(buffer);
+      if (!isIndexLeaf(p, n)) continue;
+      const FilHeader file = decodeFilHeader(p);
+      scan.leaves[decodeIndexPageHeader(p).indexId].push_back(
+          {n, file.previousPage, file.nextPage, allocation.inUse(n), formatOf(p)});
+    }
   }
   return scan;
 }

@@ -44,6 +44,9 @@ struct LeafPage {
 
 struct LeafScan {
   std::map<uint64_t, std::vector<LeafPage>> leaves;  // by index id, each in page order
+  // Leaves in their place that belong to another tablespace, with what they
+  // claim: left out of the leaves above, and damage where a leaf links to one.
+  std::map<uint64_t, std::string> foreign;
 };
 
 LeafScan scanLeaves(const Tablespace& space);

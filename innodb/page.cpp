@@ -3,11 +3,11 @@
 #include <algorithm>
 
 #include "innodb/page_zip.h"
+#include "innodb/space_geometry.h"
 
 namespace tavrin {
 
 namespace {
-constexpr size_t kSpaceFlagsOffset = kFilHeaderSize + 16;
 constexpr uint32_t kMinPageSize = 4096;
 
 // Pages this tool cannot turn into plain ones, with the reason.
@@ -71,22 +71,72 @@ SpaceFlags decodeSpaceFlags(uint32_t flags) {
   return f;
 }
 
+FspHeader decodeFspHeader(ByteView p) {
+  FspHeader h;
+  h.spaceId = be32(p, kFilHeaderSize);
+  h.size = be32(p, kFilHeaderSize + 8);
+  h.freeLimit = be32(p, kFilHeaderSize + 12);
+  h.flags = be32(p, kFilHeaderSize + 16);
+  return h;
+}
+
+Status checkPageOwner(ByteView page, const PageOwner& owner) {
+  if (isAllZero(page.sub(0, kFilHeaderSize))) return Ok{};
+  const FilHeader file = decodeFilHeader(page);
+  const bool indexPage = file.pageType == kIndexPageType || file.pageType == kInstantRootPageType;
+  const uint64_t index = indexPage ? decodeIndexPageHeader(page).indexId : 0;
+  const bool here = file.pageNumber == owner.pageNumber;
+  const bool ourSpace = !owner.spaceId || file.spaceId == *owner.spaceId;
+  const bool ourIndex = owner.indexId == 0 || !indexPage || index == owner.indexId;
+  if (here && ourSpace && ourIndex) return Ok{};
+  const std::string claim = "tablespace " + std::to_string(file.spaceId) + (indexPage ? ", index " + std::to_string(index) : "");
+  const std::string where = "page " + std::to_string(owner.pageNumber);
+  if (here) return damaged(where + " belongs to " + claim);
+  return damaged(where + " holds page " + std::to_string(file.pageNumber) + " of " + claim);
+}
+
 Result<Tablespace> Tablespace::open(const std::string& path) {
   auto file = ReadOnlyFile::open(path);
   if (!file) return file.failure();
   Tablespace space(std::move(*file));
   std::vector<uint8_t> first = space.file_.readAt(0, kMinPageSize);
   if (first.size() < kMinPageSize) return damaged(path + " is too short for a tablespace");
-  const SpaceFlags flags = decodeSpaceFlags(be32(ByteView(first), kSpaceFlagsOffset));
-  first = space.file_.readAt(0, flags.physicalSize);
-  space.encrypted_ = namesEncryption(ByteView(first), kFilHeaderSize + extentDescriptorsEnd(flags.pageSize, flags.physicalSize));
+  first = space.file_.readAt(0, decodeSpaceFlags(decodeFspHeader(ByteView(first)).flags).physicalSize);
+  SpaceGeometry geometry = firstPageGeometry(ByteView(first));
+  if (geometry.damage.empty()) {
+    space.encrypted_ = namesEncryption(ByteView(first), kFilHeaderSize + extentDescriptorsEnd(geometry.flags.pageSize,
+                                                                                               geometry.flags.physicalSize));
+  } else {
+    geometry = guessGeometry(ByteView(space.file_.readAt(0, kProbeBytes)), geometry);
+    space.firstPageDamage_ = path + " page 0: " + geometry.damage;
+  }
+  const SpaceFlags& flags = geometry.flags;
   space.pageSize_ = flags.pageSize;
   space.physicalSize_ = flags.physicalSize;
   space.compressed_ = flags.compressed;
   space.fullCrc32_ = flags.fullCrc32;
   space.pageCompression_ = {flags.fullCrc32, flags.pageCompression};
-  space.spaceId_ = be32(ByteView(first), 34);
+  space.spaceId_ = geometry.spaceId;
+  space.spaceSize_ = geometry.size;
   return space;
+}
+
+uint64_t Tablespace::spacePages() const {
+  return spaceSize_ ? std::min<uint64_t>(*spaceSize_, pageCount()) : pageCount();
+}
+
+Tablespace::PageRun Tablespace::dataPages(uint64_t from) const {
+  const uint64_t end = spacePages();
+  if (from >= end) return {end, end};
+  const ReadOnlyFile::Run run = file_.dataFrom(from * physicalSize_);
+  // A page is visited when any of its bytes are data.
+  const uint64_t first = std::max(from, run.start / physicalSize_);
+  return {std::min(first, end), std::min((run.end + physicalSize_ - 1) / physicalSize_, end)};
+}
+
+Status Tablespace::owned(uint64_t number, ByteView page) const {
+  if (Status owner = checkPageOwner(page, {spaceId_, number, 0}); !owner) return owner.failure().prefixed(path() + " ");
+  return Ok{};
 }
 
 Status Tablespace::readPage(uint64_t number, std::vector<uint8_t>& buffer) const {
@@ -100,11 +150,11 @@ Status Tablespace::readPage(uint64_t number, std::vector<uint8_t>& buffer) const
     }
   } else {
     const uint16_t type = decodeFilHeader(raw).pageType;
-    if (!compressed_ || (type != kIndexPageType && type != kInstantRootPageType)) return Ok{};
+    if (!compressed_ || (type != kIndexPageType && type != kInstantRootPageType)) return owned(number, raw);
     if (Status unzipped = decompressIndexPage(raw, pageSize_, page); !unzipped) return atPage(number, unzipped);
   }
   buffer = std::move(page);
-  return Ok{};
+  return owned(number, ByteView(buffer));
 }
 
 Status Tablespace::atPage(uint64_t number, Status status) const {
@@ -117,7 +167,9 @@ Status Tablespace::readPageStart(uint64_t number, size_t bytes, std::vector<uint
   if (!compressed_) {
     if (Status read = readRaw(number, bytes, buffer); !read) return read;
     const ByteView start(buffer);
-    if (!isPageCompressed(start, pageCompression_) && refusedPage(start, number, encrypted_, fullCrc32_)) return Ok{};
+    if (!isPageCompressed(start, pageCompression_) && refusedPage(start, number, encrypted_, fullCrc32_)) {
+      return owned(number, start);
+    }
   }
   if (Status read = readPage(number, buffer); !read) return read;
   if (buffer.size() > bytes) buffer.resize(bytes);

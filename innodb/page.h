@@ -3,6 +3,7 @@
 // starts with, and the header of index pages.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,10 @@ inline size_t extentDescriptorsEnd(uint32_t pageSize, uint32_t physicalSize) {
   return kExtentDescriptorsOffset + extentDescriptorSize(pageSize) * (physicalSize / extentPages(pageSize));
 }
 
+// The FIL header every page starts with:
+//   0 FIL_PAGE_SPACE_OR_CHKSUM (4)   4 FIL_PAGE_OFFSET (4)   8 FIL_PAGE_PREV (4)
+//   12 FIL_PAGE_NEXT (4)   16 FIL_PAGE_LSN (8)   24 FIL_PAGE_TYPE (2)
+//   26 FIL_PAGE_FILE_FLUSH_LSN (8)   34 FIL_PAGE_SPACE_ID (4)
 struct FilHeader {
   uint32_t checksum = 0;
   uint32_t pageNumber = 0;
@@ -71,11 +76,45 @@ struct IndexPageHeader {
 
 IndexPageHeader decodeIndexPageHeader(ByteView page);
 
+// FIL_PAGE_TYPE_FSP_HDR: the first page of every tablespace describes its space.
+inline constexpr uint16_t kSpaceHeaderPageType = 8;
+
+// The file space header of page 0, after its FIL header (FSP_HEADER_OFFSET):
+//   0 FSP_SPACE_ID (4)   4 FSP_NOT_USED (4)   8 FSP_SIZE (4, in pages of the
+//   physical size)   12 FSP_FREE_LIMIT (4)   16 FSP_SPACE_FLAGS (4)
+struct FspHeader {
+  uint32_t spaceId = 0;
+  uint32_t size = 0;
+  uint32_t freeLimit = 0;
+  uint32_t flags = 0;
+};
+
+FspHeader decodeFspHeader(ByteView firstPage);
+
+// Where a page was read and for what: the tablespace (unknown where neither
+// its first page nor the pages after it tell), the page's place in it, and
+// the index being read (0: any).
+struct PageOwner {
+  std::optional<uint32_t> spaceId;
+  uint64_t pageNumber = 0;
+  uint64_t indexId = 0;
+};
+
+// Whether the page says it is the one `owner` expects: its FIL_PAGE_SPACE_ID,
+// its FIL_PAGE_OFFSET and, on an index page, its PAGE_INDEX_ID. A page copied
+// in from elsewhere is damage, with what it claims: "page 3 belongs to
+// tablespace 17, index 35". A page whose FIL header is all zero was never
+// written and claims nothing. Whole disks are scanned by this test too, so it
+// reads nothing but the page.
+Status checkPageOwner(ByteView page, const PageOwner& owner);
+
 // An open tablespace file (read-only) and its page size, taken from the
-// flags of its first page. In a compressed tablespace the file's pages are
-// of the physical size; index pages are handed out decompressed to the
-// logical size, other pages as they are. Pages compressed whole
-// (PAGE_COMPRESSED) are handed out inflated.
+// flags of its first page, or from the pages after it when the first page is
+// damaged. In a compressed tablespace the file's pages are of the physical
+// size; index pages are handed out decompressed to the logical size, other
+// pages as they are. Pages compressed whole (PAGE_COMPRESSED) are handed out
+// inflated. A page that says it belongs to another tablespace or place is
+// not handed out.
 class Tablespace {
  public:
   static Result<Tablespace> open(const std::string& path);
@@ -84,14 +123,30 @@ class Tablespace {
   uint32_t pageSize() const { return pageSize_; }
   uint32_t physicalPageSize() const { return physicalSize_; }
   uint64_t pageCount() const { return file_.size() / physicalSize_; }
-  uint32_t spaceId() const { return spaceId_; }
+  // The pages a scan of the whole space visits: up to where the space header
+  // says the space ends (FSP_SIZE) when page 0 is sound, else the file's.
+  uint64_t spacePages() const;
+  // The next run of pages [first, end) at or after `from`, below
+  // spacePages(), that the file holds data for: the holes of a sparse file
+  // are passed by. first == end when none is left.
+  struct PageRun {
+    uint64_t first = 0;
+    uint64_t end = 0;
+  };
+  PageRun dataPages(uint64_t from) const;
+  // FSP_SPACE_ID of a sound page 0, else the id most pages after it carry.
+  std::optional<uint32_t> spaceId() const { return spaceId_; }
+  // "FILE page 0: why it is not believed; how the pages were read instead",
+  // or "" when page 0 is sound.
+  const std::string& firstPageDamage() const { return firstPageDamage_; }
   // Compressed pages (KEY_BLOCK_SIZE) are smaller than the logical page.
   bool isCompressed() const { return compressed_; }
   // MariaDB's full_crc32 format: one checksum over the whole page.
   bool fullCrc32() const { return fullCrc32_; }
 
   // Page `number` into `buffer`; fails past the last page, on a short read,
-  // on a compressed page that does not decompress and on an encrypted page.
+  // on a compressed page that does not decompress, on an encrypted page and
+  // on a page of another tablespace or place.
   Status readPage(uint64_t number, std::vector<uint8_t>& buffer) const;
   // The first `bytes` of page `number`: its headers, for scans of the whole file.
   Status readPageStart(uint64_t number, size_t bytes, std::vector<uint8_t>& buffer) const;
@@ -105,9 +160,13 @@ class Tablespace {
   Status readRaw(uint64_t number, size_t bytes, std::vector<uint8_t>& buffer) const;
   // `status`, its reason after "FILE page N: " when it failed.
   Status atPage(uint64_t number, Status status) const;
+  // Whether `page`, as handed out, says it is page `number` of this space.
+  Status owned(uint64_t number, ByteView page) const;
   uint32_t pageSize_ = 16384;
   uint32_t physicalSize_ = 16384;
-  uint32_t spaceId_ = 0;
+  std::optional<uint32_t> spaceId_;
+  std::optional<uint32_t> spaceSize_;  // FSP_SIZE of a sound page 0
+  std::string firstPageDamage_;
   bool compressed_ = false;
   bool fullCrc32_ = false;
   PageCompression pageCompression_;

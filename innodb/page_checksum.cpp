@@ -70,13 +70,6 @@ uint32_t pageCrc32(ByteView page) {
          crc32c(page.sub(kDataOffset, page.size() - kDataOffset - kTrailerSize));
 }
 
-bool allZero(ByteView page) {
-  for (size_t i = 0; i < page.size(); ++i) {
-    if (page.data()[i] != 0) return false;
-  }
-  return true;
-}
-
 PageChecksum checkClassic(ByteView page) {
   const size_t size = page.size();
   if (be32(page, 20) != be32(page, size - 4)) return PageChecksum::TornWrite;
@@ -121,13 +114,13 @@ uint32_t crc32c(ByteView bytes, uint32_t crc) {
 
 PageChecksum checkPageChecksum(ByteView page, bool fullCrc32) {
   if (page.size() < kDataOffset + kTrailerSize) return PageChecksum::Mismatch;
-  if (allZero(page)) return PageChecksum::Empty;
+  if (isAllZero(page)) return PageChecksum::Empty;
   return fullCrc32 ? checkFullCrc32(page) : checkClassic(page);
 }
 
 PageChecksum checkCompressedPageChecksum(ByteView page) {
   if (page.size() < kDataOffset + kTrailerSize) return PageChecksum::Mismatch;
-  if (allZero(page)) return PageChecksum::Empty;
+  if (isAllZero(page)) return PageChecksum::Empty;
   const uint32_t stored = be32(page, 0);
   const bool sound = stored == kNoChecksumMagic || stored == compressedCrc32(page) || stored == compressedAdler(page);
   return sound ? PageChecksum::Sound : PageChecksum::Mismatch;

@@ -116,6 +116,8 @@ Result<std::string> inflateSdi(ByteView stream, uint32_t length) {
 }
 
 Result<std::vector<SdiRecord>> readSdi(const Tablespace& space) {
+  // Only page 0 names the SDI index: damaged, it tells nothing, not even that there is none.
+  if (!space.firstPageDamage().empty()) return damaged(space.firstPageDamage());
   std::vector<uint8_t> page;
   if (Status read = space.readPage(0, page); !read) return read.failure();
   auto root = sdiRootPage(ByteView(page), space.pageSize(), space.physicalPageSize());

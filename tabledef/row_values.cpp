@@ -6,9 +6,14 @@
 namespace tavrin {
 
 void DamageReport::add(Entry entry) {
+  if (entry.unit == "page" && entry.count == 1 && entry.pages.empty() && !entry.firstAt.empty()) {
+    entry.pages.insert(entry.firstAt);
+  }
   for (Entry& e : entries_) {
     if (e.reason == entry.reason && e.unit == entry.unit && e.passedOver == entry.passedOver) {
-      e.count += entry.count;
+      const size_t known = e.pages.size();
+      e.pages.insert(entry.pages.begin(), entry.pages.end());
+      e.count += entry.count - entry.pages.size() + (e.pages.size() - known);
       return;
     }
   }
@@ -16,11 +21,11 @@ void DamageReport::add(Entry entry) {
 }
 
 void DamageReport::passOver(const std::string& reason, const std::string& firstAt, const char* unit, size_t count) {
-  add({reason, firstAt, unit, count, true});
+  add({reason, firstAt, unit, count, true, {}});
 }
 
 void DamageReport::note(const std::string& what, const std::string& firstAt, const char* unit, size_t count) {
-  add({what, firstAt, unit, count, false});
+  add({what, firstAt, unit, count, false, {}});
 }
 
 void DamageReport::merge(const DamageReport& other) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,9 @@ class DamageReport {
     std::string unit;
     size_t count = 0;
     bool passedOver = true;
+    // Of a page unit, where each page counted was: a page read twice (its
+    // rows in two calls) is one damaged page, where rows and values count each time.
+    std::set<std::string> pages;
   };
   void add(Entry entry);
   std::vector<Entry> entries_;

@@ -17,6 +17,27 @@ DATABASE = "mysql-8.0.40-sakila"
 PAGE = 16384
 SDI_ROOT = 3  # as page 0 names it in every file of the folder
 
+
+def crc32c(data):
+    crc = 0xFFFFFFFF
+    for byte in data:
+        crc ^= byte
+        for _ in range(8):
+            crc = (crc >> 1) ^ (0x82F63B78 if crc & 1 else 0)
+    return crc ^ 0xFFFFFFFF
+
+
+def sealed(damage, page):
+    """`damage`, then the crc32 checksum of `page` made that of its new bytes,
+    so that the damage passes for what the server wrote."""
+    def seal(data):
+        damage(data)
+        at = page * PAGE
+        checksum = (crc32c(data[at + 4:at + 26]) ^ crc32c(data[at + 38:at + PAGE - 8])).to_bytes(4, "big")
+        data[at:at + 4] = data[at + PAGE - 8:at + PAGE - 4] = checksum
+    return seal
+
+
 TIMESTAMP_COLUMN = "timestamp NOT NULL DEFAULT current_timestamp() ON UPDATE current_timestamp()"
 
 # The columns and keys of MySQL 8's Sakila (its sakila-schema.sql), as the
@@ -180,7 +201,8 @@ class Sakila(unittest.TestCase):
             ("a stream cut short", set_bytes(record + 25, (10 ** 6).to_bytes(4, "big")), "ends after"),
             ("bad JSON", bad_json, "not JSON at byte 19: an array without its closing bracket"),
             ("an SDI page that is not one", set_bytes(SDI_ROOT * PAGE + 24, b"\x45\xbf"), "not a page of the SDI index"),
-            ("an SDI root past the end", set_bytes(sdi_root_at, b"\x00\x01\x00\x00"), "past the end of the file"),
+            ("an SDI root past the end", sealed(set_bytes(sdi_root_at, b"\x00\x01\x00\x00"), 0), "past the end of the file"),
+            ("a damaged page 0", set_bytes(sdi_root_at, b"\x00\x01\x00\x00"), "actor.ibd page 0: the page fails its checksum"),
         ]
         for what, damage, reason in cases:
             with self.subTest(damage=what), tempfile.TemporaryDirectory() as top:

@@ -143,13 +143,51 @@ class InnodbDamage(Salvage):
             # The freed leaves still hold the deleted rows: they must not come back.
             ("inno_freed", lambda: zero_page(self.path("inno_freed.ibd"), 3) or 0, True, "the index tree is damaged"),
             ("inno_int", lambda: self.flip_unused_byte("inno_int"), True, "whose checksum fails, read all the same"),
+            # Page 0 gone: the page size and format come from the pages after it, every row from the tree.
+            ("inno_int", lambda: zero_page(self.path("inno_int.ibd"), 0) or 0, True,
+             "inno_int.ibd page 0: every byte of the page is zero; the pages after it give 16384-byte pages, "
+             "full_crc32 checksums"),
+            # Pages of a table of the same definition in another tablespace.
+            ("inno_int", lambda: self.copy_twin_page(lambda leaves: leaves[len(leaves) // 2]), True,
+             self.claim_of("inno_twin", "page {}")),
+            ("inno_int", lambda: self.copy_twin_page(lambda leaves: 3), True, self.claim_of("inno_twin", "page 3")),
         ]
         for number, (table, damage, ordered, reason) in enumerate(cases):
             with self.subTest(case=number, table=table, reason=reason):
                 self.tearDown()
                 self.setUp()
                 lost = damage()
-                self.assertSalvaged(table, lost, reason, ordered)
+                self.assertSalvaged(table, lost, reason() if callable(reason) else reason, ordered)
+
+    def test_a_table_whose_only_page_is_another_tablespaces(self):
+        """inno_one's root, its one leaf, replaced by its twin's: none of the
+        twin's rows comes back, and rows and check say whose the page is."""
+        twin = self.path("inno_one_twin.ibd")
+        write_at(self.path("inno_one.ibd"), 3 * PAGE, read_at(twin, 3 * PAGE, PAGE))
+        self.copied = 3
+        claim = self.claim_of("inno_one_twin", "page {}")()
+        status, lines, err = self.recovered("inno_one")
+        self.assertEqual((status, lines), (1, []))
+        self.assertIn(claim, err)
+        r = subprocess.run([RECOVER, "check", self.folder, DATABASE, "inno_one"], capture_output=True,
+                           stdin=subprocess.DEVNULL)
+        self.assertEqual(r.returncode, 1)
+        self.assertRegex(r.stdout.decode(), rf"^table {DATABASE}\.inno_one: unreadable: .*{claim}")
+
+    def copy_twin_page(self, which):
+        """inno_twin's page in place of inno_int's of the same number: a leaf of both, or the root."""
+        mine, twin = self.path("inno_int.ibd"), self.path("inno_twin.ibd")
+        page = which([p for p in leaf_pages(mine) if p in set(leaf_pages(twin))])
+        self.copied = page
+        lost = records_on(mine, page) if page != 3 else 0
+        write_at(mine, page * PAGE, read_at(twin, page * PAGE, PAGE))
+        return lost
+
+    def claim_of(self, table, where):
+        """What a page of `table` copied elsewhere says it is, as reports name it."""
+        path = source(table + ".ibd")
+        space = int.from_bytes(read_at(path, 34, 4), "big")
+        return lambda: f"{where.format(self.copied)} belongs to tablespace {space}, index {page_header(path, 3)['index']}"
 
     def break_link(self, table, target):
         path = self.path(table + ".ibd")
