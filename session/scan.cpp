@@ -130,7 +130,8 @@ void accountForTableFiles(RecoverySession& session, const std::string& folder, c
       }
       if ((table && table->internal) || isFullTextIndexFile(file)) continue;
       if (!table && table.kind() != ErrorKind::Unsupported) {
-        session.passedOver.push_back({path, table.reason()});
+        session.passedOver.push_back({path, "no .frm, and the definition the tablespace keeps cannot be read: " +
+                                                table.reason()});
         continue;
       }
       olderTablespace = !table;

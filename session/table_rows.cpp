@@ -69,14 +69,11 @@ Result<std::optional<std::string>> ownTablespace(const std::string& folder, cons
   return target;
 }
 
-// The space id a tablespace file's first page gives, or none.
+// The space id of a tablespace file: its first page's, or where that is
+// damaged, the one the pages after it carry.
 std::optional<uint32_t> spaceIdOf(const std::string& path) {
-  constexpr size_t kSpaceIdAt = 34;  // in the file page header
-  auto file = ReadOnlyFile::open(path);
-  if (!file) return std::nullopt;
-  const std::vector<uint8_t> header = file->readAt(0, kSpaceIdAt + 4);
-  if (header.size() < kSpaceIdAt + 4) return std::nullopt;
-  return be32(ByteView(header), kSpaceIdAt);
+  auto space = Tablespace::open(path);
+  return space ? space->spaceId() : std::nullopt;
 }
 
 // The tablespace file of the data folder (or of one of its databases) that

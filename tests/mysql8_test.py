@@ -219,6 +219,13 @@ class Sakila(unittest.TestCase):
                     self.assertEqual((status, out), (1, ""), command)
                     self.assertIn(copy, err)
                     self.assertIn(reason, err)
+                # The folder's commands name the file, and do not end as if all were well.
+                status, out, err = recover("list", os.path.join(top, "sakila"))
+                self.assertEqual(status, 1)
+                self.assertIn(copy + " was passed over: ", err)
+                status, out, err = recover("check", os.path.join(top, "sakila"))
+                self.assertEqual(status, 1)
+                self.assertIn(copy + ": unreadable: ", out)
 
 
 if __name__ == "__main__":
