@@ -84,6 +84,15 @@ inline bool isAllZero(ByteView v) {
   return true;
 }
 
+// Whether `a` sorts before `b` byte by byte, a prefix first, as memcmp orders keys.
+inline bool bytesBefore(ByteView a, ByteView b) {
+  const size_t common = a.size() < b.size() ? a.size() : b.size();
+  for (size_t i = 0; i < common; ++i) {
+    if (a.data()[i] != b.data()[i]) return a.data()[i] < b.data()[i];
+  }
+  return a.size() < b.size();
+}
+
 // The bits of a view, most significant bit of each byte first, as the
 // compressed formats write them. A read past the end gives nothing and
 // leaves the reader where it was.

@@ -41,7 +41,7 @@ bool writeAll(int fd, std::string_view bytes) {
 }  // namespace
 
 Result<OutputFile> OutputFile::create(const std::string& path) {
-  std::string temporary = joinPath(folderOf(path), "." + lastComponent(path) + ".tavrin-XXXXXX");
+  std::string temporary = joinPath(folderOf(path), std::string(".").append(lastComponent(path)).append(".tavrin-XXXXXX"));
   const int fd = ::mkstemp(temporary.data());
   if (fd < 0) return openFailure("cannot create a file beside " + path, errno);
   // The permissions of a file the tool writes, not mkstemp's 0600.

@@ -428,7 +428,7 @@ std::string engineOptions(const TableOptions& o) {
                                                                [&](const char* n) { return asciiLower(option.name) == n; });
     if (known == inComment) text += known ? " */" : " /*";
     inComment = !known;
-    text += " " + quoteIdentifier(option.name) + "=" + quotedLiteral(option.value);
+    text.append(" ").append(quoteIdentifier(option.name)).append("=").append(quotedLiteral(option.value));
   }
   return inComment ? text + " */" : text;
 }

@@ -428,7 +428,8 @@ InnodbTable::LeafOrder InnodbTable::makeLeafOrder(const std::vector<LeafPage>& l
   if (keySortsAsBytes()) {
     std::vector<std::pair<std::vector<uint8_t>, size_t>> keys;
     for (size_t i = 0; i < pieces.size(); ++i) keys.push_back({firstKeyOf(pieces[i].front()), i});
-    std::stable_sort(keys.begin(), keys.end());
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const auto& a, const auto& b) { return bytesBefore(ByteView(a.first), ByteView(b.first)); });
     std::vector<std::vector<uint64_t>> sorted;
     for (const auto& key : keys) sorted.push_back(std::move(pieces[key.second]));
     pieces = std::move(sorted);

@@ -7,7 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 folder=build
-options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+# TAVRIN_WERROR=ON in the environment (CI sets it) makes a warning an error.
+options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DTAVRIN_WERROR=${TAVRIN_WERROR:-OFF}")
 case "${1:-}" in
   --sanitize) folder=build-sanitize; options+=(-DTAVRIN_SANITIZE=ON) ;;
   --thread-sanitize) folder=build-tsan; options+=(-DTAVRIN_THREAD_SANITIZE=ON -DTAVRIN_UI=OFF) ;;

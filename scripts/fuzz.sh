@@ -18,7 +18,8 @@ fi
 seconds=${2:-600}
 
 bash scripts/install-deps.sh
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRIN_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRIN_FUZZ=ON -DBUILD_TESTING=OFF \
+  "-DTAVRIN_WERROR=${TAVRIN_WERROR:-OFF}" >/dev/null
 targets=()
 if [ "$1" = "--all" ]; then
   for seeds in fuzz/corpus/*/; do targets+=("$(basename "$seeds")"); done

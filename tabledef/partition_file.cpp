@@ -139,7 +139,7 @@ std::vector<std::string> partitionNamesFromClause(std::string_view clause) {
     }
   }
   if (named.empty()) {
-    for (size_t p = 0; p < std::max<size_t>(partitions, 1); ++p) named.push_back({"p" + std::to_string(p), {}});
+    for (size_t p = 0; p < std::max<size_t>(partitions, 1); ++p) named.push_back({std::string("p").append(std::to_string(p)), {}});
   }
   std::vector<std::string> names;
   for (const Named& p : named) {
