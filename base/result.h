@@ -7,6 +7,8 @@
 #include <string_view>
 #include <utility>
 
+#include "base/place.h"
+
 namespace tavrin {
 
 // Why there is no value: the bytes are not what their format says, the
@@ -14,18 +16,27 @@ namespace tavrin {
 // the system refused a read or a write.
 enum class ErrorKind { Damaged, Unsupported, Missing, Io };
 
+// A reason reads whole: its place, where it has one, is written at its start
+// ("FILE page 7: the page fails its checksum") and kept beside it.
 struct Failure {
   ErrorKind kind = ErrorKind::Damaged;
   std::string reason;
+  Place place;
 
   // The same failure, its reason put after `context` (such as "FILE: ").
-  Failure prefixed(std::string_view context) const { return {kind, std::string(context) + reason}; }
+  Failure prefixed(std::string_view context) const { return {kind, std::string(context) + reason, place}; }
+  // The same failure at `where`, written before its reason.
+  Failure at(Place where) const {
+    return {kind, describe(where) + (where.empty() ? "" : ": ") + reason, std::move(where)};
+  }
 };
 
-inline Failure damaged(std::string reason) { return {ErrorKind::Damaged, std::move(reason)}; }
-inline Failure unsupported(std::string reason) { return {ErrorKind::Unsupported, std::move(reason)}; }
-inline Failure missing(std::string reason) { return {ErrorKind::Missing, std::move(reason)}; }
-inline Failure ioFailure(std::string reason) { return {ErrorKind::Io, std::move(reason)}; }
+inline Failure damaged(std::string reason) { return {ErrorKind::Damaged, std::move(reason), {}}; }
+inline Failure unsupported(std::string reason) { return {ErrorKind::Unsupported, std::move(reason), {}}; }
+inline Failure missing(std::string reason) { return {ErrorKind::Missing, std::move(reason), {}}; }
+inline Failure ioFailure(std::string reason) { return {ErrorKind::Io, std::move(reason), {}}; }
+// Damage at a place: "FILE page 7: what".
+inline Failure damagedAt(Place where, std::string what) { return damaged(std::move(what)).at(std::move(where)); }
 
 template <class T>
 class [[nodiscard]] Result {

@@ -102,9 +102,9 @@ InnodbSystem SystemTablespaceSource::operator()() {
 void SystemTablespaceSource::take(std::unique_ptr<SystemTablespace> space) {
   loaded_ = true;
   space_ = std::move(space);
-  if (!space_->dictionary().damage.empty()) {
+  if (space_->dictionary().damage) {
     err_ << kProgram << ": warning: the InnoDB dictionary in " << space_->path()
-         << " is damaged: " << space_->dictionary().damage << '\n';
+         << " is damaged: " << space_->dictionary().damage->reason << '\n';
   }
 }
 

@@ -309,13 +309,13 @@ Status structureCommand(const Invocation& a, const std::string& exeFolder, std::
   if (!def) return def.failure();
   if (a.has("--sql")) {
     StoredFacts facts = storedFacts(s, entry, *def, catalogue, err);
-    const std::string counterProblem = facts.autoIncrement ? autoIncrementProblem(*def, *facts.autoIncrement) : "";
-    if (!counterProblem.empty()) facts.autoIncrement.reset();
+    const Status counterFits = facts.autoIncrement ? checkAutoIncrement(*def, *facts.autoIncrement) : Status(Ok{});
+    if (!counterFits) facts.autoIncrement.reset();
     auto statement = createTableStatement(objectNameFromFileName(entry.name), *def, catalogue, facts.autoIncrement,
                                           *zone, facts.keyBlockSizes);
     if (!statement) return statement.failure();
     out << *statement << ";\n";
-    if (!counterProblem.empty()) return damaged(counterProblem);
+    if (!counterFits) return counterFits;
     return Ok{};
   }
   printTsvRow(kStructureHeadings, out);
@@ -335,12 +335,12 @@ Result<WalkEnd> readPageNumber(RowSource& rows, uint64_t wanted, const RowSink& 
   std::set<std::pair<int64_t, int64_t>> starts;  // a chain of pages that loops comes back to one
   for (uint64_t page = 1;; ++page) {
     if (!starts.insert({start.page, start.position}).second) {
-      walked.stopReason = "the pages of the table loop";
+      walked.stop = damaged("the pages of the table loop");
       return walked;
     }
     const WalkEnd end = rows.read(start, kRowsPerPage, page == wanted ? sink : RowSink([](const RowValues&) {}), read);
     walked.passedOver.merge(end.passedOver);
-    walked.stopReason = end.stopReason;
+    walked.stop = end.stop;
     if (end.stoppedEarly() || (page == wanted && (page == 1 || end.rows > 0))) return walked;
     if (page == wanted || end.atEnd) return pastTheLastPage(wanted, end.rows > 0 ? page : page - 1);
     start = end.next;
@@ -359,7 +359,7 @@ Status writeRowPages(TableRows& table, const RowsOptions& options, const RowSink
   if (!walked) return walked.failure();
   walked->passedOver.merge(valueDamage);
   std::vector<std::string> losses = walked->passedOver.lines();
-  if (walked->stoppedEarly()) losses.push_back(walked->stopReason);
+  if (walked->stoppedEarly()) losses.push_back(walked->stop->reason);
   if (losses.empty()) return Ok{};
   for (size_t i = 0; i + 1 < losses.size(); ++i) err << kProgram << ": " << printable(losses[i]) << '\n';
   return damaged(losses.back());

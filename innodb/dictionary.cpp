@@ -28,7 +28,7 @@ struct DictionaryRoots {
 
 // The roots the header page names; where it is damaged (a root outside the
 // file), the usual places.
-DictionaryRoots dictionaryRoots(const Tablespace& space, std::string& damage) {
+DictionaryRoots dictionaryRoots(const Tablespace& space, std::optional<Failure>& damage) {
   DictionaryRoots roots;
   std::vector<uint8_t> buffer;
   if (!space.readPage(kDictionaryHeaderPage, buffer)) return roots;
@@ -36,7 +36,7 @@ DictionaryRoots dictionaryRoots(const Tablespace& space, std::string& damage) {
   const DictionaryRoots named{be32(p, kSysTablesRootAt), be32(p, kSysColumnsRootAt), be32(p, kSysIndexesRootAt)};
   for (uint32_t root : {named.tables, named.columns, named.indexes}) {
     if (root <= kDictionaryHeaderPage || root >= space.pageCount()) {
-      damage = "the dictionary header page is damaged; the dictionary is read from its usual pages";
+      damage = damaged("the dictionary header page is damaged; the dictionary is read from its usual pages");
       return roots;
     }
   }
@@ -62,11 +62,11 @@ std::string textField(ByteView page, const std::vector<RecordField>& fields, siz
 }
 
 // Walks the leaves of a redundant-format tree, handing on each record.
-void walkTree(const Tablespace& space, uint32_t root, std::string& damage,
+void walkTree(const Tablespace& space, uint32_t root, std::optional<Failure>& damage,
               const std::function<void(ByteView, uint32_t, const std::vector<RecordField>&)>& visit) {
   std::vector<uint8_t> buffer;
   auto note = [&](const std::string& why) {
-    if (damage.empty()) damage = why;
+    if (!damage) damage = damaged(why);
   };
   uint64_t page = root;
   for (int depth = 0;; ++depth) {
@@ -89,7 +89,7 @@ void walkTree(const Tablespace& space, uint32_t root, std::string& damage,
     const FilHeader header = decodeFilHeader(p);
     if (header.pageType == kIndexPageType) {
       RecordChain chain = redundantRecords(p);
-      if (!chain.damage.empty()) note(chain.damage);
+      if (chain.damage) note(chain.damage->reason);
       for (uint32_t origin : chain.origins) {
         auto fields = redundantFields(p, origin);
         if (!fields) {

@@ -3,6 +3,7 @@
 // SYS_TABLES, SYS_COLUMNS and SYS_INDEXES, read from their fixed root pages.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -76,7 +77,7 @@ struct DictionaryCache {
   std::vector<SysTablesRecord> sysTables;
   std::vector<SysColumnsRecord> sysColumns;
   std::vector<SysIndexesRecord> sysIndexes;
-  std::string damage;  // the first damage met while reading, if any
+  std::optional<Failure> damage;  // the first damage met while reading, if any
 
   // The live record of a table named database/table, or null. A server
   // that folds names to lower case (lower_case_table_names, partitions

@@ -20,10 +20,6 @@ constexpr size_t kLobDataLength = 39;
 constexpr size_t kLobData = 49;
 constexpr uint16_t kLobDataPageType = 23;
 
-std::string pageNote(const Tablespace& space, uint64_t page, const std::string& what) {
-  return space.path() + " page " + std::to_string(page) + ": " + what;
-}
-
 Status readChecked(const Tablespace& space, uint64_t number, std::vector<uint8_t>& page, const PageCheck& checkFailed) {
   if (number >= space.pageCount()) return damaged("a value kept apart leads outside " + space.path());
   if (Status read = space.readPage(number, page); !read) return read;
@@ -47,11 +43,11 @@ Status readChain(const Tablespace& space, ExternalReference ref, std::vector<uin
     if (!visited.insert(page).second) return damaged("the pages of a value kept apart loop");
     if (Status read = readChecked(space, page, buffer, checkFailed); !read) return read;
     const ByteView p(buffer);
-    if (!p.has(offset, kChainPartHeader)) return damaged(pageNote(space, page, "a part of a value lies outside the page"));
+    if (!p.has(offset, kChainPartHeader)) return damagedAt(space.placeOf(page), "a part of a value lies outside the page");
     const uint32_t part = be32(p, offset);
-    if (part > ref.length - copied) return damaged(pageNote(space, page, "a part of a value is longer than its value"));
+    if (part > ref.length - copied) return damagedAt(space.placeOf(page), "a part of a value is longer than its value");
     if (Status took = appendPart(p.sub(offset + kChainPartHeader, part), part, copied, value); !took) {
-      return damaged(pageNote(space, page, took.reason()));
+      return damagedAt(space.placeOf(page), took.reason());
     }
     page = be32(p, offset + 4);
   }
@@ -62,17 +58,17 @@ Status readChain(const Tablespace& space, ExternalReference ref, std::vector<uin
 Status readLobEntry(const Tablespace& space, uint64_t first, uint64_t page, uint32_t length, uint64_t left,
                     std::vector<uint8_t>& value, std::vector<uint8_t>& buffer, const PageCheck& checkFailed,
                     uint64_t& copied) {
-  if (length > left) return damaged(pageNote(space, page, "a part of a value is longer than its value"));
+  if (length > left) return damagedAt(space.placeOf(page), "a part of a value is longer than its value");
   if (Status read = readChecked(space, page, buffer, checkFailed); !read) return read;
   const ByteView p(buffer);
   const bool onFirst = page == first;
   if (!onFirst && decodeFilHeader(p).pageType != kLobDataPageType) {
-    return damaged(pageNote(space, page, "not a data page of a large object"));
+    return damagedAt(space.placeOf(page), "not a data page of a large object");
   }
   const uint32_t stored = be32(p, onFirst ? kLobFirstDataLength : kLobDataLength);
-  if (stored < length) return damaged(pageNote(space, page, "holds less of a value than its index says"));
+  if (stored < length) return damagedAt(space.placeOf(page), "holds less of a value than its index says");
   if (Status took = appendPart(p.sub(onFirst ? kLobFirstData : kLobData, length), length, copied, value); !took) {
-    return damaged(pageNote(space, page, took.reason()));
+    return damagedAt(space.placeOf(page), took.reason());
   }
   return Ok{};
 }
@@ -87,18 +83,18 @@ Status readLargeObject(const Tablespace& space, const ExternalReference& ref, st
   std::unordered_set<uint64_t> visited;
   uint64_t copied = 0;
   while (copied < ref.length) {
-    if (entryPage == kNoPage) return damaged(pageNote(space, ref.page, "the index of a value ends before its length"));
+    if (entryPage == kNoPage) return damagedAt(space.placeOf(ref.page), "the index of a value ends before its length");
     // No page holds more entries than fit on it.
     const bool tooMany = visited.size() > space.pageCount() * (space.pageSize() / kLobEntrySize);
     if (tooMany || !visited.insert(entryPage << 16 | entryOffset).second) {
-      return damaged(pageNote(space, ref.page, "the index of a value loops"));
+      return damagedAt(space.placeOf(ref.page), "the index of a value loops");
     }
     if (entryPage != loaded) {
       if (Status read = readChecked(space, entryPage, entries, checkFailed); !read) return read;
       loaded = entryPage;
     }
     const ByteView e(entries);
-    if (!e.has(entryOffset, kLobEntrySize)) return damaged(pageNote(space, entryPage, "an index entry lies outside the page"));
+    if (!e.has(entryOffset, kLobEntrySize)) return damagedAt(space.placeOf(entryPage), "an index entry lies outside the page");
     const uint32_t page = be32(e, entryOffset + kLobEntryPage);
     const uint32_t length = be16(e, entryOffset + kLobEntryLength);
     if (Status part = readLobEntry(space, ref.page, page, length, ref.length - copied, value, buffer, checkFailed, copied);

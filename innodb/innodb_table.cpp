@@ -26,7 +26,7 @@ class ZblobPages : public ZblobReader {
     const ByteView p(buffer_);
     if (space_.checksum(number, p) != PageChecksum::Sound) {
       report_.note("of values kept apart whose checksum fails, read all the same",
-                   space_.path() + " page " + std::to_string(number), "page");
+                   atPage(space_.path(), number), "page");
     }
     return p;
   }
@@ -39,9 +39,7 @@ class ZblobPages : public ZblobReader {
 
 }  // namespace
 
-std::string InnodbTable::pageAt(uint64_t page) const { return source_->path() + " page " + std::to_string(page); }
-
-std::string InnodbTable::pageNote(uint64_t page, const std::string& what) const { return pageAt(page) + ": " + what; }
+Place InnodbTable::pageAt(uint64_t page) const { return atPage(source_->path(), page); }
 
 Status InnodbTable::ownerOf(uint64_t page) const {
   if (Status owner = checkPageOwner(ByteView(page_), {source_->spaceId(), page, indexId_}); !owner) {
@@ -103,8 +101,8 @@ Result<std::unique_ptr<InnodbTable>> InnodbTable::open(const TableDefinition& ta
     // Without the dictionary, the definition gives the layout.
     t->layout_ = layoutFromDefinition(table, catalogue);
     t->source_ = &*t->own_;
-    if (system.dictionary && !system.dictionary->damage.empty()) {
-      t->openNote_ = "the InnoDB dictionary is damaged (" + system.dictionary->damage +
+    if (system.dictionary && system.dictionary->damage) {
+      t->openNote_ = "the InnoDB dictionary is damaged (" + system.dictionary->damage->reason +
                      ") and has no record of the table; it is read by its definition (.frm) alone";
     }
   } else if (system.dictionary) {
@@ -126,8 +124,8 @@ Result<std::unique_ptr<InnodbTable>> InnodbTable::open(const TableDefinition& ta
 }
 
 Failure InnodbTable::afterFirstPage(const Failure& failure) const {
-  const std::string& first = source_->firstPageDamage();
-  return first.empty() ? failure : failure.prefixed(first + "; ");
+  const std::optional<Failure>& first = source_->firstPageDamage();
+  return first ? failure.prefixed(first->reason + "; ") : failure;
 }
 
 void InnodbTable::readAutoIncrement(uint32_t root) {
@@ -179,20 +177,20 @@ Result<uint32_t> InnodbTable::leftmostLeaf(uint32_t root) {
     if (Status owner = ownerOf(page); !owner) return owner.failure();
     const uint16_t type = decodeFilHeader(p).pageType;
     if (type != kIndexPageType && !(depth == 0 && type == kInstantRootPageType)) {
-      return damaged(pageNote(page, "not an index page"));
+      return damagedAt(pageAt(page), "not an index page");
     }
     if (!hasInfimum(format_, p) || formatOf(p) != format_) {
-      return damaged(pageNote(page, "no records of the table's record format"));
+      return damagedAt(pageAt(page), "no records of the table's record format");
     }
     const IndexPageHeader header = decodeIndexPageHeader(p);
     if (header.level == 0) return uint32_t(page);
     RecordChain chain = recordChain(format_, p);
-    if (chain.origins.empty()) return damaged(pageNote(page, "a node page without node pointers"));
+    if (chain.origins.empty()) return damagedAt(pageAt(page), "a node page without node pointers");
     const uint32_t origin = chain.origins.front();
-    if (Status f = fieldsOf(p, origin, layout_.keyFields); !f) return damaged(pageNote(page, f.reason()));
+    if (Status f = fieldsOf(p, origin, layout_.keyFields); !f) return damagedAt(pageAt(page), f.reason());
     const uint32_t childAt = fields_.empty() ? origin : fields_.back().start + fields_.back().length;
     const uint32_t child = be32(p, childAt);
-    if (!p.has(childAt, 4) || child >= source_->pageCount()) return damaged(pageNote(page, "a node pointer leads outside the file"));
+    if (!p.has(childAt, 4) || child >= source_->pageCount()) return damagedAt(pageAt(page), "a node pointer leads outside the file");
     page = child;
   }
   return damaged("the index tree is deeper than any tree can be");
@@ -220,7 +218,7 @@ Status InnodbTable::readInstantMetadata(uint32_t root) {
   instant.coreFields = decodeIndexPageHeader(r).instantCoreFields;
   constexpr size_t kMostFields = 1023;
   if (instant.coreFields < layout_.keyFields + 2 || instant.coreFields > kMostFields) {
-    return damaged(pageNote(root, "a table altered in place whose root counts " + std::to_string(instant.coreFields) + " core fields"));
+    return damagedAt(pageAt(root), "a table altered in place whose root counts " + std::to_string(instant.coreFields) + " core fields");
   }
   const bool altered = hasZeroedInfimum(r);
   // After a drop or a reorder the root keeps the core records' null bitmap
@@ -269,11 +267,11 @@ Status InnodbTable::readMetadataRecord(uint32_t leaf, bool altered) {
     uint32_t blobAt = origin + metadataBlobOffset(layout_);
     if (format_ == RecordFormat::Redundant) {
       auto all = redundantFields(p, origin);
-      if (!all || all->size() <= firstUser) return damaged(pageNote(leaf, "the record of the table's change in place is damaged"));
+      if (!all || all->size() <= firstUser) return damagedAt(pageAt(leaf), "the record of the table's change in place is damaged");
       blobAt = (*all)[firstUser].start;
     }
     std::vector<uint8_t> blob;
-    if (!p.has(blobAt, kExternalReferenceSize)) return damaged(pageNote(leaf, "the record of the table's change in place is cut short"));
+    if (!p.has(blobAt, kExternalReferenceSize)) return damagedAt(pageAt(leaf), "the record of the table's change in place is cut short");
     if (Status read = readExternal(p.sub(blobAt, kExternalReferenceSize), blob, ignored); !read) {
       return damaged("the map of the table's fields cannot be read: " + read.reason());
     }
@@ -287,12 +285,12 @@ Status InnodbTable::readMetadataRecord(uint32_t leaf, bool altered) {
   }
   if (format_ == RecordFormat::Compact) {
     if (Status f = instantCompactFields(p, origin, shapes, *instant_, shapes.size(), fields_); !f) {
-      return damaged(pageNote(leaf, "the record of the table's change in place: " + f.reason()));
+      return damagedAt(pageAt(leaf), "the record of the table's change in place: " + f.reason());
     }
   } else if (auto all = redundantFields(p, origin)) {
     fields_ = std::move(*all);
   } else {
-    return damaged(pageNote(leaf, "the record of the table's change in place: " + all.reason()));
+    return damagedAt(pageAt(leaf), "the record of the table's change in place: " + all.reason());
   }
   // The metadata record holds every field; those past the core give the values of older records.
   const size_t skip = altered ? 1 : 0;
@@ -482,7 +480,7 @@ uint64_t InnodbTable::guessClusteredIndex(const LeafScan& scan) {
 bool InnodbTable::holdsClusteredRecords() {
   const ByteView p(page_);
   RecordChain chain = recordChain(format_, p);
-  if (!chain.damage.empty()) return false;
+  if (chain.damage) return false;
   // Each record's fields must end before the next record in the heap begins
   // (its header is 5 bytes at least), and the last before the heap's top.
   std::sort(chain.origins.begin(), chain.origins.end());
@@ -495,19 +493,21 @@ bool InnodbTable::holdsClusteredRecords() {
   return true;
 }
 
-std::string InnodbTable::leafProblem(uint64_t page, uint64_t previous, std::unordered_set<uint64_t>& visited) {
-  if (page >= source_->pageCount()) return "the leaf pages lead outside the file";
-  if (!visited.insert(page).second) return "the leaf pages loop";
-  if (Status read = source_->readPage(page, page_); !read) return read.reason();
-  if (Status owner = ownerOf(page); !owner) return owner.reason();
+Status InnodbTable::readLeafPage(uint64_t page, uint64_t previous, std::unordered_set<uint64_t>& visited) {
+  if (page >= source_->pageCount()) return damaged("the leaf pages lead outside the file");
+  if (!visited.insert(page).second) return damaged("the leaf pages loop");
+  if (Status read = source_->readPage(page, page_); !read) return read;
+  if (Status owner = ownerOf(page); !owner) return owner;
   const ByteView p(page_);
   const FilHeader header = decodeFilHeader(p);
   if (!isIndexLeaf(p, page) || formatOf(p) != format_) {
     const PageChecksum check = source_->checksum(page, p);
-    return check == PageChecksum::Sound ? "not a leaf page of the table" : checksumProblem(check);
+    return damaged(check == PageChecksum::Sound ? "not a leaf page of the table" : checksumProblem(check));
   }
-  if (!order_ && previous != kNoPage && header.previousPage != previous) return "the leaf pages are not linked both ways";
-  return "";
+  if (!order_ && previous != kNoPage && header.previousPage != previous) {
+    return damaged("the leaf pages are not linked both ways");
+  }
+  return Ok{};
 }
 
 void InnodbTable::reportForeignLeaves(WalkEnd& end) {
@@ -523,28 +523,28 @@ void InnodbTable::reportForeignLeaves(WalkEnd& end) {
   }
 }
 
-uint64_t InnodbTable::afterBreak(uint64_t page, uint64_t previous, const std::string& why, WalkEnd& end) {
+uint64_t InnodbTable::afterBreak(uint64_t page, uint64_t previous, const Failure* why, WalkEnd& end) {
   const bool following = !order_;
   const LeafOrder& order = leafOrder();
   // In the order, a page that fails is passed by; on the chain, the walk
   // goes on after the last leaf it read.
   const uint64_t next = following ? (previous == kNoPage ? kNoPage : order.after(previous)) : order.after(page);
   if (following && next != kNoPage) {
-    const std::string where = page == kNoPage ? pageAt(previous) : pageAt(page);
-    end.passedOver.note("the chain of leaf pages " + (why.empty() ? "ends early" : "breaks: " + why) +
+    const Place where = page == kNoPage ? pageAt(previous) : pageAt(page);
+    end.passedOver.note("the chain of leaf pages " + (why ? "breaks: " + why->reason : "ends early") +
                             "; the leaf pages after it were found by scanning the tablespace",
                         where);
-  } else if (!why.empty() && page != kNoPage) {
-    end.passedOver.passOver(why, pageAt(page), "page");
+  } else if (why && page != kNoPage) {
+    end.passedOver.passOver(why->reason, pageAt(page), "page");
   }
   return next;
 }
 
 WalkEnd InnodbTable::read(PageStart start, size_t maxRows, const RowSink& sink, const ReadOptions& options) {
   WalkEnd end;
-  if (start == firstPage() && !openNote_.empty()) end.passedOver.note(openNote_, "");
+  if (start == firstPage() && !openNote_.empty()) end.passedOver.note(openNote_);
   // The page size and format were guessed: every page of rows says so.
-  if (!source_->firstPageDamage().empty()) end.passedOver.note(source_->firstPageDamage(), "");
+  if (source_->firstPageDamage()) end.passedOver.note(source_->firstPageDamage()->reason);
   uint64_t page = uint64_t(start.page);
   uint32_t position = uint32_t(start.position);
   std::unordered_set<uint64_t> visited;
@@ -552,17 +552,17 @@ WalkEnd InnodbTable::read(PageStart start, size_t maxRows, const RowSink& sink, 
   while (end.rows < maxRows) {
     // The chain's end is checked against the scan, which finds the leaves a
     // damaged link cut off.
-    if (page == kNoPage && previous != kNoPage) page = afterBreak(kNoPage, previous, "", end);
+    if (page == kNoPage && previous != kNoPage) page = afterBreak(kNoPage, previous, nullptr, end);
     if (page == kNoPage) {
       reportForeignLeaves(end);
       end.atEnd = true;
       end.next = kEndOfPages;
       return end;
     }
-    const std::string problem = leafProblem(page, previous, visited);
+    const Status leaf = readLeafPage(page, previous, visited);
     const ByteView p(page_);
-    if (!problem.empty()) {
-      page = afterBreak(page, previous, problem, end);
+    if (!leaf) {
+      page = afterBreak(page, previous, &leaf.failure(), end);
       position = 0;
       continue;
     }
@@ -588,7 +588,9 @@ std::optional<PageStart> InnodbTable::readLeaf(uint64_t page, uint32_t position,
                                                const ReadOptions& options, WalkEnd& end) {
   const ByteView p(page_);
   RecordChain chain = recordChain(format_, p, position);
-  if (!chain.damage.empty()) end.passedOver.passOver("the rest of a damaged record chain (" + chain.damage + ")", pageAt(page), "page");
+  if (chain.damage) {
+    end.passedOver.passOver("the rest of a damaged record chain (" + chain.damage->reason + ")", pageAt(page), "page");
+  }
   for (size_t i = 0; i < chain.origins.size(); ++i) {
     const uint32_t origin = chain.origins[i];
     const uint8_t info = infoBits(format_, p, origin);

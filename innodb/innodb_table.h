@@ -85,14 +85,14 @@ class InnodbTable : public RowSource {
   bool keySortsAsBytes() const;
   // The bytes of the first key field of the first record of a leaf.
   std::vector<uint8_t> firstKeyOf(uint64_t page);
-  // Why page `page` (read into `page_`) cannot be the next leaf, or "".
-  std::string leafProblem(uint64_t page, uint64_t previous, std::unordered_set<uint64_t>& visited);
+  // Reads page `page` into `page_`, or why it cannot be the next leaf.
+  Status readLeafPage(uint64_t page, uint64_t previous, std::unordered_set<uint64_t>& visited);
   // The pages of other tablespaces that the leaves of the index link to:
   // leaves lost to them, which the scan's order alone would pass by unsaid.
   void reportForeignLeaves(WalkEnd& end);
   // Where the walk goes on when the chain broke at `page` reached from
   // `previous`, or ended after `previous`.
-  uint64_t afterBreak(uint64_t page, uint64_t previous, const std::string& why, WalkEnd& end);
+  uint64_t afterBreak(uint64_t page, uint64_t previous, const Failure* why, WalkEnd& end);
   // The rows of the leaf in `page_` from `position` (0: the first); where the
   // next page of rows starts when `maxRows` rows were handed on.
   std::optional<PageStart> readLeaf(uint64_t page, uint32_t position, size_t maxRows, const RowSink& sink,
@@ -101,9 +101,8 @@ class InnodbTable : public RowSource {
   Failure afterFirstPage(const Failure& failure) const;
   // Whether the page in `page_`, read as page `page`, is one of the index read.
   Status ownerOf(uint64_t page) const;
-  // "FILE page N", and with ": what" after it.
-  std::string pageAt(uint64_t page) const;
-  std::string pageNote(uint64_t page, const std::string& what) const;
+  // Page `page` of the table's tablespace.
+  Place pageAt(uint64_t page) const;
   // The values of the record at `origin` of the page in `page_`.
   Status valuesOf(uint32_t origin, const ReadOptions& options, std::string& note, DamageReport& report);
   // The whole of a value kept apart: its local prefix and its BLOB pages.

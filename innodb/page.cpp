@@ -103,12 +103,12 @@ Result<Tablespace> Tablespace::open(const std::string& path) {
   if (first.size() < kMinPageSize) return damaged(path + " is too short for a tablespace");
   first = space.file_.readAt(0, decodeSpaceFlags(decodeFspHeader(ByteView(first)).flags).physicalSize);
   SpaceGeometry geometry = firstPageGeometry(ByteView(first));
-  if (geometry.damage.empty()) {
+  if (!geometry.damage) {
     space.encrypted_ = namesEncryption(ByteView(first), kFilHeaderSize + extentDescriptorsEnd(geometry.flags.pageSize,
                                                                                                geometry.flags.physicalSize));
   } else {
     geometry = guessGeometry(ByteView(space.file_.readAt(0, kProbeBytes)), geometry);
-    space.firstPageDamage_ = path + " page 0: " + geometry.damage;
+    space.firstPageDamage_ = geometry.damage->at(space.placeOf(0));
   }
   const SpaceFlags& flags = geometry.flags;
   space.pageSize_ = flags.pageSize;
@@ -159,7 +159,7 @@ Status Tablespace::readPage(uint64_t number, std::vector<uint8_t>& buffer) const
 
 Status Tablespace::atPage(uint64_t number, Status status) const {
   if (status) return status;
-  return status.failure().prefixed(file_.path() + " page " + std::to_string(number) + ": ");
+  return status.failure().at(placeOf(number));
 }
 
 Status Tablespace::readPageStart(uint64_t number, size_t bytes, std::vector<uint8_t>& buffer) const {

@@ -120,6 +120,8 @@ class Tablespace {
   static Result<Tablespace> open(const std::string& path);
 
   const std::string& path() const { return file_.path(); }
+  // Page `number` of this file, where a failure or damage lies.
+  Place placeOf(uint64_t number) const { return tavrin::atPage(path(), number); }
   uint32_t pageSize() const { return pageSize_; }
   uint32_t physicalPageSize() const { return physicalSize_; }
   uint64_t pageCount() const { return file_.size() / physicalSize_; }
@@ -136,9 +138,9 @@ class Tablespace {
   PageRun dataPages(uint64_t from) const;
   // FSP_SPACE_ID of a sound page 0, else the id most pages after it carry.
   std::optional<uint32_t> spaceId() const { return spaceId_; }
-  // "FILE page 0: why it is not believed; how the pages were read instead",
-  // or "" when page 0 is sound.
-  const std::string& firstPageDamage() const { return firstPageDamage_; }
+  // Why page 0 is not believed and how the pages were read instead ("FILE
+  // page 0: ..."), where it is damaged.
+  const std::optional<Failure>& firstPageDamage() const { return firstPageDamage_; }
   // Compressed pages (KEY_BLOCK_SIZE) are smaller than the logical page.
   bool isCompressed() const { return compressed_; }
   // MariaDB's full_crc32 format: one checksum over the whole page.
@@ -166,7 +168,7 @@ class Tablespace {
   uint32_t physicalSize_ = 16384;
   std::optional<uint32_t> spaceId_;
   std::optional<uint32_t> spaceSize_;  // FSP_SIZE of a sound page 0
-  std::string firstPageDamage_;
+  std::optional<Failure> firstPageDamage_;
   bool compressed_ = false;
   bool fullCrc32_ = false;
   PageCompression pageCompression_;

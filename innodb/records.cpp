@@ -44,19 +44,19 @@ uint8_t redundantInfoBits(ByteView page, uint32_t origin) { return origin >= 6 ?
 RecordChain redundantRecords(ByteView page, uint32_t start) {
   RecordChain chain;
   if (!hasRedundantInfimum(page)) {
-    chain.damage = "the page holds no records of the redundant format";
+    chain.damage = damaged("the page holds no records of the redundant format");
     return chain;
   }
   const uint32_t end = userRecordEnd(page);
   std::vector<bool> seen(page.size(), false);
   for (uint32_t x = start ? start : be16(page, kRedundantInfimum - 2); x != 0 && x != kRedundantSupremum;) {
     if (x >= end || x < kRedundantInfimum) {
-      chain.damage = "a record offset " + std::to_string(x) + " lies outside the page";
+      chain.damage = damaged("a record offset " + std::to_string(x) + " lies outside the page");
       break;
     }
     if (textAt(page, x, "supremum")) break;
     if (seen[x] || chain.origins.size() >= recordLimit(page)) {
-      chain.damage = "the record chain of the page loops";
+      chain.damage = damaged("the record chain of the page loops");
       break;
     }
     seen[x] = true;
@@ -69,7 +69,7 @@ RecordChain redundantRecords(ByteView page, uint32_t start) {
 RecordChain compactRecords(ByteView page, uint32_t start) {
   RecordChain chain;
   if (!hasCompactInfimum(page)) {
-    chain.damage = "the page holds no records of the compact format";
+    chain.damage = damaged("the page holds no records of the compact format");
     return chain;
   }
   const uint32_t end = userRecordEnd(page);
@@ -77,11 +77,11 @@ RecordChain compactRecords(ByteView page, uint32_t start) {
   std::vector<bool> seen(page.size(), false);
   for (uint32_t x = start ? start : next(kCompactInfimum); x != kCompactSupremum;) {
     if (x < kCompactFirstUserRecord || x >= end) {
-      chain.damage = "a record offset " + std::to_string(x) + " lies outside the page";
+      chain.damage = damaged("a record offset " + std::to_string(x) + " lies outside the page");
       break;
     }
     if (seen[x] || chain.origins.size() >= recordLimit(page)) {
-      chain.damage = "the record chain of the page loops";
+      chain.damage = damaged("the record chain of the page loops");
       break;
     }
     seen[x] = true;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <optional>
 #include <vector>
 
 #include "base/bytes.h"
@@ -34,7 +35,7 @@ inline constexpr uint8_t kMinRecordFlag = 0x10;
 // walk with a reason.
 struct RecordChain {
   std::vector<uint32_t> origins;
-  std::string damage;
+  std::optional<Failure> damage;  // why the chain ends before the supremum
 };
 
 // From `start` (0: the first record after the infimum).

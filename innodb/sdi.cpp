@@ -21,18 +21,14 @@ const std::vector<CompactFieldShape> kSdiShapes = {{4, false, false}, {8, false,
 constexpr size_t kSdiKeyFields = 2;
 enum SdiField : size_t { Type = 0, Id = 1, UncompressedLength = 4, CompressedLength = 5, Stream = 6 };
 
-std::string pageNote(const Tablespace& space, uint64_t page, const std::string& what) {
-  return space.path() + " page " + std::to_string(page) + ": " + what;
-}
-
 // The page `number`, which must be a compact page of the SDI index.
 Status readSdiPage(const Tablespace& space, uint64_t number, std::vector<uint8_t>& page) {
   if (number >= space.pageCount()) return damaged(space.path() + ": the SDI index leads to page " +
                                                   std::to_string(number) + ", past the end of the file");
   if (Status read = space.readPage(number, page); !read) return read;
   const ByteView p(page);
-  if (decodeFilHeader(p).pageType != kSdiPageType) return damaged(pageNote(space, number, "not a page of the SDI index"));
-  if (!hasCompactInfimum(p)) return damaged(pageNote(space, number, "no records of the compact format"));
+  if (decodeFilHeader(p).pageType != kSdiPageType) return damagedAt(space.placeOf(number), "not a page of the SDI index");
+  if (!hasCompactInfimum(p)) return damagedAt(space.placeOf(number), "no records of the compact format");
   return Ok{};
 }
 
@@ -45,9 +41,9 @@ Result<uint64_t> leftmostLeaf(const Tablespace& space, uint64_t root, std::vecto
     const ByteView p(page);
     if (decodeIndexPageHeader(p).level == 0) return number;
     const RecordChain chain = compactRecords(p);
-    if (chain.origins.empty()) return damaged(pageNote(space, number, "a node page without node pointers"));
+    if (chain.origins.empty()) return damagedAt(space.placeOf(number), "a node page without node pointers");
     if (Status f = compactFields(p, chain.origins.front(), kSdiShapes, kSdiKeyFields, fields); !f) {
-      return damaged(pageNote(space, number, f.reason()));
+      return damagedAt(space.placeOf(number), f.reason());
     }
     number = be32(p, fields.back().start + fields.back().length);
   }
@@ -55,11 +51,11 @@ Result<uint64_t> leftmostLeaf(const Tablespace& space, uint64_t root, std::vecto
 }
 
 // The record at `origin`; `where` names its page in the reasons of its own damage.
-Result<SdiRecord> recordAt(const Tablespace& space, ByteView p, uint32_t origin, const std::string& where,
+Result<SdiRecord> recordAt(const Tablespace& space, ByteView p, uint32_t origin, const Place& where,
                            std::vector<uint8_t>& blob) {
   std::vector<RecordField> fields;
   if (Status f = compactFields(p, origin, kSdiShapes, kSdiShapes.size(), fields); !f) {
-    return f.failure().prefixed(where);
+    return f.failure().at(where);
   }
   SdiRecord record;
   record.type = be32(p, fields[Type].start);
@@ -67,26 +63,26 @@ Result<SdiRecord> recordAt(const Tablespace& space, ByteView p, uint32_t origin,
   const uint32_t length = be32(p, fields[UncompressedLength].start);
   const uint32_t compressed = be32(p, fields[CompressedLength].start);
   if (length > kSdiMaxLength || compressed > kSdiMaxLength) {
-    return damaged(where + "an SDI record longer than any definition");
+    return damagedAt(where, "an SDI record longer than any definition");
   }
   const RecordField& stream = fields[Stream];
   std::vector<uint8_t> whole;
   ByteView bytes = p.sub(stream.start, stream.length);
   if (stream.external) {
-    if (stream.length < kExternalReferenceSize) return damaged(where + "an SDI record kept apart has no reference");
+    if (stream.length < kExternalReferenceSize) return damagedAt(where, "an SDI record kept apart has no reference");
     const ByteView local = bytes.sub(0, stream.length - kExternalReferenceSize);
     whole.assign(local.data(), local.data() + local.size());
     if (Status read = readExternalValue(space, decodeExternalReference(bytes), whole, blob); !read) {
-      return read.failure().prefixed(where + "an SDI record kept apart: ");
+      return read.failure().prefixed("an SDI record kept apart: ").at(where);
     }
     bytes = ByteView(whole);
   }
   if (bytes.size() != compressed) {
-    return damaged(where + "an SDI record of " + std::to_string(bytes.size()) + " bytes says it has " +
-                   std::to_string(compressed));
+    return damagedAt(where, "an SDI record of " + std::to_string(bytes.size()) + " bytes says it has " +
+                                std::to_string(compressed));
   }
   auto json = inflateSdi(bytes, length);
-  if (!json) return json.failure().prefixed(where);
+  if (!json) return json.failure().at(where);
   record.json = std::move(*json);
   return record;
 }
@@ -117,7 +113,7 @@ Result<std::string> inflateSdi(ByteView stream, uint32_t length) {
 
 Result<std::vector<SdiRecord>> readSdi(const Tablespace& space) {
   // Only page 0 names the SDI index: damaged, it tells nothing, not even that there is none.
-  if (!space.firstPageDamage().empty()) return damaged(space.firstPageDamage());
+  if (space.firstPageDamage()) return *space.firstPageDamage();
   std::vector<uint8_t> page;
   if (Status read = space.readPage(0, page); !read) return read.failure();
   auto root = sdiRootPage(ByteView(page), space.pageSize(), space.physicalPageSize());
@@ -132,10 +128,10 @@ Result<std::vector<SdiRecord>> readSdi(const Tablespace& space) {
     if (Status read = readSdiPage(space, number, page); !read) return read.failure();
     const ByteView p(page);
     const RecordChain chain = compactRecords(p);
-    if (!chain.damage.empty()) return damaged(pageNote(space, number, chain.damage));
+    if (chain.damage) return chain.damage->at(space.placeOf(number));
     for (const uint32_t origin : chain.origins) {
       if (compactInfoBits(p, origin) & kDeletedFlag) continue;
-      auto record = recordAt(space, p, origin, pageNote(space, number, ""), blob);
+      auto record = recordAt(space, p, origin, space.placeOf(number), blob);
       if (!record) return record.failure();
       records.push_back(std::move(*record));
     }

@@ -86,11 +86,11 @@ SpaceGeometry firstPageGeometry(ByteView firstPage) {
   const FilHeader file = decodeFilHeader(firstPage);
   // The oldest checksum passes a page whose first bytes are zero, as a page cut short by zeros is.
   if (check != PageChecksum::Sound) {
-    g.damage = checksumProblem(check);
+    g.damage = damaged(checksumProblem(check));
   } else if (file.pageNumber != 0) {
-    g.damage = "it says it is page " + std::to_string(file.pageNumber);
+    g.damage = damaged("it says it is page " + std::to_string(file.pageNumber));
   } else if (file.pageType != kSpaceHeaderPageType) {
-    g.damage = "it is no space header (its type is " + std::to_string(file.pageType) + ")";
+    g.damage = damaged("it is no space header (its type is " + std::to_string(file.pageType) + ")");
   } else {
     g.spaceId = space.spaceId;
     g.size = space.size;
@@ -112,9 +112,9 @@ SpaceGeometry guessGeometry(ByteView start, const SpaceGeometry& fallback) {
   }
   const std::string pages = std::to_string(best.flags.pageSize) + "-byte pages, " + formatName(best.flags);
   if (bestPages == 0) {
-    best.damage += "; no page after it passes its checksum under any page size, so it is read as " + pages;
+    best.damage->reason += "; no page after it passes its checksum under any page size, so it is read as " + pages;
   } else {
-    best.damage += "; the pages after it give " + pages +
+    best.damage->reason += "; the pages after it give " + pages +
                    (best.spaceId ? ", space " + std::to_string(*best.spaceId) : std::string());
   }
   return best;

@@ -20,7 +20,7 @@ struct SpaceGeometry {
   SpaceFlags flags;
   std::optional<uint32_t> spaceId;  // unknown where no page tells
   std::optional<uint32_t> size;     // FSP_SIZE, from a sound page 0 only
-  std::string damage;               // why page 0 was not believed; "" when sound
+  std::optional<Failure> damage;    // why page 0 was not believed
 };
 
 // Pages after page 0 that a guess reads, and the bytes of the file's start

@@ -8,7 +8,7 @@ namespace {
 // pages after it tell, when they do.
 bool isSpaceZero(const Tablespace& space) {
   if (space.spaceId().value_or(0) != 0) return false;
-  if (!space.firstPageDamage().empty()) return true;
+  if (space.firstPageDamage()) return true;
   std::vector<uint8_t> first;
   return space.readPage(0, first) && decodeFilHeader(ByteView(first)).pageType == kSpaceHeaderPageType;
 }

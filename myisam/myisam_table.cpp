@@ -22,9 +22,7 @@ constexpr uint8_t kLiveRowBit = 0x01;
 // The bytes of the longest BIT value, put together for each column.
 constexpr uint32_t kMaxBitBytes = kMaxBitWidth / 8;
 
-std::string byteOf(uint64_t position, const ReadOnlyFile& file) {
-  return "byte " + std::to_string(position) + " of " + file.path();
-}
+Place byteOf(uint64_t position, const ReadOnlyFile& file) { return atByte(file.path(), position); }
 
 // Why a walk stops, and at which byte.
 struct Stop {
@@ -35,27 +33,27 @@ struct Stop {
 // What a walk of a dynamic-format data file does at a block: stops there,
 // passes over it to `next`, or reads the row that starts in it.
 struct BlockStep {
-  std::string stopReason;  // stop at the block, when not empty
-  uint64_t next = 0;       // where the following block starts
+  std::optional<Failure> stop;  // stop at the block, and why
+  uint64_t next = 0;            // where the following block starts
   bool startsRow = false;
 };
 
 BlockStep stepAt(uint64_t position, const BlockInfo& block, uint32_t flags, uint64_t size, uint64_t longestRow) {
-  if (flags & BlockFlag::Invalid) return {"a block of unknown type " + std::to_string(block.type)};
+  if (flags & BlockFlag::Invalid) return {damaged("a block of unknown type " + std::to_string(block.type))};
   if (flags & BlockFlag::Deleted) {
     if (block.blockLength < kMinDeletedBlock || position + block.blockLength > size) {
-      return {"a deleted block of " + std::to_string(block.blockLength) + " bytes"};
+      return {damaged("a deleted block of " + std::to_string(block.blockLength) + " bytes")};
     }
-    return {"", position + block.blockLength};
+    return {std::nullopt, position + block.blockLength};
   }
   const uint64_t after = position + block.headerLength + block.blockLength;
-  if (after > size) return {"a block runs past the end of the data file"};
+  if (after > size) return {damaged("a block runs past the end of the data file")};
   // The rest of a row that started earlier.
-  if (!(flags & BlockFlag::First)) return {"", after};
+  if (!(flags & BlockFlag::First)) return {std::nullopt, after};
   if (block.recordLength > longestRow) {
-    return {"a row of " + std::to_string(block.recordLength) + " bytes, longer than the table allows"};
+    return {damaged("a row of " + std::to_string(block.recordLength) + " bytes, longer than the table allows")};
   }
-  return {"", after, true};
+  return {std::nullopt, after, true};
 }
 
 // Gathers into `row` a row that spans several blocks, following the chain
@@ -188,7 +186,7 @@ WalkEnd MyisamTable::read(PageStart start, size_t maxRows, const RowSink& sink, 
     WalkEnd end;
     end.next = start;
     end.atEnd = true;
-    end.stopReason = "deleted rows are shown for InnoDB tables only";
+    end.stop = unsupported("deleted rows are shown for InnoDB tables only");
     return end;
   }
   const uint64_t from = uint64_t(start.position);
@@ -213,7 +211,7 @@ void MyisamTable::reportTableWide(PageStart start, WalkEnd& end) {
     rowsSoFar_ = 0;
     walkedTo_ = start.position;
     if (!layoutNote_.empty()) {
-      end.passedOver.passOver(layoutNote_ + "; the layout of the rows comes from the table's definition", "",
+      end.passedOver.passOver(layoutNote_ + "; the layout of the rows comes from the table's definition", {},
                               "index file");
     }
     if (damagedMagic_) end.passedOver.note("the compressed data file does not start as one does", byteOf(0, data_));
@@ -229,7 +227,7 @@ void MyisamTable::reportTableWide(PageStart start, WalkEnd& end) {
   if (end.atEnd && layoutNote_.empty() && rowsSoFar_ < state_.rows) {
     end.passedOver.passOver("the index file counts " + std::to_string(state_.rows) + " rows, the data file gave " +
                                 std::to_string(rowsSoFar_),
-                            "", "row", state_.rows - rowsSoFar_);
+                            {}, "row", state_.rows - rowsSoFar_);
   }
 }
 
@@ -251,14 +249,14 @@ WalkEnd MyisamTable::walkFixed(uint64_t start, size_t maxRows, const RowSink& si
   const uint64_t size = walkLimit();
   uint64_t p = start;
   if (step == 0) {
-    end.stopReason = "the table's rows have no length";
+    end.stop = damaged("the table's rows have no length");
     end.atEnd = true;
     return end;
   }
   static const std::vector<std::pair<uint32_t, ByteView>> kNoBlobs;
   while (p < size && end.rows < maxRows) {
     if (p + step > size) {
-      end.stopReason = "the data file ends inside a row at " + byteOf(p, data_);
+      end.stop = damaged("the data file ends inside a row at " + describe(byteOf(p, data_)));
       break;
     }
     ByteView row = window_.view(p, size_t(step));
@@ -281,7 +279,7 @@ MyisamTable::Found MyisamTable::blockAt(uint64_t p, uint64_t size, uint64_t long
   BlockInfo block;
   const uint32_t flags = decodeBlockHeader(window_.view(p, kBlockHeaderBytes), block);
   const BlockStep step = stepAt(p, block, flags, size, longestRow);
-  if (!step.stopReason.empty()) return Found::damage(step.stopReason);
+  if (step.stop) return Found::damage(step.stop->reason);
   if (!step.startsRow) return Found::of(Found::Kind::Pass, step.next);
   if (block.recordLength < state_.minPackLength) {
     return Found::damage("a row shorter than the table's shortest");
@@ -303,7 +301,7 @@ bool MyisamTable::blockStartsAt(uint64_t p, uint64_t size) {
   if (p == size) return true;
   BlockInfo block;
   const uint32_t flags = decodeBlockHeader(window_.view(p, kBlockHeaderBytes), block);
-  return stepAt(p, block, flags, size, size).stopReason.empty();
+  return !stepAt(p, block, flags, size, size).stop;
 }
 
 // A row starts at `p` when its block and all its pieces are sound, it

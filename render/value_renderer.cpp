@@ -21,7 +21,7 @@ const DecodedRow& ValueRenderer::decode(const RowValues& row) {
 
 void ValueRenderer::countImplausible(size_t column) {
   implausible_.note("impossible as dates or times, shown as their bytes give them",
-                    "column " + table_.columns[column].name, "value");
+                    inPart("column " + table_.columns[column].name), "value");
 }
 
 void ValueRenderer::countImplausible(const DecodedRow& row) {

@@ -39,7 +39,7 @@ WalkEnd PartitionedRows::read(PageStart start, size_t maxRows, const RowSink& si
   if (start == firstPage()) {
     // Partitions that cannot be read are told once, with the first page.
     for (const Partition& p : partitions_) {
-      if (!p.rows) end.passedOver.passOver("a partition that cannot be read (" + p.problem + ")", "partition " + p.name, "partition");
+      if (!p.rows) end.passedOver.passOver("a partition that cannot be read (" + p.problem->reason + ")", inPart("partition " + p.name), "partition");
     }
   }
   size_t index = start == kEndOfPages ? partitions_.size() : size_t(uint64_t(start.page) >> kPartitionShift);
@@ -56,7 +56,7 @@ WalkEnd PartitionedRows::read(PageStart start, size_t maxRows, const RowSink& si
     end.passedOver.merge(part.passedOver);
     if (part.stoppedEarly()) {
       // The other partitions are still read: only this one's rest is lost.
-      end.passedOver.passOver("the rest of a partition (" + part.stopReason + ")", "partition " + p.name, "partition");
+      end.passedOver.passOver("the rest of a partition (" + part.stop->reason + ")", inPart("partition " + p.name), "partition");
     } else if (!part.atEnd) {
       end.next = outer(index, part.next);
       return end;

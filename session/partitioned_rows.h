@@ -17,8 +17,8 @@ class PartitionedRows : public RowSource {
  public:
   struct Partition {
     std::string name;
-    std::unique_ptr<RowSource> rows;  // null when it could not be opened
-    std::string problem;              // why not, naming its file
+    std::unique_ptr<RowSource> rows;  // null when it could not be opened,
+    std::optional<Failure> problem;   // and why, naming its file
   };
   explicit PartitionedRows(std::vector<Partition> partitions);
 

@@ -126,7 +126,7 @@ std::string joined(const std::vector<std::string>& lines) {
 // What a table's walk passed over and rows saved without a value.
 std::string lossesOf(const WalkEnd& end, uint64_t unreadable) {
   std::vector<std::string> lines = end.passedOver.lines();
-  if (end.stoppedEarly()) lines.push_back(end.stopReason);
+  if (end.stoppedEarly()) lines.push_back(end.stop->reason);
   if (unreadable) lines.push_back(std::to_string(unreadable) + texts::kSavedWithoutValue);
   return joined(lines);
 }
@@ -356,8 +356,8 @@ SavedObject SaveJob::saveTable(StatementTarget& target, ServerConnection* server
   }
   const TableDefinition& definition = rows ? (*rows)->definition() : *definitionOnly;
   std::optional<uint64_t> counter = rows ? (*rows)->rows().nextAutoIncrement() : std::nullopt;
-  const std::string counterProblem = counter ? autoIncrementProblem(definition, *counter) : "";
-  if (!counterProblem.empty()) counter.reset();
+  const Status counterFits = counter ? checkAutoIncrement(definition, *counter) : Status(Ok{});
+  if (!counterFits) counter.reset();
   // TIMESTAMP defaults are written in UTC, the zone the save's session is in.
   auto statement = rows ? createTableStatement(saved.name, definition, catalogue_, counter, TimeZone::utc(),
                                                (*rows)->rows().keyBlockSizes())
@@ -380,7 +380,7 @@ SavedObject SaveJob::saveTable(StatementTarget& target, ServerConnection* server
     if (stopped()) saved.outcome = SaveOutcome::NotSaved;
     return saved;
   }
-  saved.detail = joined({counterProblem, work.losses});
+  saved.detail = joined({counterFits ? "" : counterFits.reason(), work.losses});
   saved.outcome = saved.detail.empty() ? SaveOutcome::Saved : SaveOutcome::SavedWithLosses;
   return saved;
 }

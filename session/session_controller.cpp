@@ -159,8 +159,8 @@ bool SessionController::loadSystemTablespace(const std::string& path) {
     return false;
   }
   systemTablespace_ = std::move(*system);
-  const std::string& damage = systemTablespace_->dictionary().damage;
-  if (!damage.empty()) report("The InnoDB dictionary of " + path + " is damaged: " + damage);
+  const std::optional<Failure>& damage = systemTablespace_->dictionary().damage;
+  if (damage) report("The InnoDB dictionary of " + path + " is damaged: " + damage->reason);
   return true;
 }
 
@@ -326,7 +326,7 @@ size_t SessionController::readPage(PageStart start, bool pushNext) {
   end.passedOver.merge(renderer.implausibleValues());
   const size_t row = page_.rows.size();
   for (const std::string& line : end.passedOver.lines()) report(line);
-  if (end.stoppedEarly()) report(end.stopReason);
+  if (end.stoppedEarly()) report(end.stop->reason);
   if (row == kRowsPerPage) {
     pageFull_ = true;
     if (pushNext) pageStarts_.push_back(end.next);

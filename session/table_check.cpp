@@ -31,7 +31,7 @@ TableCheck checkTable(const std::string& databaseFolder, const std::string& name
   end.passedOver.merge(values.implausibleValues());
   check.rows = end.rows;
   check.losses = end.passedOver.lines();
-  if (end.stoppedEarly()) check.losses.push_back(end.stopReason);
+  if (end.stoppedEarly()) check.losses.push_back(end.stop->reason);
   if (!check.losses.empty()) check.verdict = Verdict::Damaged;
   return check;
 }

@@ -185,12 +185,12 @@ Result<std::unique_ptr<RowSource>> openPartitioned(const TableDefinition& def, c
   std::vector<PartitionedRows::Partition> partitions;
   std::optional<Failure> firstFailure;
   for (const PartitionEntry& entry : entries) {
-    PartitionedRows::Partition p{objectNameFromFileName(entry.name), nullptr, ""};
+    PartitionedRows::Partition p{objectNameFromFileName(entry.name), nullptr, std::nullopt};
     auto source = openEngine(entry.engine, def, folder, partitionFileBase(name, entry), catalogue, innodbSystem);
     if (source) {
       p.rows = std::move(*source);
     } else {
-      p.problem = source.reason();
+      p.problem = source.failure();
       if (!firstFailure) firstFailure = source.failure();
     }
     partitions.push_back(std::move(p));

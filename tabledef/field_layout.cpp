@@ -124,7 +124,7 @@ uint32_t packLength(const ColumnDefinition& c) {
   }
 }
 
-std::string autoIncrementProblem(const TableDefinition& table, uint64_t next) {
+Status checkAutoIncrement(const TableDefinition& table, uint64_t next) {
   for (const ColumnDefinition& c : table.columns) {
     const bool integer = c.fieldType == FieldType::Tiny || c.fieldType == FieldType::Short ||
                          c.fieldType == FieldType::Int24 || c.fieldType == FieldType::Long ||
@@ -133,11 +133,11 @@ std::string autoIncrementProblem(const TableDefinition& table, uint64_t next) {
     const uint32_t bits = packLength(c) * 8 - (c.isUnsigned ? 0 : 1);
     // One past the largest value, which the server shows once the column is full.
     const uint64_t limit = bits >= 64 ? UINT64_MAX : (uint64_t(1) << bits);
-    if (next <= limit) return {};
-    return "the AUTO_INCREMENT counter " + std::to_string(next) + " is past what column " + c.name +
-           " can hold; it is left out";
+    if (next <= limit) return Ok{};
+    return damaged("the AUTO_INCREMENT counter " + std::to_string(next) + " is past what column " + c.name +
+                   " can hold; it is left out");
   }
-  return {};
+  return Ok{};
 }
 
 bool isPrefixPart(const ColumnDefinition& c, uint32_t length) {

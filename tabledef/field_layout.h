@@ -3,9 +3,9 @@
 // of the stored layouts that decide it.
 
 #include <cstdint>
-#include <string>
 
 #include "base/bytes.h"
+#include "base/result.h"
 
 #include "tabledef/row_values.h"
 #include "tabledef/table_definition.h"
@@ -66,10 +66,10 @@ bool uuidGroupsReversed(ByteView stored, bool alwaysReversed);
 // length and a pointer there; a BIT keeps its odd bits among the NULL bits).
 uint32_t packLength(const ColumnDefinition& column);
 
-// Why `next`, an AUTO_INCREMENT counter from a table's files, cannot be the
-// table's: it lies past one beyond the largest value its integer column
-// holds, which only damage writes. Empty when it can.
-std::string autoIncrementProblem(const TableDefinition& table, uint64_t next);
+// Whether `next`, an AUTO_INCREMENT counter from a table's files, can be the
+// table's: not past one beyond the largest value its integer column holds,
+// which only damage writes.
+Status checkAutoIncrement(const TableDefinition& table, uint64_t next);
 
 // True when a key part of `length` bytes holds only the first bytes of its column.
 bool isPrefixPart(const ColumnDefinition& column, uint32_t length);

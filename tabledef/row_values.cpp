@@ -20,11 +20,11 @@ void DamageReport::add(Entry entry) {
   entries_.push_back(std::move(entry));
 }
 
-void DamageReport::passOver(const std::string& reason, const std::string& firstAt, const char* unit, size_t count) {
+void DamageReport::passOver(const std::string& reason, const Place& firstAt, const char* unit, size_t count) {
   add({reason, firstAt, unit, count, true, {}});
 }
 
-void DamageReport::note(const std::string& what, const std::string& firstAt, const char* unit, size_t count) {
+void DamageReport::note(const std::string& what, const Place& firstAt, const char* unit, size_t count) {
   add({what, firstAt, unit, count, false, {}});
 }
 
@@ -40,7 +40,7 @@ std::vector<std::string> DamageReport::lines() const {
                        : e.unit.empty() ? e.reason
                                         : counted + " " + e.reason;
     const char* where = e.unit == "byte" ? " (from " : e.count == 1 || e.unit.empty() ? " (at " : " (the first at ";
-    if (!e.firstAt.empty()) line += where + e.firstAt + ")";
+    if (!e.firstAt.empty()) line += where + describe(e.firstAt) + ")";
     lines.push_back(std::move(line));
   }
   return lines;
@@ -53,16 +53,16 @@ WalkEnd readAllRows(RowSource& source, const RowSink& sink, const ReadOptions& o
   PageStart start = source.firstPage();
   while (true) {
     if (!starts.insert({start.page, start.position}).second) {
-      all.stopReason = "the pages of the table loop";
+      all.stop = damaged("the pages of the table loop");
       break;
     }
     WalkEnd page = source.read(start, kRowsPerPage, sink, options);
     all.rows += page.rows;
     all.passedOver.merge(page.passedOver);
-    if (page.stoppedEarly()) all.stopReason = page.stopReason;
+    if (page.stoppedEarly()) all.stop = page.stop;
     if (page.atEnd || page.stoppedEarly() || page.rows == 0) break;
     if (stopped && stopped()) {
-      all.stopReason = "stopped";
+      all.stop = ioFailure("stopped");
       break;
     }
     start = page.next;

@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "base/bytes.h"
+#include "base/place.h"
+#include "base/result.h"
 
 namespace tavrin {
 
@@ -56,13 +58,13 @@ struct ReadOptions {
 // values, and where the first of them was.
 class DamageReport {
  public:
-  // `unit` is "row", "page" or "value"; `firstAt` says where, such as
-  // "byte 120 of FILE" or "FILE page 7".
-  void passOver(const std::string& reason, const std::string& firstAt, const char* unit = "row", size_t count = 1);
+  // `unit` is "row", "page", "byte", "value" or "partition"; `firstAt` is
+  // where the first of them lies.
+  void passOver(const std::string& reason, const Place& firstAt, const char* unit = "row", size_t count = 1);
   // Damage that cost no rows but is worth knowing: with a unit, counted
   // ("2 pages read although they fail their checksum (the first at WHERE)"),
   // without one told once.
-  void note(const std::string& what, const std::string& firstAt, const char* unit = "", size_t count = 1);
+  void note(const std::string& what, const Place& firstAt = {}, const char* unit = "", size_t count = 1);
   void merge(const DamageReport& other);
   bool empty() const { return entries_.empty(); }
   // One line per reason: "3 rows passed over: REASON (the first at WHERE)".
@@ -71,13 +73,13 @@ class DamageReport {
  private:
   struct Entry {
     std::string reason;
-    std::string firstAt;
+    Place firstAt;
     std::string unit;
     size_t count = 0;
     bool passedOver = true;
     // Of a page unit, where each page counted was: a page read twice (its
     // rows in two calls) is one damaged page, where rows and values count each time.
-    std::set<std::string> pages;
+    std::set<Place> pages;
   };
   void add(Entry entry);
   std::vector<Entry> entries_;
@@ -88,10 +90,10 @@ struct WalkEnd {
   PageStart next;          // where the next page of rows starts
   bool atEnd = false;      // no rows after `next`
   size_t rows = 0;         // rows handed on
-  std::string stopReason;  // why the walk ended before the table did, when it did
+  std::optional<Failure> stop;  // why the walk ended before the table did, when it did
   DamageReport passedOver;
 
-  bool stoppedEarly() const { return !stopReason.empty(); }
+  bool stoppedEarly() const { return stop.has_value(); }
 };
 
 // The rows of one table, a page at a time, whatever its storage engine.

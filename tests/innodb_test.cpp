@@ -162,7 +162,7 @@ TEST(InnodbPages, DeletedRowsInsteadOfLiveOnes) {
 
 TEST(InnodbOtherServer, TheMariaDb101Dictionary) {
   System system(test::realFixtures() + "/mariadb-10.1.9-datadir");
-  EXPECT_TRUE(system.dictionary.damage.empty()) << system.dictionary.damage;
+  EXPECT_FALSE(system.dictionary.damage) << system.dictionary.damage->reason;
   for (const char* name : {"mysql/gtid_slave_pos", "mysql/innodb_index_stats", "mysql/innodb_table_stats"}) {
     const SysTablesRecord* t = system.dictionary.findTable(name);
     ASSERT_TRUE(t) << name;
@@ -335,7 +335,7 @@ TEST(InnodbDamage, RandomlyChangedDictionary) {
   auto intactSpace = Tablespace::open(folder.write("intact", std::string(original.begin(), original.end())));
   ASSERT_TRUE(intactSpace);
   const DictionaryCache intact = loadDictionary(*intactSpace, test::shippedCatalogue());
-  ASSERT_TRUE(intact.damage.empty()) << intact.damage;
+  ASSERT_FALSE(intact.damage) << intact.damage->reason;
   constexpr uint32_t kSysTablesRoot = 8, kSysColumnsRoot = 10, kSysIndexesRoot = 11;
   std::mt19937 random(test::fuzzSeed(6));
   for (int round = 0; round < 60; ++round) {
@@ -688,15 +688,15 @@ TEST(InnodbFirstPage, TheSystemTablespaceWithoutItIsStillSpaceZero) {
 // damaged page; rows and values count each time.
 TEST(InnodbDamage, APageCountsOnceHoweverOftenItIsRead) {
   DamageReport first, second;
-  first.note("written only in part, read all the same", "f page 4", "page");
-  first.note("written only in part, read all the same", "f page 4", "page");
-  first.note("written only in part, read all the same", "f page 5", "page");
-  first.passOver("a damaged record", "f page 4");
-  first.passOver("a damaged record", "f page 4");
-  second.note("written only in part, read all the same", "f page 5", "page");
-  second.note("written only in part, read all the same", "f page 6", "page");
-  second.passOver("not a leaf", "", "page", 2);  // pages named nowhere count as given
-  second.passOver("not a leaf", "", "page", 2);
+  first.note("written only in part, read all the same", atPage("f", 4), "page");
+  first.note("written only in part, read all the same", atPage("f", 4), "page");
+  first.note("written only in part, read all the same", atPage("f", 5), "page");
+  first.passOver("a damaged record", atPage("f", 4));
+  first.passOver("a damaged record", atPage("f", 4));
+  second.note("written only in part, read all the same", atPage("f", 5), "page");
+  second.note("written only in part, read all the same", atPage("f", 6), "page");
+  second.passOver("not a leaf", {}, "page", 2);  // pages named nowhere count as given
+  second.passOver("not a leaf", {}, "page", 2);
   first.merge(second);
   EXPECT_EQ(first.lines(), (std::vector<std::string>{
                                "3 pages written only in part, read all the same (the first at f page 4)",

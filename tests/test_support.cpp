@@ -69,7 +69,7 @@ Answer readAnswer(const std::string& script, const std::string& name) {
 std::string problems(const WalkEnd& end) {
   std::string text;
   std::vector<std::string> lines = end.passedOver.lines();
-  if (end.stoppedEarly()) lines.push_back(end.stopReason);
+  if (end.stoppedEarly()) lines.push_back(end.stop->reason);
   for (const std::string& line : lines) text += (text.empty() ? "" : "; ") + line;
   return text;
 }
