@@ -16,9 +16,9 @@ damaged copy. Each mutant is sorted as
 A changed value can only go unsaid in a file that keeps no checksum over it
 (MyISAM rows and index counters, .frm, view and trigger texts). A SILENT
 mutant of a kind whose pages carry a checksum (every InnoDB page), and every
-crash, hang and mute one, is a failure and makes the exit status 1; each
-failure is kept under the output folder with a note of its damage and a
-script that runs it again.
+crash, hang and mute one, is a failure and makes the exit status 1. Every
+mutant but the detected and unchanged ones is kept under the output folder
+with a note of its damage and a script that runs it again.
 
     scripts/mutate.py [--mutants N] [--seed S] [--time-limit SECONDS]
                       [--build DIR] [--out DIR] [--table LABEL ...]
@@ -423,6 +423,14 @@ def link_copy(intact_folder, work, damaged_path, data):
         f.write(data)
 
 
+def link_or_copy(source, target):
+    """Kept mutants share the intact files (an ibdata1 is up to 80 MB) where the file system allows."""
+    try:
+        os.link(source, target)
+    except OSError:
+        shutil.copyfile(source, target)
+
+
 class Runner:
     def __init__(self, tool, root, seed):
         self.tool, self.root, self.seed = tool, root, seed
@@ -475,7 +483,7 @@ def keep(mutant, runner, out):
     """Keeps a failing mutant's data folder with a note of its damage and a script that replays it."""
     folder = os.path.join(out, mutant.verdict, mutant.ident)
     shutil.rmtree(folder, ignore_errors=True)  # the same mutant of an earlier run
-    shutil.copytree(os.path.join(runner.root, "work"), os.path.join(folder, "data"))
+    shutil.copytree(os.path.join(runner.root, "work"), os.path.join(folder, "data"), copy_function=link_or_copy)
     table = mutant.target.table
     lines = [f"mutant {mutant.ident} (seed {runner.seed}): {mutant.verdict}",
              f"table {table.database}.{table.name} of {table.source}",
@@ -543,15 +551,14 @@ def findings_report(failures):
 # --- the run ------------------------------------------------------------------
 
 def parse_args(argv_):
-    p = argparse.ArgumentParser(description="Damages one file of a small table at a time and sorts what "
-                                "tavrin-recover makes of it.")
+    p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     p.add_argument("--mutants", type=int, default=20, help="mutants per damaged file of each table")
     p.add_argument("--seed", type=int, default=1)
     p.add_argument("--time-limit", type=float, default=600, help="seconds; no mutant starts after them")
     p.add_argument("--build", default=os.path.join(REPO, "build-sanitize"))
-    p.add_argument("--out", help="where failing mutants are kept (BUILD/mutants/seed-S by default)")
-    p.add_argument("--table", action="append", choices=[t.label for t in TABLES],
-                   help="only this table (again for more)")
+    p.add_argument("--out", help="where mutants worth a look are kept (BUILD/mutants/seed-S by default)")
+    p.add_argument("--table", action="append", choices=[t.label for t in TABLES], metavar="LABEL",
+                   help="only this table of TABLES (again for more)")
     return p.parse_args(argv_)
 
 
