@@ -158,7 +158,9 @@ class Target:
     path: str  # the intact copy
     source: str  # the file it was copied from
     block: int = 0  # bytes of page-wise damage, 0 for none
+    flags: int = 0  # an InnoDB file's FSP_SPACE_FLAGS: its format
     donors: list = dataclasses.field(default_factory=list)  # tablespaces of the same page size
+    cycle: list = None  # the mutations its mutants take in turn
     _used_pages: list = None
 
     def used_pages(self, data):
@@ -193,11 +195,13 @@ class Mutant:
 
 # --- the files ---------------------------------------------------------------
 
-def innodb_page_size(path):
-    """The physical page size of a tablespace, from FSP_SPACE_FLAGS on its first page."""
+def space_flags(path):
     with open(path, "rb") as f:
         header = f.read(58)
-    flags = int.from_bytes(header[54:58], "big")  # FIL_PAGE_DATA (38) + FSP_SPACE_FLAGS (16)
+    return int.from_bytes(header[54:58], "big")  # FIL_PAGE_DATA (38) + FSP_SPACE_FLAGS (16)
+
+
+def physical_page_size(flags):
     if flags & 0x10:  # full_crc32: the page size in bits 0-3, never KEY_BLOCK_SIZE pages
         return 512 << (flags & 0xF)
     shift = (flags >> 6) & 0xF
@@ -241,22 +245,29 @@ def copy_intact(table, root, log):
         shutil.copyfile(place(source, table, name), path)
         target = Target(table, name, kind, path, place(source, table, name))
         block = FILE_KINDS[kind].block
-        target.block = innodb_page_size(path) if block == "innodb" else int(block or 0)
+        if block == "innodb":
+            target.flags = space_flags(path)
+            target.block = physical_page_size(target.flags)
+        else:
+            target.block = int(block or 0)
         targets.append(target)
     return targets
 
 
 def give_donors(targets):
-    """Every InnoDB file is given the others of its page size, for foreign pages."""
+    """Every InnoDB file is given the others of its page size, for foreign pages: those of its
+    own format where there are, as their pages pass its checksum and only their place betrays them."""
     paged = [t for t in targets if FILE_KINDS[t.kind].block == "innodb"]
     for t in paged:
         # Two tables of one fixture share its ibdata1: a copy of the same file is no donor.
-        donors = {d.source: d.path for d in paged if d.block == t.block and d.source != t.source}
-        t.donors = sorted(donors.values())
+        donors = [d for d in paged if d.block == t.block and d.source != t.source]
+        donors = [d for d in donors if d.flags == t.flags] or donors
+        t.donors = sorted({d.source: d.path for d in donors}.values())
 
 
 # --- the mutations -------------------------------------------------------------
-# Each damages data (a bytearray of the whole file) in place and says how.
+# Each damages data (a bytearray of the whole file) in place and says how;
+# each applies to a file of a size and target it is given.
 
 def page_range(data, target, rng):
     """A random used page of a paged file, or the whole file."""
@@ -335,31 +346,33 @@ def append_zeros(data, target, rng):
     return f"{length} zero bytes appended"
 
 
-def never_empty(data, target):
-    return len(data) > 0
+def never_empty(size, target):
+    return size > 0
 
 
 @dataclasses.dataclass(frozen=True)
 class Mutation:
     damage: object
     weight: int        # turns in each file's cycle: bit flips, the likeliest damage, take more
-    applies: object    # (data, target) -> bool
+    applies: object    # (size, target) -> bool
 
 
 MUTATIONS = {
     "flip-bits": Mutation(flip_bits, 3, never_empty),
-    "zero-page": Mutation(zero_page, 1, lambda data, t: t.block and len(data) >= t.block),
+    "zero-page": Mutation(zero_page, 1, lambda size, t: t.block and size >= t.block),
     "zero-range": Mutation(zero_range, 1, never_empty),
-    "swap": Mutation(swap, 1, lambda data, t: len(data) >= 2 * t.block if t.block else len(data) >= 3),
-    "foreign-page": Mutation(foreign_page, 1, lambda data, t: bool(t.donors) and len(data) >= t.block),
+    "swap": Mutation(swap, 1, lambda size, t: size >= 2 * t.block if t.block else size >= 3),
+    "foreign-page": Mutation(foreign_page, 1, lambda size, t: bool(t.donors) and size >= t.block),
     "truncate": Mutation(truncate, 1, never_empty),
-    "append-zeros": Mutation(append_zeros, 1, lambda data, t: True),
+    "append-zeros": Mutation(append_zeros, 1, lambda size, t: True),
 }
 
 
-def mutation_cycle(target, data, seed):
-    """The order in which a file's mutants take the mutations that apply to it."""
-    cycle = [name for name, m in MUTATIONS.items() if m.applies(data, target) for _ in range(m.weight)]
+def mutation_cycle(target, seed, chosen):
+    """The order in which a file's mutants take the chosen mutations that apply to it."""
+    size = os.path.getsize(target.path)
+    cycle = [name for name, m in MUTATIONS.items() if name in chosen and m.applies(size, target)
+             for _ in range(m.weight)]
     random.Random(f"{seed}/{target.table.label}/{target.file}").shuffle(cycle)
     return cycle
 
@@ -435,7 +448,6 @@ class Runner:
     def __init__(self, tool, root, seed):
         self.tool, self.root, self.seed = tool, root, seed
         self.intact = {}
-        self.cycles = {}
 
     def intact_outcome(self, table, command):
         key = (table.label, command)
@@ -460,10 +472,7 @@ class Runner:
         started = time.monotonic()
         with open(target.path, "rb") as f:
             data = bytearray(f.read())
-        if target.path not in self.cycles:
-            self.cycles[target.path] = mutation_cycle(target, data, self.seed)
-        cycle = self.cycles[target.path]
-        name = cycle[number % len(cycle)]
+        name = target.cycle[number % len(target.cycle)]
         rng = random.Random(f"{self.seed}/{target.table.label}/{target.file}/{number}")
         note = MUTATIONS[name].damage(data, target, rng)
         intact_folder = os.path.join(self.root, "intact", target.table.label)
@@ -557,17 +566,22 @@ def parse_args(argv_):
     p.add_argument("--time-limit", type=float, default=600, help="seconds; no mutant starts after them")
     p.add_argument("--build", default=os.path.join(REPO, "build-sanitize"))
     p.add_argument("--out", help="where mutants worth a look are kept (BUILD/mutants/seed-S by default)")
+    p.add_argument("--mutation", action="append", choices=list(MUTATIONS), metavar="NAME",
+                   help="only this mutation of MUTATIONS (again for more)")
     p.add_argument("--table", action="append", choices=[t.label for t in TABLES], metavar="LABEL",
                    help="only this table of TABLES (again for more)")
     return p.parse_args(argv_)
 
 
-def prepare(tables, root):
+def prepare(tables, mutations, seed, root):
+    """The files of the tables that some of the mutations apply to."""
     targets = []
     for table in tables:
         targets += copy_intact(table, root, sys.stderr)
     give_donors(targets)
-    return targets
+    for t in targets:
+        t.cycle = mutation_cycle(t, seed, mutations)
+    return [t for t in targets if t.cycle]
 
 
 def main(argv_):
@@ -582,7 +596,8 @@ def main(argv_):
     mutants, failures = [], []
     try:
         runner = Runner(tool, root, args.seed)
-        targets = runner.check_intact(prepare([t for t in TABLES if not args.table or t.label in args.table], root))
+        tables = [t for t in TABLES if not args.table or t.label in args.table]
+        targets = runner.check_intact(prepare(tables, args.mutation or list(MUTATIONS), args.seed, root))
         print(f"{len(targets)} files of {len({t.table.label for t in targets})} tables, "
               f"up to {args.mutants} mutants each", file=sys.stderr)
         # The files take turns, so that a time limit cuts each one's share alike.
