@@ -72,7 +72,7 @@ FILE_KINDS = {
     ".frm": Kind(False, True, "", "no checksum: a changed type, default or comment goes unseen"),
     ".MYD": Kind(False, False, "", "rows carry no checksum"),
     ".MYI": Kind(False, False, "1024", "key blocks and counters carry no checksum"),
-    ".ibd": Kind(True, False, "innodb", "every page carries a checksum"),
+    ".ibd": Kind(True, False, "innodb", "every page carries a checksum (a classic page-compressed one, its zlib stream's)"),
     ".ibd MySQL 8": Kind(True, True, "innodb", "every page, the SDI ones too, carries a checksum"),
     "ibdata1": Kind(True, False, "innodb", "every page carries a checksum"),
     "view .frm": Kind(False, False, "", "a text with no checksum"),
@@ -528,11 +528,12 @@ def summary(mutants, elapsed):
     print(head)
     print("-" * len(head))
     for kind in FILE_KINDS:
-        for mutation in MUTATIONS:
-            counts = rows.get((kind, mutation))
-            if counts:
-                print(f"{kind:<14}{mutation:<14}" + "".join(f"{counts[c]:>10}" for c in CLASSES)
-                      + f"{sum(counts.values()):>7}{seconds[(kind, mutation)]:>9.1f}")
+        present = [m for m in MUTATIONS if (kind, m) in rows]
+        for mutation in present + ["all"] * (len(present) > 1):
+            keys = [(kind, m) for m in present] if mutation == "all" else [(kind, mutation)]
+            counts = sum((rows[k] for k in keys), collections.Counter())
+            print(f"{kind:<14}{mutation:<14}" + "".join(f"{counts[c]:>10}" for c in CLASSES)
+                  + f"{sum(counts.values()):>7}{sum(seconds[k] for k in keys):>9.1f}")
     totals = collections.Counter(m.verdict for m in mutants)
     print("-" * len(head))
     print(f"{'all':<28}" + "".join(f"{totals[c]:>10}" for c in CLASSES) + f"{len(mutants):>7}{elapsed:>9.1f}")
@@ -542,7 +543,8 @@ def kinds_report(mutants):
     print("\nA changed value must be detected in:")
     for kind, k in FILE_KINDS.items():
         if k.checksum:
-            print(f"  {kind:<14}{k.values}")
+            silent = sum(1 for m in mutants if m.target.kind == kind and m.verdict == "SILENT")
+            print(f"  {kind:<14}{k.values}  ({silent} SILENT: failures)")
     print("It may go unsaid (SILENT is no failure) in:")
     for kind, k in FILE_KINDS.items():
         if not k.checksum:
