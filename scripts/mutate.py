@@ -54,7 +54,8 @@ ENVIRONMENT = {
     "ASAN_OPTIONS": "detect_leaks=1:abort_on_error=1",
     "UBSAN_OPTIONS": "print_stacktrace=1:halt_on_error=1",
 }
-SANITIZER_REPORT = re.compile(rb"ERROR: (Address|Leak|Memory|Thread)Sanitizer|runtime error:|UndefinedBehaviorSanitizer")
+SANITIZER_REPORT = re.compile(
+    rb"ERROR: (Address|Leak|Memory|Thread)Sanitizer|runtime error:|UndefinedBehaviorSanitizer")
 # The worst class a mutant's commands gave is the mutant's class.
 CLASSES = ("crash", "hang", "SILENT", "mute", "detected", "unchanged")
 FAILING = {"crash", "hang", "mute"}
@@ -72,7 +73,8 @@ FILE_KINDS = {
     ".frm": Kind(False, True, "", "no checksum: a changed type, default or comment goes unseen"),
     ".MYD": Kind(False, False, "", "rows carry no checksum"),
     ".MYI": Kind(False, False, "1024", "key blocks and counters carry no checksum"),
-    ".ibd": Kind(True, False, "innodb", "every page carries a checksum (a classic page-compressed one, its zlib stream's)"),
+    ".ibd": Kind(True, False, "innodb",
+                 "every page carries a checksum (a classic page-compressed one, its zlib stream's)"),
     ".ibd MySQL 8": Kind(True, True, "innodb", "every page, the SDI ones too, carries a checksum"),
     "ibdata1": Kind(True, False, "innodb", "every page carries a checksum"),
     "view .frm": Kind(False, False, "", "a text with no checksum"),
