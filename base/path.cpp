@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -37,6 +38,12 @@ std::string joinPath(std::string_view folder, std::string_view name) {
 std::string lastComponent(std::string_view path) {
   size_t slash = path.rfind(kSeparator);
   return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string absoluteFolder(const std::string& folder) {
+  std::error_code ec;
+  std::string absolute = std::filesystem::absolute(folder, ec).lexically_normal().string();
+  return stripTrailingSeparators(ec ? folder : absolute);
 }
 
 std::string lowerExtension(std::string_view fileName) {

@@ -22,6 +22,9 @@ std::string stripTrailingSeparators(std::string_view path);
 std::string joinPath(std::string_view folder, std::string_view name);
 // The text after the last separator (the whole path when it has none).
 std::string lastComponent(std::string_view path);
+// The path made absolute from the current folder and normalized, without a
+// trailing separator; the path as it is where that cannot be done.
+std::string absoluteFolder(const std::string& folder);
 // The text after the last "." of a file name, lower-cased; empty without a ".".
 std::string lowerExtension(std::string_view fileName);
 

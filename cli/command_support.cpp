@@ -6,13 +6,11 @@
 
 #include <termios.h>
 #include <unistd.h>
-#include <filesystem>
 
 #include "base/file.h"
 #include "base/path.h"
 #include "base/text.h"
 #include "session/texts.h"
-#include "tabledef/definition_file.h"
 
 namespace tavrin::cli {
 
@@ -22,89 +20,19 @@ CollationCatalogue loadCatalogue(const std::string& executableFolder, std::ostre
   return std::move(choice.catalogue);
 }
 
-std::string absoluteFolder(const std::string& folder) {
-  std::error_code ec;
-  std::string absolute = std::filesystem::absolute(folder, ec).lexically_normal().string();
-  return stripTrailingSeparators(ec ? folder : absolute);
+Result<std::unique_ptr<Recovery>> openFolder(const Invocation& a, const CollationCatalogue& catalogue) {
+  return Recovery::open(a.arguments[0], catalogue, a.has("--ibdata") ? a.option("--ibdata") : "");
 }
 
-Result<std::unique_ptr<ScannedFolder>> scanFolder(const std::string& folder) {
-  if (!pathExists(folder)) return missing(folder + " does not exist");
-  if (!isDirectory(folder)) return ioFailure(folder + " is not a folder");
-  const std::string absolute = absoluteFolder(folder);
-  bool found = holdsObjectFiles(absolute);
-  if (!found) {
-    auto entries = listFolder(absolute);
-    if (!entries) return entries.failure();
-    for (const DirEntry& e : *entries) {
-      if (e.isDirectory && holdsObjectFiles(joinPath(absolute, e.name))) found = true;
-    }
+void warnOf(Recovery& recovery, std::ostream& err) {
+  for (const std::string& warning : recovery.takeWarnings()) {
+    err << kProgram << ": warning: " << printable(warning) << '\n';
   }
-  if (!found) {
-    return missing("no MySQL database in " + folder + ": neither it nor its sub-folders hold a .frm, .ibd or .TRG file");
-  }
-  auto scanned = std::make_unique<ScannedFolder>();
-  scanned->dataFolderNode = BuildObjectTree(scanned->session, absolute);
-  return scanned;
 }
 
-void warnPassedOver(const RecoverySession& session, std::ostream& err) {
-  for (const PassedOver& p : session.passedOver) {
+void warnPassedOver(const Recovery& recovery, std::ostream& err) {
+  for (const PassedOver& p : recovery.passedOver()) {
     err << kProgram << ": warning: " << printable(p.path + texts::kPassedOver + p.reason) << '\n';
-  }
-}
-
-Result<std::string> findDatabase(const ScannedFolder& scanned, const std::string& database) {
-  const RecoverySession& s = scanned.session;
-  for (const std::string& folder : s.databaseFolders) {
-    if (objectNameFromFileName(lastComponent(folder)) == database) return folder;
-  }
-  return missing("no database " + database + " in " + s.dataPath);
-}
-
-Result<NodeTarget> findObject(const ScannedFolder& scanned, const std::string& database, const std::string& group,
-                              const std::string& name, const char* kind) {
-  auto folder = findDatabase(scanned, database);
-  if (!folder) return folder.failure();
-  const ObjectTree& tree = scanned.session.tree;
-  const NodeId db = tree.findChild(scanned.dataFolderNode, database);
-  const NodeId groupNode = tree.findChild(db, group);
-  const NodeId node = groupNode == kNoNode ? kNoNode : tree.findChild(groupNode, name);
-  if (node != kNoNode) return resolveNode(scanned.session, node);
-  if (const PassedOver* p = passedOverObject(scanned.session, *folder, name)) {
-    return damaged(std::string("the ") + kind + " " + name + " cannot be read: " + p->path + texts::kPassedOver + p->reason);
-  }
-  return missing(std::string("no ") + kind + " " + name + " in database " + database);
-}
-
-Status SystemTablespaceSource::checkNamed() {
-  if (named_.empty()) return Ok{};
-  auto opened = SystemTablespace::open(named_, catalogue_);
-  if (!opened) return opened.failure().prefixed("--ibdata: ");
-  take(std::move(*opened));
-  return Ok{};
-}
-
-InnodbSystem SystemTablespaceSource::operator()() {
-  if (!loaded_) {
-    loaded_ = true;
-    for (const std::string& path : systemTablespaceCandidates(session_)) {
-      if (!isRegularFile(path)) continue;
-      auto opened = SystemTablespace::open(path, catalogue_);
-      if (opened) take(std::move(*opened));
-      else problem_ = opened.reason();
-      break;
-    }
-  }
-  return space_ ? space_->system() : InnodbSystem{};
-}
-
-void SystemTablespaceSource::take(std::unique_ptr<SystemTablespace> space) {
-  loaded_ = true;
-  space_ = std::move(space);
-  if (space_->dictionary().damage) {
-    err_ << kProgram << ": warning: the InnoDB dictionary in " << space_->path()
-         << " is damaged: " << space_->dictionary().damage->reason << '\n';
   }
 }
 

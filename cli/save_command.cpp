@@ -47,29 +47,27 @@ void addDatabase(const RecoverySession& s, size_t database, SaveRequest& request
 
 // Every database but the system schemas; one database whole; or the named
 // tables and views of one.
-Status selectObjects(const ScannedFolder& scanned, const std::vector<std::string>& args, SaveRequest& request) {
-  const RecoverySession& s = scanned.session;
+Status selectObjects(const Recovery& recovery, const std::vector<std::string>& args, SaveRequest& request) {
+  const RecoverySession& s = recovery.session();
   if (args.size() == 1) {
     for (size_t d = 0; d < s.databaseFolders.size(); ++d) {
       if (!isSystemSchema(objectNameFromFileName(lastComponent(s.databaseFolders[d])))) addDatabase(s, d, request);
     }
     return Ok{};
   }
-  auto folder = findDatabase(scanned, args[1]);
-  if (!folder) return folder.failure();
-  const size_t database = size_t(std::find(s.databaseFolders.begin(), s.databaseFolders.end(), *folder) -
-                                 s.databaseFolders.begin());
+  auto database = recovery.findDatabase(args[1]);
+  if (!database) return database.failure();
   if (args.size() == 2) {
-    addDatabase(s, database, request);
+    addDatabase(s, *database, request);
     return Ok{};
   }
   for (size_t i = 2; i < args.size(); ++i) {
-    auto table = findObject(scanned, args[1], "Tables", args[i], "table");
+    auto table = recovery.findObject(args[1], "Tables", args[i], "table");
     if (table) {
       addTableWithTriggers(s, table->index, request.objects);
       continue;
     }
-    auto view = findObject(scanned, args[1], "Views", args[i], "view");
+    auto view = recovery.findObject(args[1], "Views", args[i], "view");
     if (!view) return missing("no table or view " + args[i] + " in database " + args[1]);
     request.objects.push_back(*view);
   }
@@ -125,12 +123,12 @@ class ProgressLines {
   std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
 };
 
-Result<SaveRequest> saveRequest(const Invocation& a, const ScannedFolder& scanned) {
+Result<SaveRequest> saveRequest(const Invocation& a, const Recovery& recovery) {
   SaveRequest request;
-  if (Status selected = selectObjects(scanned, a.arguments, request); !selected) return selected.failure();
+  if (Status selected = selectObjects(recovery, a.arguments, request); !selected) return selected.failure();
   request.replace = a.has("--replace");
   if (a.has("--script")) {
-    if (Status checked = checkScriptFolder(a, scanned.session, request); !checked) return checked.failure();
+    if (Status checked = checkScriptFolder(a, recovery.session(), request); !checked) return checked.failure();
     request.scriptFolder = a.options.at("--script");
     request.force = a.has("--force");
     return request;
@@ -148,40 +146,38 @@ Result<SaveRequest> saveRequest(const Invocation& a, const ScannedFolder& scanne
 
 }  // namespace
 
-std::string saveOptionProblem(const Invocation& a) {
+Status checkSaveOptions(const Invocation& a) {
   const bool server = a.has("--server") || a.has("--socket");
-  if (a.has("--script") == server) return "give either --script DIR or --server HOST";
-  if (server && !a.has("--user")) return "--user is needed";
+  if (a.has("--script") == server) return damaged("give either --script DIR or --server HOST");
+  if (server && !a.has("--user")) return damaged("--user is needed");
   if (!server && (a.has("--user") || a.has("--port") || a.has("--password-file"))) {
-    return "--user, --port and --password-file go with --server";
+    return damaged("--user, --port and --password-file go with --server");
   }
-  if (server && a.has("--force")) return "--force goes with --script";
+  if (server && a.has("--force")) return damaged("--force goes with --script");
   if (a.has("--port")) {
-    const std::string& port = a.options.at("--port");
+    const std::string& port = a.option("--port");
     const bool digits = !port.empty() && port.size() <= 5 && std::all_of(port.begin(), port.end(), ::isdigit);
-    if (!digits || std::stoul(port) < 1 || std::stoul(port) > 65535) return "--port must be a number from 1 to 65535";
+    if (!digits || std::stoul(port) < 1 || std::stoul(port) > 65535) {
+      return damaged("--port must be a number from 1 to 65535");
+    }
   }
-  return {};
+  return Ok{};
 }
 
 Status saveCommand(const Invocation& a, const std::string& exeFolder, std::ostream& out, std::ostream& err) {
-  auto scanned = scanFolder(a.arguments[0]);
-  if (!scanned) return scanned.failure();
-  warnPassedOver((*scanned)->session, err);
-  auto request = saveRequest(a, **scanned);
+  const CollationCatalogue catalogue = loadCatalogue(exeFolder, err);
+  auto recovery = openFolder(a, catalogue);
+  if (!recovery) return recovery.failure();
+  warnPassedOver(**recovery, err);
+  auto request = saveRequest(a, **recovery);
   if (!request) return request.failure();
   if (request->objects.empty() && request->databases.empty()) return missing("nothing to save in " + a.arguments[0]);
-  const CollationCatalogue catalogue = loadCatalogue(exeFolder, err);
-  SystemTablespaceSource system((*scanned)->session, a.has("--ibdata") ? a.options.at("--ibdata") : "", catalogue,
-                                err);
-  if (Status named = system.checkNamed(); !named) return named;
-  SaveJob job((*scanned)->session, catalogue, std::ref(system));
-  job.onProgress(ProgressLines(err));
   std::signal(SIGINT, requestStop);
   std::signal(SIGTERM, requestStop);
-  const SaveReport report = job.run(*request, stopRequested);
+  const SaveReport report = (*recovery)->save(*request, stopRequested, ProgressLines(err));
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);
+  warnOf(**recovery, err);
   size_t notSaved = 0;
   for (const SavedObject& o : report.objects) {
     out << o.line() << '\n';

@@ -8,8 +8,8 @@
 
 namespace tavrin::cli {
 
-// What is wrong with the options of a save, or nothing.
-std::string saveOptionProblem(const Invocation& a);
+// The options of a save go together; a failure says why not.
+Status checkSaveOptions(const Invocation& a);
 
 Status saveCommand(const Invocation& a, const std::string& exeFolder, std::ostream& out, std::ostream& err);
 

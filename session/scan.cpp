@@ -3,9 +3,11 @@
 #include "base/file.h"
 #include <algorithm>
 
+#include "base/output_file.h"
 #include "base/path.h"
 #include "base/text.h"
 #include "innodb/sdi.h"
+#include "session/texts.h"
 #include "tabledef/definition_file.h"
 #include "tabledef/frm_reader.h"
 #include "tabledef/view_definition.h"
@@ -286,6 +288,13 @@ bool holdsFileWithExtension(const std::string& folder, std::initializer_list<std
 bool holdsDefinitionFile(const std::string& folder) { return holdsFileWithExtension(folder, {"frm", "ibd"}); }
 
 bool holdsObjectFiles(const std::string& folder) { return holdsFileWithExtension(folder, {"frm", "ibd", "trg"}); }
+
+Status mayWriteOutput(const RecoverySession& session, const std::string& systemTablespace, const std::string& path) {
+  const bool intoData = !session.dataPath.empty() && liesWithin(path, session.dataPath);
+  const bool overSystem = !systemTablespace.empty() && sameFile(path, systemTablespace);
+  if (!intoData && !overSystem) return Ok{};
+  return ioFailure(std::string(texts::kFileCannotBeCreated) + "\n" + path + texts::kNotIntoDataFolder);
+}
 
 std::vector<PassedOver> passedOverIn(const RecoverySession& session, const std::string& folder) {
   std::vector<PassedOver> passed;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "session/object_tree.h"
 
 namespace tavrin {
@@ -81,6 +82,10 @@ bool holdsDefinitionFile(const std::string& folder);
 // The same for a .frm, .ibd or .TRG file: a database whose tables' definitions
 // are gone may still hold their triggers.
 bool holdsObjectFiles(const std::string& folder);
+
+// Whether a file the tool writes may be at `path`: never inside the folder
+// being recovered, nor over the system tablespace it reads.
+Status mayWriteOutput(const RecoverySession& session, const std::string& systemTablespace, const std::string& path);
 
 // What the scan passed over directly in `folder` (a database folder).
 std::vector<PassedOver> passedOverIn(const RecoverySession& session, const std::string& folder);

@@ -9,8 +9,8 @@
 #include "base/output_file.h"
 #include "base/path.h"
 #include "export/grid_csv.h"
-#include "render/value_renderer.h"
 #include "session/structure_view.h"
+#include "session/table_output.h"
 #include "session/texts.h"
 #include "tabledef/trigger_definition.h"
 #include "tabledef/view_definition.h"
@@ -85,6 +85,20 @@ int SessionController::onOpen() {
     ui_.messageBox(*check.problem, MessageButtons::Ok, MessageIcon::Information);
     proposed = *chosen;  // the dialog stays open with the user's input
   }
+  if (Status begun = beginScan(); !begun) ui_.messageBox(begun.reason(), MessageButtons::Ok, MessageIcon::Information);
+  return 1;
+}
+
+Status SessionController::open(const ScanSettings& chosen) {
+  if (isBusy()) return ioFailure(texts::kWaitForRunningProcess);
+  joinFinishedWorker();
+  SettingsCheck check = checkScanSettings(chosen);
+  if (check.problem) return damaged(*check.problem);
+  settings_ = check.settings;
+  return beginScan();
+}
+
+Status SessionController::beginScan() {
   busy_.store(1, std::memory_order_release);
   session_.stopRequested = false;
   ui_.clearTree();
@@ -97,17 +111,16 @@ int SessionController::onOpen() {
   const std::string logPath = joinPath(settings_.logFolder, logFileName(clock_()));
   if (Status opened = log_.open(logPath); !opened) {
     // Without a log there is no scan; the session is free again.
-    ui_.messageBox(opened.reason(), MessageButtons::Ok, MessageIcon::Information);
     ui_.showProgress(false);
     busy_.store(0, std::memory_order_release);
-    return 1;
+    return opened;
   }
   log_.write(std::string(kCrLf) + std::string(kLogStars, '*') + kCrLf);
   const std::string selected = settings_.databasePath + texts::kFileSelected;
   ui_.appendOutputLine(selected);
   log_.write(selected + kCrLf);
   worker_ = std::thread([this] { runScan(); });
-  return 1;
+  return Ok{};
 }
 
 int SessionController::onStop() {
@@ -295,8 +308,7 @@ void SessionController::loadTable(size_t index, const std::string& label) {
     report(definition.reason());
     return;
   }
-  const std::vector<size_t> shown = shownColumns(*definition);
-  for (size_t column : shown) page_.titles.push_back(definition->columns[column].name);
+  page_.titles = gridTitles(*definition);
 
   auto system = [this]() -> InnodbSystem { return systemTablespace_ ? systemTablespace_->system() : InnodbSystem{}; };
   auto rows = TableRows::open(folder, entry.name, std::move(*definition), catalogue_, system);
@@ -317,13 +329,12 @@ size_t SessionController::readPage(PageStart start, bool pushNext) {
   pageFull_ = false;
   page_.rows.clear();
   if (!table_) return 0;
-  ValueRenderer renderer(table_->definition(), catalogue_,
-                         TextForm{exportForm_, exportForm_ ? 0 : table_->largeValueLimit(), timeZone_});
-  WalkEnd end = table_->read(start, kRowsPerPage, [&](const RowValues& values) {
-    renderer.render(values, page_.rows.emplace_back());
-    if (exportForm_) extractKeptApart(values, renderer.columns(), page_.rows.back());
-  }, ReadOptions{exportForm_, false});
-  end.passedOver.merge(renderer.implausibleValues());
+  GridRows read = readGridRows(*table_, catalogue_, start, exportForm_, timeZone_,
+                               [&](const RowValues& values, const std::vector<size_t>& shown, std::vector<std::string>& cells) {
+                                 if (exportForm_) extractKeptApart(values, shown, cells);
+                               });
+  page_.rows = std::move(read.rows);
+  const WalkEnd& end = read.end;
   const size_t row = page_.rows.size();
   for (const std::string& line : end.passedOver.lines()) report(line);
   if (end.stoppedEarly()) report(end.stop->reason);
@@ -447,12 +458,8 @@ int SessionController::onExportCsv() {
 }
 
 std::string SessionController::outputRefusal(const std::string& path) const {
-  // Nothing is written into the folder being recovered, nor over a file the
-  // session reads.
-  const bool intoData = !session_.dataPath.empty() && liesWithin(path, session_.dataPath);
-  const bool overSystem = systemTablespace_ && sameFile(path, systemTablespace_->path());
-  if (!intoData && !overSystem) return {};
-  return std::string(texts::kFileCannotBeCreated) + "\n" + path + texts::kNotIntoDataFolder;
+  const Status may = mayWriteOutput(session_, systemTablespace_ ? systemTablespace_->path() : "", path);
+  return may ? std::string() : may.reason();
 }
 
 // ---- Saving ----

@@ -44,6 +44,9 @@ class SessionController {
 
   // The commands; each returns 1 when it ran and 0 when it refused.
   int onOpen();
+  // Open with settings chosen already, as the dialog would give them: the
+  // scan starts on the worker, or the failure says why it does not.
+  Status open(const ScanSettings& chosen);
   int onStop();
   int onNodeClicked(NodeId item);
   int onNextPage();
@@ -76,6 +79,8 @@ class SessionController {
   const GridPage& currentPage() const { return page_; }
 
  private:
+  // Opens the log and starts the scan worker with `settings_`.
+  Status beginScan();
   void runScan();
   void resetSession();
   void mirrorTree();

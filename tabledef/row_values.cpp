@@ -46,27 +46,36 @@ std::vector<std::string> DamageReport::lines() const {
   return lines;
 }
 
+bool PageWalk::next(size_t maxRows, const RowSink& sink, const ReadOptions& options) {
+  if (done_) return false;
+  if (!starts_.insert({start_.page, start_.position}).second) {
+    stop(damaged("the pages of the table loop"));
+    return false;
+  }
+  last_ = source_.read(start_, maxRows, sink, options);
+  ++pages_;
+  walked_.rows += last_.rows;
+  walked_.passedOver.merge(last_.passedOver);
+  if (last_.stoppedEarly()) walked_.stop = last_.stop;
+  done_ = last_.atEnd || last_.stoppedEarly() || last_.rows == 0;
+  start_ = last_.next;
+  walked_.next = last_.next;
+  walked_.atEnd = done_;
+  return true;
+}
+
+void PageWalk::stop(Failure why) {
+  walked_.stop = std::move(why);
+  walked_.atEnd = done_ = true;
+}
+
 WalkEnd readAllRows(RowSource& source, const RowSink& sink, const ReadOptions& options,
                     const std::function<bool()>& stopped) {
-  WalkEnd all;
-  std::set<std::pair<int64_t, int64_t>> starts;
-  PageStart start = source.firstPage();
-  while (true) {
-    if (!starts.insert({start.page, start.position}).second) {
-      all.stop = damaged("the pages of the table loop");
-      break;
-    }
-    WalkEnd page = source.read(start, kRowsPerPage, sink, options);
-    all.rows += page.rows;
-    all.passedOver.merge(page.passedOver);
-    if (page.stoppedEarly()) all.stop = page.stop;
-    if (page.atEnd || page.stoppedEarly() || page.rows == 0) break;
-    if (stopped && stopped()) {
-      all.stop = ioFailure("stopped");
-      break;
-    }
-    start = page.next;
+  PageWalk walk(source);
+  while (walk.next(kRowsPerPage, sink, options)) {
+    if (stopped && stopped() && !walk.walked().atEnd) walk.stop(ioFailure("stopped"));
   }
+  WalkEnd all = walk.walked();
   all.atEnd = true;
   return all;
 }

@@ -115,6 +115,34 @@ class RowSource {
   virtual std::vector<uint16_t> keyBlockSizes() const { return {}; }
 };
 
+// The pages of a table one after another from the first, each start held
+// against those before it, so that a chain of pages that comes back to one
+// ends the walk: the one loop check of every walk over pages.
+class PageWalk {
+ public:
+  explicit PageWalk(RowSource& source) : source_(source), start_(source.firstPage()) {}
+  // The next page, its rows handed to `sink`; false when there is none,
+  // the table or a loop having ended the walk.
+  bool next(size_t maxRows, const RowSink& sink, const ReadOptions& options);
+  // Ends the walk early, for `why`.
+  void stop(Failure why);
+  // The pages read so far: their rows, what they passed over, and why the
+  // walk stopped early if it did.
+  const WalkEnd& walked() const { return walked_; }
+  // The page read last.
+  const WalkEnd& last() const { return last_; }
+  uint64_t pages() const { return pages_; }
+
+ private:
+  RowSource& source_;
+  PageStart start_;
+  std::set<std::pair<int64_t, int64_t>> starts_;
+  WalkEnd walked_;
+  WalkEnd last_;
+  uint64_t pages_ = 0;
+  bool done_ = false;
+};
+
 // Every row, page after page; what each page passed over is reported
 // together, and a walk that comes back to a page it read stops. `stopped`
 // is asked between pages; when it says yes, the walk ends with the reason
