@@ -76,6 +76,22 @@ inline uint64_t be48(ByteView v, size_t offset) { return detail::bigEndian<6>(v,
 inline uint64_t be56(ByteView v, size_t offset) { return detail::bigEndian<7>(v, offset); }
 inline uint64_t be64(ByteView v, size_t offset) { return detail::bigEndian<8>(v, offset); }
 
+// A number of `width` bytes (up to 8) at `offset`, for widths known only when
+// reading: a column's, a length prefix's, a dictionary field's. A value cut
+// short by the view's end is made of the bytes there are.
+inline uint64_t leN(ByteView v, size_t offset, size_t width) {
+  const ByteView bytes = v.sub(offset, width < 8 ? width : 8);
+  uint64_t value = 0;
+  for (size_t i = bytes.size(); i > 0; --i) value = (value << 8) | bytes.data()[i - 1];
+  return value;
+}
+inline uint64_t beN(ByteView v, size_t offset, size_t width) {
+  const ByteView bytes = v.sub(offset, width < 8 ? width : 8);
+  uint64_t value = 0;
+  for (size_t i = 0; i < bytes.size(); ++i) value = (value << 8) | bytes.data()[i];
+  return value;
+}
+
 // True when every byte of the view is zero (or it is empty): space never written.
 inline bool isAllZero(ByteView v) {
   for (size_t i = 0; i < v.size(); ++i) {

@@ -49,12 +49,6 @@ ByteView fieldOfWidth(ByteView page, const std::vector<RecordField>& fields, siz
   return page.sub(fields[i].start, width);
 }
 
-uint64_t be(ByteView v) {
-  uint64_t x = 0;
-  for (size_t i = 0; i < v.size(); ++i) x = x << 8 | v[i];
-  return x;
-}
-
 std::string textField(ByteView page, const std::vector<RecordField>& fields, size_t i) {
   if (i >= fields.size() || fields[i].isNull) return {};
   std::string_view text = page.sub(fields[i].start, fields[i].length).chars();
@@ -146,24 +140,24 @@ DictionaryCache loadDictionary(const Tablespace& system, const CollationCatalogu
   walkTree(system, roots.tables, d.damage, [&](ByteView p, uint32_t origin, const std::vector<RecordField>& f) {
     SysTablesRecord t;
     t.name = textField(p, f, 0);
-    t.tableId = be(fieldOfWidth(p, f, 3, 8));
-    const uint32_t columns = uint32_t(be(fieldOfWidth(p, f, 4, 4)));
+    t.tableId = beN(fieldOfWidth(p, f, 3, 8), 0, 8);
+    const uint32_t columns = uint32_t(beN(fieldOfWidth(p, f, 4, 4), 0, 8));
     t.columnCount = columns & 0x7FFFFFFF;
     t.compact = columns & 0x80000000;
-    t.tableType = uint32_t(be(fieldOfWidth(p, f, 5, 4)));
-    t.spaceId = uint32_t(be(fieldOfWidth(p, f, 9, 4)));
+    t.tableType = uint32_t(beN(fieldOfWidth(p, f, 5, 4), 0, 8));
+    t.spaceId = uint32_t(beN(fieldOfWidth(p, f, 9, 4), 0, 8));
     t.deleted = isDeleted(p, origin);
     d.sysTables.push_back(std::move(t));
   });
   walkTree(system, roots.columns, d.damage, [&](ByteView p, uint32_t origin, const std::vector<RecordField>& f) {
     SysColumnsRecord c;
-    c.tableId = be(fieldOfWidth(p, f, 0, 8));
-    c.position = uint32_t(be(fieldOfWidth(p, f, 1, 4)));
+    c.tableId = beN(fieldOfWidth(p, f, 0, 8), 0, 8);
+    c.position = uint32_t(beN(fieldOfWidth(p, f, 1, 4), 0, 8));
     c.name = textField(p, f, 4);
-    c.mainType = int32_t(be(fieldOfWidth(p, f, 5, 4)));
-    c.preciseType = uint32_t(be(fieldOfWidth(p, f, 6, 4)));
-    c.length = uint32_t(be(fieldOfWidth(p, f, 7, 4)));
-    c.precision = uint32_t(be(fieldOfWidth(p, f, 8, 4)));
+    c.mainType = int32_t(beN(fieldOfWidth(p, f, 5, 4), 0, 8));
+    c.preciseType = uint32_t(beN(fieldOfWidth(p, f, 6, 4), 0, 8));
+    c.length = uint32_t(beN(fieldOfWidth(p, f, 7, 4), 0, 8));
+    c.precision = uint32_t(beN(fieldOfWidth(p, f, 8, 4), 0, 8));
     c.deleted = isDeleted(p, origin);
     // Columns stored before collations were recorded take the defaults.
     if (MainType::isString(c.mainType) && PreciseType::collation(c.preciseType) == 0) {
@@ -180,13 +174,13 @@ DictionaryCache loadDictionary(const Tablespace& system, const CollationCatalogu
   });
   walkTree(system, roots.indexes, d.damage, [&](ByteView p, uint32_t origin, const std::vector<RecordField>& f) {
     SysIndexesRecord i;
-    i.tableId = be(fieldOfWidth(p, f, 0, 8));
-    i.indexId = be(fieldOfWidth(p, f, 1, 8));
+    i.tableId = beN(fieldOfWidth(p, f, 0, 8), 0, 8);
+    i.indexId = beN(fieldOfWidth(p, f, 1, 8), 0, 8);
     i.name = textField(p, f, 4);
-    i.fieldCount = uint32_t(be(fieldOfWidth(p, f, 5, 4)));
-    i.indexType = uint32_t(be(fieldOfWidth(p, f, 6, 4)));
-    i.spaceId = uint32_t(be(fieldOfWidth(p, f, 7, 4)));
-    i.rootPage = uint32_t(be(fieldOfWidth(p, f, 8, 4)));
+    i.fieldCount = uint32_t(beN(fieldOfWidth(p, f, 5, 4), 0, 8));
+    i.indexType = uint32_t(beN(fieldOfWidth(p, f, 6, 4), 0, 8));
+    i.spaceId = uint32_t(beN(fieldOfWidth(p, f, 7, 4), 0, 8));
+    i.rootPage = uint32_t(beN(fieldOfWidth(p, f, 8, 4), 0, 8));
     i.deleted = isDeleted(p, origin);
     d.sysIndexes.push_back(std::move(i));
   });

@@ -111,7 +111,8 @@ Status readLargeObject(const Tablespace& space, const ExternalReference& ref, st
 
 ExternalReference decodeExternalReference(ByteView field) {
   const ByteView r = field.sub(field.size() < kExternalReferenceSize ? 0 : field.size() - kExternalReferenceSize);
-  return {be32(r, 4), be32(r, 8), be32(r, 16)};
+  // The low four bytes of BTR_EXTERN_LEN: no value kept apart is longer.
+  return {be32(r, BTR_EXTERN_PAGE_NO), be32(r, BTR_EXTERN_OFFSET), be32(r, BTR_EXTERN_LEN + 4)};
 }
 
 Status readExternalValue(const Tablespace& space, const ExternalReference& ref, std::vector<uint8_t>& value,

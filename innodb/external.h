@@ -4,9 +4,10 @@
 // 8's SDI records), and MySQL 8's large objects, whose first page indexes
 // the pages that hold the value.
 //
-// The 20-byte reference at the end of a field kept apart:
-//   0 space id (4)   4 first page (4)   8 offset in it (4; MySQL 8: a version)
-//   12 length (8; the top bits of byte 12 are flags, the server reads the low 4 bytes)
+// The 20-byte reference at the end of a field kept apart (btr0cur.h's names):
+//   0 BTR_EXTERN_SPACE_ID (4)   4 BTR_EXTERN_PAGE_NO (4)   8 BTR_EXTERN_OFFSET
+//   (4; MySQL 8: a version)   12 BTR_EXTERN_LEN (8; the top bits of byte 12 are
+//   flags, the server reads the low 4 bytes)
 //
 // A page of the chain, from the offset (then from byte 38 on the next pages):
 //   0 bytes of the value on this page (4)   4 next page (4)   8 the bytes
@@ -29,7 +30,10 @@
 
 namespace tavrin {
 
-inline constexpr size_t kExternalReferenceSize = 20;
+inline constexpr size_t kExternalReferenceSize = 20;  // BTR_EXTERN_FIELD_REF_SIZE
+inline constexpr size_t BTR_EXTERN_PAGE_NO = 4;
+inline constexpr size_t BTR_EXTERN_OFFSET = 8;
+inline constexpr size_t BTR_EXTERN_LEN = 12;
 inline constexpr uint16_t kLobFirstPageType = 24;
 
 struct ExternalReference {

@@ -597,8 +597,8 @@ std::optional<PageStart> InnodbTable::readLeaf(uint64_t page, uint32_t position,
     const bool deleted = info & kDeletedFlag;
     // The first record of a table altered in place holds its metadata.
     if ((info & kMinRecordFlag) || deleted != options.deletedOnly) continue;
-    if (format_ == RecordFormat::Compact && (p[origin - 3] & 7) != kOrdinaryRecord &&
-        !(instant_ && (p[origin - 3] & 7) == kInstantRecord)) {
+    const uint8_t status = p[origin - REC_NEW_STATUS] & 7;
+    if (format_ == RecordFormat::Compact && status != kOrdinaryRecord && !(instant_ && status == kInstantRecord)) {
       end.passedOver.passOver("a record whose header says it is not a row of a leaf", pageAt(page));
       continue;
     }

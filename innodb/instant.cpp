@@ -84,7 +84,7 @@ uint32_t metadataBlobOffset(const ClusteredLayout& layout) {
 Status instantCompactFields(ByteView page, uint32_t origin, const std::vector<CompactFieldShape>& shapes,
                             const InstantRecords& instant, size_t count, std::vector<RecordField>& fields) {
   if (origin < 7 || origin >= page.size()) return damaged("a record lies outside the page");
-  const uint8_t status = page[origin - 3] & 7;
+  const uint8_t status = page[origin - REC_NEW_STATUS] & 7;
   if (status != kStatusInstant) {
     // Node pointers and records written before any change hold the core fields.
     const size_t held = status == kStatusNodePointer ? count : std::min(count, instant.coreFields);

@@ -23,29 +23,30 @@ Status refusedPage(ByteView raw, uint64_t number, bool spaceEncrypted, bool full
 
 FilHeader decodeFilHeader(ByteView p) {
   FilHeader h;
-  h.checksum = be32(p, 0);
-  h.pageNumber = be32(p, 4);
-  h.previousPage = be32(p, 8);
-  h.nextPage = be32(p, 12);
-  h.lsn = be64(p, 16);
-  h.pageType = be16(p, 24);
-  h.flushLsn = be64(p, 26);
-  h.spaceId = be32(p, 34);
+  h.checksum = be32(p, FIL_PAGE_SPACE_OR_CHKSUM);
+  h.pageNumber = be32(p, FIL_PAGE_OFFSET);
+  h.previousPage = be32(p, FIL_PAGE_PREV);
+  h.nextPage = be32(p, FIL_PAGE_NEXT);
+  h.lsn = be64(p, FIL_PAGE_LSN);
+  h.pageType = be16(p, FIL_PAGE_TYPE);
+  h.flushLsn = be64(p, FIL_PAGE_FILE_FLUSH_LSN);
+  h.spaceId = be32(p, FIL_PAGE_SPACE_ID);
   return h;
 }
 
 IndexPageHeader decodeIndexPageHeader(ByteView p) {
+  const ByteView header = p.sub(PAGE_HEADER);
   IndexPageHeader h;
-  h.directorySlots = be16(p, 38);
-  h.heapTop = be16(p, 40);
-  const uint16_t heap = be16(p, 42);
+  h.directorySlots = be16(header, PAGE_N_DIR_SLOTS);
+  h.heapTop = be16(header, PAGE_HEAP_TOP);
+  const uint16_t heap = be16(header, PAGE_N_HEAP);
   h.heapRecords = heap & 0x7FFF;
   h.compact = heap & 0x8000;
-  h.recordCount = be16(p, 54);
-  h.maxTransactionId = be64(p, 56);
-  h.level = be16(p, 64);
-  h.indexId = be64(p, 66);
-  h.instantCoreFields = be16(p, 50) >> 3;  // shares its bytes with the insert direction
+  h.recordCount = be16(header, PAGE_N_RECS);
+  h.maxTransactionId = be64(header, PAGE_MAX_TRX_ID);
+  h.level = be16(header, PAGE_LEVEL);
+  h.indexId = be64(header, PAGE_INDEX_ID);
+  h.instantCoreFields = be16(header, PAGE_DIRECTION) >> 3;
   return h;
 }
 

@@ -41,10 +41,18 @@ inline size_t extentDescriptorsEnd(uint32_t pageSize, uint32_t physicalSize) {
   return kExtentDescriptorsOffset + extentDescriptorSize(pageSize) * (physicalSize / extentPages(pageSize));
 }
 
-// The FIL header every page starts with:
+// The FIL header every page starts with, as fil0fil.h names its fields:
 //   0 FIL_PAGE_SPACE_OR_CHKSUM (4)   4 FIL_PAGE_OFFSET (4)   8 FIL_PAGE_PREV (4)
 //   12 FIL_PAGE_NEXT (4)   16 FIL_PAGE_LSN (8)   24 FIL_PAGE_TYPE (2)
 //   26 FIL_PAGE_FILE_FLUSH_LSN (8)   34 FIL_PAGE_SPACE_ID (4)
+inline constexpr size_t FIL_PAGE_SPACE_OR_CHKSUM = 0;
+inline constexpr size_t FIL_PAGE_OFFSET = 4;
+inline constexpr size_t FIL_PAGE_PREV = 8;
+inline constexpr size_t FIL_PAGE_NEXT = 12;
+inline constexpr size_t FIL_PAGE_LSN = 16;
+inline constexpr size_t FIL_PAGE_TYPE = 24;
+inline constexpr size_t FIL_PAGE_FILE_FLUSH_LSN = 26;
+inline constexpr size_t FIL_PAGE_SPACE_ID = 34;
 struct FilHeader {
   uint32_t checksum = 0;
   uint32_t pageNumber = 0;
@@ -58,6 +66,23 @@ struct FilHeader {
 
 FilHeader decodeFilHeader(ByteView page);
 
+// The header of an index page, after the FIL header (PAGE_HEADER), as
+// page0page.h names its fields:
+//   0 PAGE_N_DIR_SLOTS (2)   2 PAGE_HEAP_TOP (2)   4 PAGE_N_HEAP (2; the top
+//   bit marks the compact format)   6 PAGE_FREE (2)   8 PAGE_GARBAGE (2)
+//   10 PAGE_LAST_INSERT (2)   12 PAGE_DIRECTION (2; MariaDB's instant root
+//   keeps its core fields in the high 13 bits)   14 PAGE_N_DIRECTION (2)
+//   16 PAGE_N_RECS (2)   18 PAGE_MAX_TRX_ID (8)   26 PAGE_LEVEL (2)
+//   28 PAGE_INDEX_ID (8)
+inline constexpr size_t PAGE_HEADER = kFilHeaderSize;
+inline constexpr size_t PAGE_N_DIR_SLOTS = 0;
+inline constexpr size_t PAGE_HEAP_TOP = 2;
+inline constexpr size_t PAGE_N_HEAP = 4;
+inline constexpr size_t PAGE_DIRECTION = 12;
+inline constexpr size_t PAGE_N_RECS = 16;
+inline constexpr size_t PAGE_MAX_TRX_ID = 18;
+inline constexpr size_t PAGE_LEVEL = 26;
+inline constexpr size_t PAGE_INDEX_ID = 28;
 struct IndexPageHeader {
   uint16_t directorySlots = 0;
   uint16_t heapTop = 0;

@@ -38,58 +38,70 @@ bool hasRedundantInfimum(ByteView page) {
   return textAt(page, kRedundantInfimum, "infimum") || (!decodeIndexPageHeader(page).compact && hasZeroedInfimum(page));
 }
 
-uint8_t compactInfoBits(ByteView page, uint32_t origin) { return origin >= 5 ? page[origin - 5] & 0xF0 : 0; }
-uint8_t redundantInfoBits(ByteView page, uint32_t origin) { return origin >= 6 ? page[origin - 6] & 0xF0 : 0; }
+uint8_t compactInfoBits(ByteView page, uint32_t origin) {
+  return origin >= REC_N_NEW_EXTRA_BYTES ? page[origin - REC_N_NEW_EXTRA_BYTES] & 0xF0 : 0;
+}
+uint8_t redundantInfoBits(ByteView page, uint32_t origin) {
+  return origin >= REC_N_OLD_EXTRA_BYTES ? page[origin - REC_N_OLD_EXTRA_BYTES] & 0xF0 : 0;
+}
 
-RecordChain redundantRecords(ByteView page, uint32_t start) {
+namespace {
+
+// What the two formats' chains differ in. REC_NEXT, the two bytes before a
+// record's origin, holds the next record's origin in the redundant format,
+// and its distance from this one (modulo 64 KiB) in the compact format.
+struct ChainFormat {
+  const char* name;
+  uint32_t infimum;
+  uint32_t supremum;
+  uint32_t firstUserRecord;  // no user record starts before it
+  bool relativeNext;
+  bool (*hasInfimum)(ByteView page);
+};
+
+constexpr ChainFormat kRedundantChain{"redundant", kRedundantInfimum, kRedundantSupremum, kRedundantInfimum, false,
+                                      hasRedundantInfimum};
+constexpr ChainFormat kCompactChain{"compact", kCompactInfimum, kCompactSupremum, kCompactFirstUserRecord, true,
+                                    hasCompactInfimum};
+
+uint32_t nextRecord(ByteView page, uint32_t x, const ChainFormat& f) {
+  const uint32_t next = be16(page, x - REC_NEXT_BYTES);
+  return f.relativeNext ? uint32_t((x + next) & 0xFFFF) : next;
+}
+
+// The one walk of a page's record chain, from the infimum (or `start`) to
+// the supremum, inside the page and never round a loop.
+RecordChain walkChain(ByteView page, uint32_t start, const ChainFormat& f) {
   RecordChain chain;
-  if (!hasRedundantInfimum(page)) {
-    chain.damage = damaged("the page holds no records of the redundant format");
+  if (!f.hasInfimum(page)) {
+    chain.damage = damaged(std::string("the page holds no records of the ") + f.name + " format");
     return chain;
   }
   const uint32_t end = userRecordEnd(page);
   std::vector<bool> seen(page.size(), false);
-  for (uint32_t x = start ? start : be16(page, kRedundantInfimum - 2); x != 0 && x != kRedundantSupremum;) {
-    if (x >= end || x < kRedundantInfimum) {
+  for (uint32_t x = start ? start : nextRecord(page, f.infimum, f); x != f.supremum;) {
+    // A redundant chain may also end in a null link, or at a supremum written elsewhere.
+    if (!f.relativeNext && (x == 0 || (x >= f.firstUserRecord && x < end && textAt(page, x, "supremum")))) break;
+    if (x < f.firstUserRecord || x >= end) {
       chain.damage = damaged("a record offset " + std::to_string(x) + " lies outside the page");
       break;
     }
-    if (textAt(page, x, "supremum")) break;
     if (seen[x] || chain.origins.size() >= recordLimit(page)) {
       chain.damage = damaged("the record chain of the page loops");
       break;
     }
     seen[x] = true;
     chain.origins.push_back(x);
-    x = be16(page, x - 2);
+    x = nextRecord(page, x, f);
   }
   return chain;
 }
 
-RecordChain compactRecords(ByteView page, uint32_t start) {
-  RecordChain chain;
-  if (!hasCompactInfimum(page)) {
-    chain.damage = damaged("the page holds no records of the compact format");
-    return chain;
-  }
-  const uint32_t end = userRecordEnd(page);
-  auto next = [&](uint32_t x) { return uint32_t((x + be16(page, x - 2)) & 0xFFFF); };
-  std::vector<bool> seen(page.size(), false);
-  for (uint32_t x = start ? start : next(kCompactInfimum); x != kCompactSupremum;) {
-    if (x < kCompactFirstUserRecord || x >= end) {
-      chain.damage = damaged("a record offset " + std::to_string(x) + " lies outside the page");
-      break;
-    }
-    if (seen[x] || chain.origins.size() >= recordLimit(page)) {
-      chain.damage = damaged("the record chain of the page loops");
-      break;
-    }
-    seen[x] = true;
-    chain.origins.push_back(x);
-    x = next(x);
-  }
-  return chain;
-}
+}  // namespace
+
+RecordChain redundantRecords(ByteView page, uint32_t start) { return walkChain(page, start, kRedundantChain); }
+
+RecordChain compactRecords(ByteView page, uint32_t start) { return walkChain(page, start, kCompactChain); }
 
 Result<std::vector<RecordField>> redundantFields(ByteView page, uint32_t x) {
   if (x < 6 || x >= page.size()) return damaged("a record lies outside the page");

@@ -18,6 +18,18 @@ inline constexpr uint32_t kRedundantSupremum = 116;
 inline constexpr uint32_t kCompactInfimum = 99;
 inline constexpr uint32_t kCompactSupremum = 112;
 inline constexpr uint32_t kCompactFirstUserRecord = 120;
+// The header before a record's origin, counted back from it, as rem0rec.h
+// names its parts:
+//   compact (REC_N_NEW_EXTRA_BYTES = 5): -5 info bits (high 4) and owned
+//   count   -4..-3 heap number (13 bits) and status (REC_NEW_STATUS, low 3)
+//   -2 REC_NEXT (2, relative)
+//   redundant (REC_N_OLD_EXTRA_BYTES = 6): -6 info bits and owned count
+//   -5..-3 heap number, field count (10 bits) and REC_1BYTE_OFFS_FLAG (the
+//   low bit of -3)   -2 REC_NEXT (2, absolute)
+inline constexpr uint32_t REC_N_NEW_EXTRA_BYTES = 5;
+inline constexpr uint32_t REC_N_OLD_EXTRA_BYTES = 6;
+inline constexpr uint32_t REC_NEW_STATUS = 3;  // back from the origin, its low 3 bits
+inline constexpr uint32_t REC_NEXT_BYTES = 2;
 
 struct RecordField {
   uint32_t start = 0;  // offset in the page

@@ -188,8 +188,7 @@ Status unpackSpaceStripped(PackedRow& row, uint8_t* out, uint32_t length, bool t
 Status unpackBlob(PackedRow& row, uint32_t length, size_t at, RowImage& image) {
   const uint32_t sizeBytes = length >= kBlobPointerBytes ? length - kBlobPointerBytes : 0;
   if (sizeBytes < 1 || sizeBytes > 4 || row.left() < int64_t(sizeBytes)) return columnsRunPastEnd();
-  uint64_t blobLength = 0;
-  for (uint32_t i = sizeBytes; i > 0; --i) blobLength = blobLength << 8 | row.bytes[row.p + i - 1];
+  const uint64_t blobLength = leN(row.bytes, row.p, sizeBytes);
   if (uint64_t(row.left() - sizeBytes) < blobLength ||
       row.left() - int64_t(sizeBytes) - int64_t(blobLength) < row.minimum) {
     return damaged("a BLOB runs past the end of its row");

@@ -81,18 +81,6 @@ ColumnShape shapeOf(Layout layout) {
 // damaged definition may claim a ZEROFILL width of gigabytes.
 constexpr uint32_t kMaxDisplayWidth = 255;
 
-uint64_t littleEndian(ByteView b, size_t width) {
-  uint64_t v = 0;
-  for (size_t i = std::min(width, b.size()); i > 0; --i) v = v << 8 | b[i - 1];
-  return v;
-}
-
-uint64_t bigEndian(ByteView b, size_t width) {
-  uint64_t v = 0;
-  for (size_t i = 0; i < width && i < b.size(); ++i) v = v << 8 | b[i];
-  return v;
-}
-
 void setTime(Value& v, ValueKind kind, const CalendarTime& t) {
   v.kind = kind;
   v.time = t;
@@ -203,23 +191,23 @@ bool decodeNumber(Layout layout, ByteView b, uint32_t width, const ColumnDefinit
     case Layout::SignedInteger: {
       const unsigned shift = 64 - 8 * width;
       v.kind = ValueKind::Signed;
-      v.integer = int64_t(littleEndian(b, width) << shift) >> shift;
+      v.integer = int64_t(leN(b, 0, width) << shift) >> shift;
       return true;
     }
     case Layout::UnsignedInteger:
       v.kind = ValueKind::Unsigned;
-      v.unsignedInteger = littleEndian(b, width);
+      v.unsignedInteger = leN(b, 0, width);
       return true;
     case Layout::Float: {
       float f;
-      const uint32_t raw = uint32_t(littleEndian(b, 4));
+      const uint32_t raw = uint32_t(leN(b, 0, 4));
       std::memcpy(&f, &raw, 4);
       v.kind = ValueKind::Float;
       v.real = f;
       return true;
     }
     case Layout::Double: {
-      const uint64_t raw = littleEndian(b, 8);
+      const uint64_t raw = leN(b, 0, 8);
       std::memcpy(&v.real, &raw, 8);
       v.kind = ValueKind::Double;
       return true;
@@ -246,28 +234,28 @@ bool decodeTemporal(Layout layout, ByteView b, uint32_t width, uint32_t digits, 
       v.kind = ValueKind::Year;
       v.unsignedInteger = yearFromStored(b[0]);
       return true;
-    case Layout::Date: setTime(v, ValueKind::Date, dateFromNewDate(uint32_t(littleEndian(b, 3)))); return true;
-    case Layout::OldDate: setTime(v, ValueKind::Date, dateFromNumber(uint32_t(littleEndian(b, 4)))); return true;
+    case Layout::Date: setTime(v, ValueKind::Date, dateFromNewDate(uint32_t(leN(b, 0, 3)))); return true;
+    case Layout::OldDate: setTime(v, ValueKind::Date, dateFromNumber(uint32_t(leN(b, 0, 4)))); return true;
     case Layout::TimeNumber: {
-      const uint32_t raw = uint32_t(littleEndian(b, 3));
+      const uint32_t raw = uint32_t(leN(b, 0, 3));
       setTime(v, ValueKind::Time, timeFromNumber(int32_t(raw << 8) >> 8));
       return true;
     }
     case Layout::TimeCount: setTime(v, ValueKind::Time, timeFromCount(b.sub(0, width), digits)); return true;
     case Layout::Time2: setTime(v, ValueKind::Time, timeFromBinary(b, digits)); return true;
-    case Layout::DateTimeNumber: setTime(v, ValueKind::DateTime, dateTimeFromNumber(littleEndian(b, 8))); return true;
+    case Layout::DateTimeNumber: setTime(v, ValueKind::DateTime, dateTimeFromNumber(leN(b, 0, 8))); return true;
     case Layout::DateTimeCount: setTime(v, ValueKind::DateTime, dateTimeFromCount(b.sub(0, width), digits)); return true;
     case Layout::DateTime2: setTime(v, ValueKind::DateTime, dateTimeFromBinary(b, digits)); return true;
     case Layout::TimestampSeconds:
       v.kind = ValueKind::Timestamp;
-      v.integer = int64_t(littleEndian(b, 4));
+      v.integer = int64_t(leN(b, 0, 4));
       v.time.microsecond = 0;
       return true;
     case Layout::TimestampCount: {
       static constexpr uint32_t kScale[kMaxFractionalDigits + 1] = {1000000, 100000, 10000, 1000, 100, 10, 1};
       v.kind = ValueKind::Timestamp;
       v.integer = int64_t(be32(b, 0));
-      v.time.microsecond = uint32_t(bigEndian(b.sub(4), width - 4) * kScale[digits]);
+      v.time.microsecond = uint32_t(beN(b, 4, width - 4) * kScale[digits]);
       return true;
     }
     case Layout::Timestamp2:
@@ -281,7 +269,7 @@ bool decodeTemporal(Layout layout, ByteView b, uint32_t width, uint32_t digits, 
 
 // ENUM: the number of its name, from 1; SET: a bit per name.
 void decodeNames(Layout layout, ByteView b, uint32_t width, const ColumnDefinition& d, std::string& arena) {
-  const uint64_t stored = littleEndian(b, width);
+  const uint64_t stored = leN(b, 0, width);
   if (layout == Layout::Enum) {
     if (stored >= 1 && stored <= d.intervalValues.size()) arena += d.intervalValues[stored - 1];
     return;
@@ -331,7 +319,7 @@ void ValueDecoder::decodeValue(const Column& c, const FieldValue& stored, Value&
   switch (c.layout) {
     case Layout::Bit:
       v.kind = ValueKind::Bits;
-      v.unsignedInteger = bigEndian(b, (c.format.bits + 7) / 8);
+      v.unsignedInteger = beN(b, 0, (c.format.bits + 7) / 8);
       break;
     case Layout::Enum:
     case Layout::Set: decodeNames(c.layout, b, c.width, d, arena); break;

@@ -48,11 +48,7 @@ size_t characterLength(std::string_view set, uint8_t lead) {
 }
 
 // The bytes of a multi-byte character as one number, first byte highest.
-uint32_t characterCode(const uint8_t* p, size_t length) {
-  uint32_t code = 0;
-  for (size_t k = 0; k < length; ++k) code = code << 8 | p[k];
-  return code;
-}
+uint32_t characterCode(const uint8_t* p, size_t length) { return uint32_t(beN(ByteView(p, length), 0, length)); }
 
 void appendSingleByte(ByteView bytes, const charset_tables::SingleByteSet& set, std::string& out) {
   for (size_t i = 0; i < bytes.size(); ++i) appendUtf8(out, set.codePoints[bytes.data()[i]]);
