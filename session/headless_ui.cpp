@@ -35,25 +35,14 @@ void HeadlessUi::record(const std::string& call) { calls_.push_back(call); }
 
 void HeadlessUi::appendOutputLine(const std::string& text) { const std::lock_guard lock(mutex_); output_.push_back(text); record("output: " + text); }
 void HeadlessUi::clearOutput() { const std::lock_guard lock(mutex_); output_.clear(); record("output cleared"); }
-void HeadlessUi::clearTree() { const std::lock_guard lock(mutex_); treeNodes_ = 0; selected_ = kNoNode; record("tree cleared"); }
-
-void HeadlessUi::insertTreeNode(NodeId node, NodeId parent, const std::string& label, int32_t image) {
+void HeadlessUi::showTree(std::shared_ptr<const ObjectTree> tree) {
   const std::lock_guard lock(mutex_);
-  ++treeNodes_;
-  record("tree node " + std::to_string(node) + " under " + std::to_string(parent) + ": " + label + " [" +
-         std::to_string(image) + "]");
+  tree_ = std::move(tree);
+  if (!tree_) selected_ = kNoNode;
+  record("tree shown: " + std::to_string(tree_ ? tree_->size() : 0) + " nodes");
 }
-
-void HeadlessUi::setTreeItemData(NodeId node, int32_t data) {
-  const std::lock_guard lock(mutex_);
-  record("tree item data " + std::to_string(node) + ": " + std::to_string(data));
-}
-
-void HeadlessUi::expandTreeNode(NodeId node) { const std::lock_guard lock(mutex_); record("tree expanded " + std::to_string(node)); }
-void HeadlessUi::repaintTree() { const std::lock_guard lock(mutex_); record("tree repainted"); }
 void HeadlessUi::selectTreeNode(NodeId node) { const std::lock_guard lock(mutex_); selected_ = node; record("tree selected " + std::to_string(node)); }
 NodeId HeadlessUi::selectedTreeNode() { const std::lock_guard lock(mutex_); return selected_; }
-size_t HeadlessUi::treeNodeCount() { const std::lock_guard lock(mutex_); return treeNodes_; }
 void HeadlessUi::setTreeBusy(bool busy) { const std::lock_guard lock(mutex_); treeBusy_ = busy; record(std::string("tree busy ") + onOff(busy)); }
 
 void HeadlessUi::showGridPage(const GridPage& page) {

@@ -48,14 +48,9 @@ class HeadlessUi : public SessionUi {
   // SessionUi
   void appendOutputLine(const std::string& text) override;
   void clearOutput() override;
-  void clearTree() override;
-  void insertTreeNode(NodeId node, NodeId parent, const std::string& label, int32_t image) override;
-  void setTreeItemData(NodeId node, int32_t itemData) override;
-  void expandTreeNode(NodeId node) override;
-  void repaintTree() override;
+  void showTree(std::shared_ptr<const ObjectTree> tree) override;
   void selectTreeNode(NodeId node) override;
   NodeId selectedTreeNode() override;
-  size_t treeNodeCount() override;
   void setTreeBusy(bool busy) override;
   void showGridPage(const GridPage& page) override;
   void showGrid(bool shown) override;
@@ -80,7 +75,7 @@ class HeadlessUi : public SessionUi {
   std::vector<std::string> calls_;
   std::vector<std::string> output_;
   std::vector<std::string> messages_;
-  size_t treeNodes_ = 0;
+  std::shared_ptr<const ObjectTree> tree_;
   NodeId selected_ = kNoNode;
   bool treeBusy_ = false;
   std::pair<uint64_t, uint64_t> progress_;

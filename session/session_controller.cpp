@@ -101,7 +101,7 @@ Status SessionController::open(const ScanSettings& chosen) {
 Status SessionController::beginScan() {
   busy_.store(1, std::memory_order_release);
   session_.stopRequested = false;
-  ui_.clearTree();
+  ui_.showTree(nullptr);
   ui_.setDefinitionText("");
   ui_.enablePrevious(false);
   ui_.enableNext(false);
@@ -145,7 +145,7 @@ void SessionController::resetSession() {
   session_.databaseFolders.clear();
   session_.triggers.clear();
   session_.viewFiles.clear();
-  ui_.clearTree();
+  ui_.showTree(nullptr);
   clearTableStore();
   page_.clear();
   ui_.showGridPage(page_);
@@ -153,17 +153,7 @@ void SessionController::resetSession() {
   systemTablespace_.reset();
 }
 
-void SessionController::mirrorTree() {
-  const ObjectTree& tree = session_.tree;
-  for (NodeId id = 0; size_t(id) < tree.size(); ++id) {
-    const TreeNode& n = tree.node(id);
-    ui_.insertTreeNode(id, n.parent, n.label, n.image);
-    ui_.setTreeItemData(id, n.itemData);
-  }
-  for (NodeId id = 0; size_t(id) < tree.size(); ++id) {
-    if (tree.node(id).expanded) ui_.expandTreeNode(id);
-  }
-}
+void SessionController::showTree() { ui_.showTree(std::make_shared<const ObjectTree>(session_.tree)); }
 
 bool SessionController::loadSystemTablespace(const std::string& path) {
   auto system = SystemTablespace::open(path, catalogue_);
@@ -183,7 +173,7 @@ void SessionController::runScan() {
   if (!session_.dataPath.empty()) log_.write(texts::kDatabaseFilePath + session_.dataPath + kCrLf);
   ui_.appendOutputLine(texts::kFindingDatabases);
   BuildObjectTree(session_, session_.dataPath, [this](size_t done, size_t total) { ui_.setProgress(done, total); });
-  mirrorTree();
+  showTree();
   for (const PassedOver& p : session_.passedOver) report(p.path + texts::kPassedOver + p.reason);
   if (session_.stopRequested) return finishScan(true);
 
@@ -213,7 +203,6 @@ void SessionController::finishScan(bool stopped) {
     return;
   }
   busy_.store(0, std::memory_order_release);
-  ui_.repaintTree();
   ui_.appendOutputLine(texts::kScanningCompletedLine);
   ui_.messageBox(texts::kScanningCompleted, MessageButtons::Ok, MessageIcon::Information);
   ui_.showProgress(false);
@@ -434,7 +423,7 @@ int SessionController::onPreviousPage() {
 
 int SessionController::onExportCsv() {
   if (refusedWhileBusy()) return 0;
-  if (ui_.treeNodeCount() == 0) {
+  if (session_.tree.size() == 0) {
     ui_.messageBox(texts::kSelectDatabaseFirst, MessageButtons::Ok, MessageIcon::Information);
     return 1;
   }

@@ -83,7 +83,8 @@ class SessionController {
   Status beginScan();
   void runScan();
   void resetSession();
-  void mirrorTree();
+  // Hands the window the tree the scan built.
+  void showTree();
   bool loadSystemTablespace(const std::string& path);
   void finishScan(bool stopped);
   void runSave(SaveRequest request);

@@ -9,6 +9,7 @@
 // dialogs and message boxes need to wait for the user.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -30,15 +31,11 @@ class SessionUi {
   virtual void appendOutputLine(const std::string& text) = 0;
   virtual void clearOutput() = 0;
 
-  // The object tree: nodes carry the ids of the session's tree model.
-  virtual void clearTree() = 0;
-  virtual void insertTreeNode(NodeId node, NodeId parent, const std::string& label, int32_t image) = 0;
-  virtual void setTreeItemData(NodeId node, int32_t itemData) = 0;
-  virtual void expandTreeNode(NodeId node) = 0;
-  virtual void repaintTree() = 0;
+  // The object tree, handed over read-only once a scan has built it (none:
+  // an empty tree); its node ids are the session's.
+  virtual void showTree(std::shared_ptr<const ObjectTree> tree) = 0;
   virtual void selectTreeNode(NodeId node) = 0;
   virtual NodeId selectedTreeNode() = 0;  // kNoNode when none
-  virtual size_t treeNodeCount() = 0;
   // Disabled with a busy look while a table loads, enabled with its own look after.
   virtual void setTreeBusy(bool busy) = 0;
 

@@ -58,7 +58,6 @@ void openFolder(MainWindow& window, const std::string& folder) {
   window.presetSettings(settings);
   window.open();
   QVERIFY(waitIdle(window));
-  window.treeModel()->publish();
 }
 
 // Clicks the label of a node as a person does.

@@ -59,7 +59,6 @@ QIcon paletteIcon() {
 }
 
 constexpr const char* kGeometrySetting = "WindowGeometry";
-constexpr int kPublishMs = 150;
 
 // Columns wider than this are cut; the cell's tip shows the whole value.
 constexpr int kWidestColumn = 320;
@@ -90,7 +89,7 @@ MainWindow::MainWindow(const CollationCatalogue& catalogue, QWidget* parent)
   buildRibbon();
   buildPanes();
   buildStatusBar();
-  connect(treeModel_, &TreeModel::published, this, &MainWindow::expandMarked);
+  connect(treeModel_, &TreeModel::shown, this, &MainWindow::expandMarked);
   // The commands' states follow the busy flag, which the worker clears.
   auto* poll = new QTimer(this);
   connect(poll, &QTimer::timeout, this, &MainWindow::refreshCommands);
@@ -300,69 +299,24 @@ void MainWindow::clearOutput() {
   onWindowThread([this] { output_->clear(); });
 }
 
-void MainWindow::clearTree() {
-  onWindowThread([this] {
-    treeModel_->clear();
-    pendingExpansions_.clear();
-  });
+void MainWindow::showTree(std::shared_ptr<const ObjectTree> tree) {
+  onWindowThread([this, tree] { treeModel_->show(tree); });
 }
 
-void MainWindow::insertTreeNode(NodeId node, NodeId parent, const std::string& label, int32_t image) {
-  onWindowThread([this, node, parent, label, image] {
-    treeModel_->insert(node, parent, label, image);
-    schedulePublish();
-  });
-}
-
-void MainWindow::schedulePublish() {
-  if (publishScheduled_) return;
-  publishScheduled_ = true;
-  // Nodes arrive by the thousand: the view hears of them a few times a second.
-  QTimer::singleShot(kPublishMs, this, [this] {
-    publishScheduled_ = false;
-    treeModel_->publish();
-  });
-}
-
+// The nodes the session's tree marks expanded open as it is shown.
 void MainWindow::expandMarked() {
-  for (NodeId id : pendingExpansions_) tree_->expand(treeModel_->indexOf(id));
-  pendingExpansions_.clear();
-}
-
-void MainWindow::setTreeItemData(NodeId node, int32_t itemData) {
-  onWindowThread([this, node, itemData] { treeModel_->setItemData(node, itemData); });
-}
-
-void MainWindow::expandTreeNode(NodeId node) {
-  onWindowThread([this, node] {
-    treeModel_->markExpanded(node);
-    // A node the view does not know yet opens when it is published.
-    const QModelIndex index = treeModel_->indexOf(node);
-    if (index.isValid()) {
-      tree_->expand(index);
-    } else {
-      pendingExpansions_.push_back(node);
-    }
-  });
-}
-
-void MainWindow::repaintTree() {
-  onWindowThread([this] { treeModel_->publish(); });
+  const ObjectTree& tree = treeModel_->tree();
+  for (NodeId id = 0; size_t(id) < tree.size(); ++id) {
+    if (tree.node(id).expanded) tree_->expand(treeModel_->indexOf(id));
+  }
 }
 
 void MainWindow::selectTreeNode(NodeId node) {
-  onWindowThread([this, node] {
-    treeModel_->publish();
-    tree_->setCurrentIndex(treeModel_->indexOf(node));
-  });
+  onWindowThread([this, node] { tree_->setCurrentIndex(treeModel_->indexOf(node)); });
 }
 
 NodeId MainWindow::selectedTreeNode() {
   return answerFromWindowThread([this] { return treeModel_->nodeAt(tree_->currentIndex()); });
-}
-
-size_t MainWindow::treeNodeCount() {
-  return answerFromWindowThread([this] { return treeModel_->tree().size(); });
 }
 
 void MainWindow::setTreeBusy(bool busy) {

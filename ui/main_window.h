@@ -71,14 +71,9 @@ class MainWindow : public QMainWindow, public SessionUi {
   // SessionUi
   void appendOutputLine(const std::string& text) override;
   void clearOutput() override;
-  void clearTree() override;
-  void insertTreeNode(NodeId node, NodeId parent, const std::string& label, int32_t image) override;
-  void setTreeItemData(NodeId node, int32_t itemData) override;
-  void expandTreeNode(NodeId node) override;
-  void repaintTree() override;
+  void showTree(std::shared_ptr<const ObjectTree> tree) override;
   void selectTreeNode(NodeId node) override;
   NodeId selectedTreeNode() override;
-  size_t treeNodeCount() override;
   void setTreeBusy(bool busy) override;
   void showGridPage(const GridPage& page) override;
   void showGrid(bool shown) override;
@@ -106,7 +101,6 @@ class MainWindow : public QMainWindow, public SessionUi {
   void refreshCommands();
   void treeClicked(const QModelIndex& index);
   void expandMarked();
-  void schedulePublish();
   // Runs `f` on the window's thread: at once there, queued from another.
   template <class F>
   void onWindowThread(F&& f);
@@ -123,8 +117,6 @@ class MainWindow : public QMainWindow, public SessionUi {
   QLabel* caption_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QToolButton* stopButton_ = nullptr;
-  bool publishScheduled_ = false;
-  std::vector<NodeId> pendingExpansions_;  // marked expanded before the view knew them
   std::optional<ScanSettings> preset_;
   MessageHandler answerMessage_;
   FileHandler answerFile_;

@@ -45,7 +45,6 @@ void takeScreenshotWhenLoaded(MainWindow& window, const QString& path, bool afte
   // The Open runs from the event loop: its scan has begun once the tree was cleared and filled.
   QTimer::singleShot(100, &window, [&window, writeSoon] {
     whenIdle(window, [&window, writeSoon] {
-      window.treeModel()->publish();
       const NodeId table = tableNode(window.treeModel()->tree());
       if (table != kNoNode) {
         window.treeView()->setCurrentIndex(window.treeModel()->indexOf(table));

@@ -7,7 +7,8 @@
 
 namespace tavrin::ui {
 
-TreeModel::TreeModel(QObject* parent) : QAbstractItemModel(parent) {
+TreeModel::TreeModel(QObject* parent)
+    : QAbstractItemModel(parent), tree_(std::make_shared<const ObjectTree>()) {
   QStyle* style = QApplication::style();
   folder_ = style->standardIcon(QStyle::SP_DirIcon);
   keys_ = style->standardIcon(QStyle::SP_FileDialogDetailedView);
@@ -16,37 +17,13 @@ TreeModel::TreeModel(QObject* parent) : QAbstractItemModel(parent) {
   table_ = style->standardIcon(QStyle::SP_FileIcon);
 }
 
-void TreeModel::clear() {
+void TreeModel::show(std::shared_ptr<const ObjectTree> tree) {
   beginResetModel();
-  tree_.clear();
+  tree_ = tree ? std::move(tree) : std::make_shared<const ObjectTree>();
   checks_.clear();
-  published_ = 0;
+  for (NodeId id = 0; size_t(id) < tree_->size(); ++id) checks_.insert(tree_->node(id).parent);
   endResetModel();
-}
-
-void TreeModel::insert(NodeId node, NodeId parent, const std::string& label, int32_t image) {
-  const NodeId made = tree_.insert(parent, label, image);
-  const NodeId checked = checks_.insert(parent);
-  Q_ASSERT(made == node && checked == node);
-  (void)made;
-  (void)checked;
-  (void)node;
-}
-
-void TreeModel::setItemData(NodeId node, int32_t itemData) {
-  if (size_t(node) < tree_.size()) tree_.setItemData(node, itemData);
-}
-
-void TreeModel::markExpanded(NodeId node) {
-  if (size_t(node) < tree_.size()) tree_.expand(node);
-}
-
-void TreeModel::publish() {
-  if (published_ == tree_.size()) return;
-  beginResetModel();
-  published_ = tree_.size();
-  endResetModel();
-  emit published();
+  emit shown();
 }
 
 NodeId TreeModel::nodeAt(const QModelIndex& index) const {
@@ -54,29 +31,26 @@ NodeId TreeModel::nodeAt(const QModelIndex& index) const {
 }
 
 QModelIndex TreeModel::indexOf(NodeId node) const {
-  if (node < 0 || size_t(node) >= published_) return {};
-  return createIndex(tree_.node(node).row, 0, quintptr(node));
+  if (node < 0 || size_t(node) >= tree_->size()) return {};
+  return createIndex(tree_->node(node).row, 0, quintptr(node));
 }
 
 QModelIndex TreeModel::index(int row, int column, const QModelIndex& parent) const {
   if (column != 0 || row < 0) return {};
-  const std::vector<NodeId>& siblings = parent.isValid() ? tree_.node(nodeAt(parent)).children : tree_.roots();
-  if (size_t(row) >= siblings.size() || size_t(siblings[size_t(row)]) >= published_) return {};
+  const std::vector<NodeId>& siblings = parent.isValid() ? tree_->node(nodeAt(parent)).children : tree_->roots();
+  if (size_t(row) >= siblings.size()) return {};
   return createIndex(row, 0, quintptr(siblings[size_t(row)]));
 }
 
 QModelIndex TreeModel::parent(const QModelIndex& child) const {
   const NodeId node = nodeAt(child);
   if (node == kNoNode) return {};
-  return indexOf(tree_.node(node).parent);
+  return indexOf(tree_->node(node).parent);
 }
 
 int TreeModel::rowCount(const QModelIndex& parent) const {
   if (parent.column() > 0) return 0;
-  const std::vector<NodeId>& children = parent.isValid() ? tree_.node(nodeAt(parent)).children : tree_.roots();
-  // Only the nodes the view was told of: ids grow with insertion, so they
-  // are the first children.
-  return int(std::lower_bound(children.begin(), children.end(), NodeId(published_)) - children.begin());
+  return int((parent.isValid() ? tree_->node(nodeAt(parent)).children : tree_->roots()).size());
 }
 
 int TreeModel::columnCount(const QModelIndex&) const { return 1; }
@@ -84,7 +58,7 @@ int TreeModel::columnCount(const QModelIndex&) const { return 1; }
 QVariant TreeModel::data(const QModelIndex& index, int role) const {
   const NodeId node = nodeAt(index);
   if (node == kNoNode) return {};
-  const TreeNode& n = tree_.node(node);
+  const TreeNode& n = tree_->node(node);
   switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole: return QString::fromStdString(n.label);

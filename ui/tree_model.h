@@ -1,11 +1,12 @@
 #pragma once
-// The object tree's model: a mirror of the session's tree, node for node
-// with the same ids, shown by a QTreeView. Nodes arrive one at a time from
-// the scan; the view is told about them in bursts, since telling it of each
-// of tens of thousands of nodes would cost more than the scan.
+// The object tree's model: it adapts the session's tree, which the session
+// hands over read-only once a scan has built it, as Qt's simpletreemodel
+// adapts its items; the node ids are the tree's. The check boxes are the
+// window's own state over that tree.
 
 #include <QAbstractItemModel>
 #include <QIcon>
+#include <memory>
 #include <vector>
 
 #include "session/check_tree.h"
@@ -18,15 +19,10 @@ class TreeModel : public QAbstractItemModel {
  public:
   explicit TreeModel(QObject* parent = nullptr);
 
-  void clear();
-  // Appends `node` under `parent`; ids come in the order the session made them.
-  void insert(NodeId node, NodeId parent, const std::string& label, int32_t image);
-  void setItemData(NodeId node, int32_t itemData);
-  void markExpanded(NodeId node);
-  // Tells the view of the nodes inserted since the last call.
-  void publish();
+  // Shows `tree` (none: an empty one), every box unchecked.
+  void show(std::shared_ptr<const ObjectTree> tree);
 
-  const ObjectTree& tree() const { return tree_; }
+  const ObjectTree& tree() const { return *tree_; }
   const CheckTree& checks() const { return checks_; }
   // Checks or unchecks a node with its subtree, as a click on its box does.
   void setChecked(NodeId node, bool checked);
@@ -42,14 +38,13 @@ class TreeModel : public QAbstractItemModel {
   Qt::ItemFlags flags(const QModelIndex& index) const override;
 
  signals:
-  // Nodes were added; the view expands the nodes marked expanded.
-  void published();
+  // A tree was shown; the view expands the nodes the tree marks expanded.
+  void shown();
 
  private:
   QIcon iconFor(int32_t image) const;
-  ObjectTree tree_;
+  std::shared_ptr<const ObjectTree> tree_;
   CheckTree checks_;
-  size_t published_ = 0;  // nodes the view knows of
   QIcon folder_, keys_, views_, triggers_, table_;
 };
 
