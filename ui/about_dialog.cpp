@@ -33,13 +33,13 @@ QPixmap productPicture() {
 AboutDialog::AboutDialog(QWidget* parent, LinkOpener openLink)
     : QDialog(parent), openLink_(std::move(openLink)) {
   if (!openLink_) openLink_ = [](const QUrl& url) { QDesktopServices::openUrl(url); };
-  setWindowTitle(::tavrin::texts::kCaption);
+  setWindowTitle(texts::text(::tavrin::texts::kCaption));
 
   auto* picture = new QLabel;
   picture->setPixmap(productPicture());
   picture->setAlignment(Qt::AlignTop);
 
-  auto* title = new QLabel(::tavrin::texts::kCaption);
+  auto* title = new QLabel(texts::text(::tavrin::texts::kCaption));
   QFont bold = title->font();
   bold.setBold(true);
   bold.setPointSizeF(bold.pointSizeF() * 1.3);
@@ -48,15 +48,15 @@ AboutDialog::AboutDialog(QWidget* parent, LinkOpener openLink)
   auto* words = new QVBoxLayout;
   words->addWidget(title);
   for (const char* line : {texts::kVersion, texts::kPurpose, texts::kRightsHolder, texts::kLicence}) {
-    auto* label = new QLabel(QString::fromUtf8(line));
+    auto* label = new QLabel(texts::text(line));
     label->setWordWrap(true);
     words->addWidget(label);
   }
 
   auto* linkRow = new QHBoxLayout;
-  linkRow->addWidget(addLink("Web site", texts::kWebsiteTip, texts::kWebsiteUrl));
-  linkRow->addWidget(addLink("Support", texts::kSupportTip, texts::kSupportUrl));
-  linkRow->addWidget(addLink("Sales", texts::kSalesTip, texts::kSalesUrl));
+  linkRow->addWidget(addLink("Web site", texts::text(texts::kWebsiteTip), texts::kWebsiteUrl));
+  linkRow->addWidget(addLink("Support", texts::text(texts::kSupportTip), texts::kSupportUrl));
+  linkRow->addWidget(addLink("Sales", texts::text(texts::kSalesTip), texts::kSalesUrl));
   linkRow->addStretch();
   ok_ = new QPushButton("OK");
   ok_->setAutoDefault(false);
@@ -71,7 +71,7 @@ AboutDialog::AboutDialog(QWidget* parent, LinkOpener openLink)
   setMinimumWidth(460);
 }
 
-QToolButton* AboutDialog::addLink(const QString& caption, const char* tip, const char* url) {
+QToolButton* AboutDialog::addLink(const QString& caption, const QString& tip, const char* url) {
   auto* link = new QToolButton;
   link->setText(caption);
   link->setToolTip(tip);

@@ -29,7 +29,7 @@ class AboutDialog : public QDialog {
   void mouseMoveEvent(QMouseEvent* event) override;
 
  private:
-  QToolButton* addLink(const QString& caption, const char* tip, const char* url);
+  QToolButton* addLink(const QString& caption, const QString& tip, const char* url);
 
   LinkOpener openLink_;
   QList<QToolButton*> links_;

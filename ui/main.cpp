@@ -54,7 +54,8 @@ int main(int argc, char** argv) {
   const bool screenshot = !args.screenshot.isEmpty();
   tavrin::ui::SingleInstance instance("tavrin-repair-" + qEnvironmentVariable("USER", "user"));
   if (!screenshot && !instance.claim()) {
-    QMessageBox::information(nullptr, tavrin::texts::kCaption, tavrin::ui::texts::kAnotherInstance);
+    QMessageBox::information(nullptr, tavrin::ui::texts::text(tavrin::texts::kCaption),
+                             tavrin::ui::texts::text(tavrin::ui::texts::kAnotherInstance));
     return 0;
   }
   tavrin::ui::applyLook(tavrin::ui::savedLook());

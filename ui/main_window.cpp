@@ -84,7 +84,7 @@ auto MainWindow::answerFromWindowThread(F&& f) -> decltype(f()) {
 
 MainWindow::MainWindow(const CollationCatalogue& catalogue, QWidget* parent)
     : QMainWindow(parent), treeModel_(new TreeModel(this)), gridModel_(new GridModel(this)) {
-  setWindowTitle(::tavrin::texts::kCaption);
+  setWindowTitle(texts::text(::tavrin::texts::kCaption));
   controller_ = std::make_unique<SessionController>(*this, catalogue);
   buildRibbon();
   buildPanes();
@@ -105,20 +105,20 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::buildRibbon() {
-  auto* ribbon = new Ribbon(texts::kCategory, this);
+  auto* ribbon = new Ribbon(texts::text(texts::kCategory), this);
   QStyle* s = style();
   QHBoxLayout* main = ribbon->addGroup(QString());
-  connect(ribbon->addCommand(main, texts::kOpen, texts::kOpenTip, s->standardIcon(QStyle::SP_DialogOpenButton)),
+  connect(ribbon->addCommand(main, texts::text(texts::kOpen), texts::text(texts::kOpenTip), s->standardIcon(QStyle::SP_DialogOpenButton)),
           &QToolButton::clicked, this, &MainWindow::open);
-  stopButton_ = ribbon->addCommand(main, texts::kStop, texts::kStopTip, s->standardIcon(QStyle::SP_BrowserStop));
+  stopButton_ = ribbon->addCommand(main, texts::text(texts::kStop), texts::text(texts::kStopTip), s->standardIcon(QStyle::SP_BrowserStop));
   connect(stopButton_, &QToolButton::clicked, this, &MainWindow::stop);
-  connect(ribbon->addCommand(main, texts::kSave, texts::kSaveTip, s->standardIcon(QStyle::SP_DialogSaveButton)),
+  connect(ribbon->addCommand(main, texts::text(texts::kSave), texts::text(texts::kSaveTip), s->standardIcon(QStyle::SP_DialogSaveButton)),
           &QToolButton::clicked, this, &MainWindow::save);
-  connect(ribbon->addCommand(main, texts::kExportCsv, texts::kExportCsvTip,
+  connect(ribbon->addCommand(main, texts::text(texts::kExportCsv), texts::text(texts::kExportCsvTip),
                              s->standardIcon(QStyle::SP_FileDialogDetailedView)),
           &QToolButton::clicked, this, &MainWindow::exportCsv);
-  QHBoxLayout* look = ribbon->addGroup(texts::kLookGroup);
-  QToolButton* looksButton = ribbon->addCommand(look, texts::kLookButton, texts::kLookTip, paletteIcon());
+  QHBoxLayout* look = ribbon->addGroup(texts::text(texts::kLookGroup));
+  QToolButton* looksButton = ribbon->addCommand(look, texts::text(texts::kLookButton), texts::text(texts::kLookTip), paletteIcon());
   auto* menu = new QMenu(looksButton);
   for (const Look& l : looks()) {
     QAction* action = menu->addAction(l.name);
@@ -132,10 +132,10 @@ void MainWindow::buildRibbon() {
   }
   looksButton->setMenu(menu);
   looksButton->setPopupMode(QToolButton::InstantPopup);
-  QHBoxLayout* about = ribbon->addGroup(texts::kAboutGroup);
-  connect(ribbon->addCommand(about, texts::kHelp, texts::kHelpTip, s->standardIcon(QStyle::SP_DialogHelpButton)),
+  QHBoxLayout* about = ribbon->addGroup(texts::text(texts::kAboutGroup));
+  connect(ribbon->addCommand(about, texts::text(texts::kHelp), texts::text(texts::kHelpTip), s->standardIcon(QStyle::SP_DialogHelpButton)),
           &QToolButton::clicked, this, &MainWindow::help);
-  connect(ribbon->addCommand(about, texts::kAbout, texts::kAboutTip,
+  connect(ribbon->addCommand(about, texts::text(texts::kAbout), texts::text(texts::kAboutTip),
                              s->standardIcon(QStyle::SP_MessageBoxInformation)),
           &QToolButton::clicked, this, &MainWindow::about);
   setMenuWidget(ribbon);
@@ -165,7 +165,7 @@ void MainWindow::buildPanes() {
   column->addWidget(recordView_, 1);
   setCentralWidget(centre);
 
-  auto* treeDock = new QDockWidget(texts::kTreePane, this);
+  auto* treeDock = new QDockWidget(texts::text(texts::kTreePane), this);
   treeDock->setObjectName("objects");
   tree_ = new ObjectTreeView(treeDock);
   tree_->setModel(treeModel_);
@@ -173,7 +173,7 @@ void MainWindow::buildPanes() {
   treeDock->setWidget(tree_);
   addDockWidget(Qt::LeftDockWidgetArea, treeDock);
 
-  auto* outputDock = new QDockWidget(texts::kOutputPane, this);
+  auto* outputDock = new QDockWidget(texts::text(texts::kOutputPane), this);
   outputDock->setObjectName("output");
   output_ = new QListWidget(outputDock);
   output_->setUniformItemSizes(true);
@@ -184,7 +184,7 @@ void MainWindow::buildPanes() {
 }
 
 void MainWindow::buildStatusBar() {
-  auto* title = new QLabel(::tavrin::texts::kCaption, this);
+  auto* title = new QLabel(texts::text(::tavrin::texts::kCaption), this);
   progress_ = new QProgressBar(this);
   progress_->setRange(0, 0);  // moves while work runs
   progress_->setMaximumHeight(17);
@@ -280,7 +280,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   }
   const std::string& log = controller_->logFilePath();
   if (!log.empty() && QFileInfo::exists(QString::fromStdString(log))) {
-    messageBox(texts::kLogFilePath + log, MessageButtons::Ok, MessageIcon::Information);
+    messageBox(texts::text(texts::kLogFilePath).toStdString() + log, MessageButtons::Ok, MessageIcon::Information);
   }
   QSettings().setValue(kGeometrySetting, saveGeometry());
   event->accept();
@@ -403,7 +403,7 @@ MessageAnswer MainWindow::messageBox(const std::string& text, MessageButtons but
         return;
       }
       auto* box = new QMessageBox(icon == MessageIcon::None ? QMessageBox::NoIcon : QMessageBox::Information,
-                                  ::tavrin::texts::kCaption, QString::fromStdString(text), QMessageBox::Ok, this);
+                                  texts::text(::tavrin::texts::kCaption), texts::text(text), QMessageBox::Ok, this);
       box->setAttribute(Qt::WA_DeleteOnClose);
       box->open();
     });
@@ -415,7 +415,7 @@ MessageAnswer MainWindow::messageBox(const std::string& text, MessageButtons but
     QMessageBox box(icon == MessageIcon::Question ? QMessageBox::Question
                     : icon == MessageIcon::None   ? QMessageBox::NoIcon
                                                   : QMessageBox::Information,
-                    ::tavrin::texts::kCaption, QString::fromStdString(text),
+                    texts::text(::tavrin::texts::kCaption), texts::text(text),
                     buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, this);
     const int answer = box.exec();
     return answer == QMessageBox::Yes ? MessageAnswer::Yes

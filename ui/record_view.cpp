@@ -38,10 +38,10 @@ RecordView::RecordView(GridModel* model, QWidget* parent)
   definition_->setLineWrapMode(QPlainTextEdit::NoWrap);
   previous_->setIcon(style()->standardIcon(QStyle::SP_ArrowLeft));
   next_->setIcon(style()->standardIcon(QStyle::SP_ArrowRight));
-  previous_->setToolTip(texts::kPrevious);
-  next_->setToolTip(texts::kNext);
-  previous_->setAccessibleName(texts::kPrevious);
-  next_->setAccessibleName(texts::kNext);
+  previous_->setToolTip(texts::text(texts::kPrevious));
+  next_->setToolTip(texts::text(texts::kNext));
+  previous_->setAccessibleName(texts::text(texts::kPrevious));
+  next_->setAccessibleName(texts::text(texts::kNext));
   previous_->hide();
   next_->hide();
   connect(previous_, &QPushButton::clicked, this, &RecordView::previousPressed);

@@ -12,14 +12,15 @@
 #include <QVBoxLayout>
 
 #include "session/texts.h"
+#include "ui/window_texts.h"
 
 namespace tavrin::ui {
 
 SaveDialog::SaveDialog(ConnectionTest test, MessageHook message, QWidget* parent)
     : QDialog(parent), controller_(*this, std::move(test)), messageHook_(std::move(message)) {
-  setWindowTitle(::tavrin::texts::kSaveDialogTitle);
+  setWindowTitle(texts::text(::tavrin::texts::kSaveDialogTitle));
   auto* column = new QVBoxLayout(this);
-  auto* intro = new QLabel(::tavrin::texts::kChooseSavingMode, this);
+  auto* intro = new QLabel(texts::text(::tavrin::texts::kChooseSavingMode), this);
   intro->setWordWrap(true);
   column->addWidget(intro);
 
@@ -118,7 +119,7 @@ void SaveDialog::message(const std::string& text) {
     messageHook_(text);
     return;
   }
-  QMessageBox::information(this, ::tavrin::texts::kCaption, QString::fromStdString(text));
+  QMessageBox::information(this, texts::text(::tavrin::texts::kCaption), texts::text(text));
 }
 
 std::optional<std::string> SaveDialog::chooseFolder(const std::string& title) {

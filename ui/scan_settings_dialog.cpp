@@ -14,11 +14,11 @@
 namespace tavrin::ui {
 
 ScanSettingsDialog::ScanSettingsDialog(const ScanSettings& initial, QWidget* parent) : QDialog(parent) {
-  setWindowTitle(texts::kSettingsTitle);
+  setWindowTitle(texts::text(texts::kSettingsTitle));
   setLayout(new QVBoxLayout);
-  database_ = addFolderRow(texts::kDatabaseGroup, initial.databasePath, texts::kBrowseDatabase, true);
-  temporary_ = addFolderRow(texts::kTemporaryGroup, initial.temporaryPath, texts::kBrowseTemporary, true);
-  log_ = addFolderRow(texts::kLogGroup, initial.logFolder, texts::kBrowseLog, false);
+  database_ = addFolderRow(texts::text(texts::kDatabaseGroup), initial.databasePath, texts::text(texts::kBrowseDatabase), true);
+  temporary_ = addFolderRow(texts::text(texts::kTemporaryGroup), initial.temporaryPath, texts::text(texts::kBrowseTemporary), true);
+  log_ = addFolderRow(texts::text(texts::kLogGroup), initial.logFolder, texts::text(texts::kBrowseLog), false);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -29,7 +29,7 @@ ScanSettingsDialog::ScanSettingsDialog(const ScanSettings& initial, QWidget* par
 // A group with the folder's text and its "..." button. The browsed folder
 // of the first two gets a separator at its end; the log folder is taken
 // only when it exists.
-QLineEdit* ScanSettingsDialog::addFolderRow(const char* group, const std::string& text, const char* browseTitle,
+QLineEdit* ScanSettingsDialog::addFolderRow(const QString& group, const std::string& text, const QString& browseTitle,
                                             bool appendSeparator) {
   auto* box = new QGroupBox(group, this);
   auto* row = new QHBoxLayout(box);

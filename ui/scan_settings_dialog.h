@@ -22,7 +22,8 @@ class ScanSettingsDialog : public QDialog {
   QLineEdit* logEdit() const { return log_; }
 
  private:
-  QLineEdit* addFolderRow(const char* group, const std::string& text, const char* browseTitle, bool appendSeparator);
+  QLineEdit* addFolderRow(const QString& group, const std::string& text, const QString& browseTitle,
+                          bool appendSeparator);
   QLineEdit* database_;
   QLineEdit* temporary_;
   QLineEdit* log_;

@@ -30,7 +30,7 @@ QPixmap splashPicture() {
   QFont title("DejaVu Sans", 20, QFont::Bold);
   p.setFont(title);
   p.drawText(QRect(170, 70, kWidth - 190, 80), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap,
-             ::tavrin::texts::kCaption);
+             texts::text(::tavrin::texts::kCaption));
   p.setFont(QFont("DejaVu Sans", 14));
   p.drawText(QRect(170, 160, kWidth - 190, 30), Qt::AlignLeft | Qt::AlignVCenter, texts::kVersion);
   return picture;
