@@ -1,7 +1,9 @@
 #pragma once
-// What the record grid shows: the column titles and the rows of the page the
-// session holds (a table's rows, or a table's structure).
+// What the record view shows: the grid with the column titles and the rows of
+// the page the session holds (a table's rows, or a table's structure), or
+// the definition text of a view or trigger, and the paging buttons.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,17 @@ struct GridPage {
     titles.clear();
     rows.clear();
   }
+};
+
+struct RecordViewState {
+  GridPage page;
+  uint64_t pageRevision = 0;  // grows whenever `page` changes, so that a view redraws the grid only then
+  bool gridShown = false;
+  std::string definition;
+  bool definitionShown = true;
+  bool pagingShown = false;
+  bool previousEnabled = false;
+  bool nextEnabled = false;
 };
 
 }  // namespace tavrin

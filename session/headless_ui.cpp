@@ -19,16 +19,16 @@ std::vector<std::string> HeadlessUi::calls() const { const std::lock_guard lock(
 std::vector<std::string> HeadlessUi::outputLines() const { const std::lock_guard lock(mutex_); return output_; }
 std::vector<std::string> HeadlessUi::messages() const { const std::lock_guard lock(mutex_); return messages_; }
 std::string HeadlessUi::caption() const { const std::lock_guard lock(mutex_); return caption_; }
-std::string HeadlessUi::definitionText() const { const std::lock_guard lock(mutex_); return definition_; }
-bool HeadlessUi::gridShown() const { const std::lock_guard lock(mutex_); return gridShown_; }
-bool HeadlessUi::definitionShown() const { const std::lock_guard lock(mutex_); return definitionShown_; }
-bool HeadlessUi::previousEnabled() const { const std::lock_guard lock(mutex_); return previousEnabled_; }
-bool HeadlessUi::nextEnabled() const { const std::lock_guard lock(mutex_); return nextEnabled_; }
+std::string HeadlessUi::definitionText() const { const std::lock_guard lock(mutex_); return records_.definition; }
+bool HeadlessUi::gridShown() const { const std::lock_guard lock(mutex_); return records_.gridShown; }
+bool HeadlessUi::definitionShown() const { const std::lock_guard lock(mutex_); return records_.definitionShown; }
+bool HeadlessUi::previousEnabled() const { const std::lock_guard lock(mutex_); return records_.previousEnabled; }
+bool HeadlessUi::nextEnabled() const { const std::lock_guard lock(mutex_); return records_.nextEnabled; }
 bool HeadlessUi::progressShown() const { const std::lock_guard lock(mutex_); return progressShown_; }
 std::pair<uint64_t, uint64_t> HeadlessUi::progress() const { const std::lock_guard lock(mutex_); return progress_; }
 bool HeadlessUi::treeBusy() const { const std::lock_guard lock(mutex_); return treeBusy_; }
-std::vector<std::string> HeadlessUi::gridTitles() const { const std::lock_guard lock(mutex_); return grid_.titles; }
-std::vector<std::vector<std::string>> HeadlessUi::gridRows() const { const std::lock_guard lock(mutex_); return grid_.rows; }
+std::vector<std::string> HeadlessUi::gridTitles() const { const std::lock_guard lock(mutex_); return records_.page.titles; }
+std::vector<std::vector<std::string>> HeadlessUi::gridRows() const { const std::lock_guard lock(mutex_); return records_.page.rows; }
 void HeadlessUi::clearCalls() { const std::lock_guard lock(mutex_); calls_.clear(); messages_.clear(); }
 
 void HeadlessUi::record(const std::string& call) { calls_.push_back(call); }
@@ -45,18 +45,11 @@ void HeadlessUi::selectTreeNode(NodeId node) { const std::lock_guard lock(mutex_
 NodeId HeadlessUi::selectedTreeNode() { const std::lock_guard lock(mutex_); return selected_; }
 void HeadlessUi::setTreeBusy(bool busy) { const std::lock_guard lock(mutex_); treeBusy_ = busy; record(std::string("tree busy ") + onOff(busy)); }
 
-void HeadlessUi::showGridPage(const GridPage& page) {
+void HeadlessUi::showRecords(const RecordViewState& view) {
   const std::lock_guard lock(mutex_);
-  grid_ = page;
+  records_ = view;
 }
 
-void HeadlessUi::showGrid(bool shown) { const std::lock_guard lock(mutex_); gridShown_ = shown; }
-void HeadlessUi::repaintGrid() { const std::lock_guard lock(mutex_); }
-void HeadlessUi::showDefinition(bool shown) { const std::lock_guard lock(mutex_); definitionShown_ = shown; }
-void HeadlessUi::setDefinitionText(const std::string& text) { const std::lock_guard lock(mutex_); definition_ = text; }
-void HeadlessUi::showPagingButtons(bool shown) { const std::lock_guard lock(mutex_); pagingShown_ = shown; }
-void HeadlessUi::enablePrevious(bool enabled) { const std::lock_guard lock(mutex_); previousEnabled_ = enabled; }
-void HeadlessUi::enableNext(bool enabled) { const std::lock_guard lock(mutex_); nextEnabled_ = enabled; }
 void HeadlessUi::showProgress(bool shown) { const std::lock_guard lock(mutex_); progressShown_ = shown; }
 void HeadlessUi::setProgress(uint64_t done, uint64_t total) { const std::lock_guard lock(mutex_); progress_ = {done, total}; }
 void HeadlessUi::setCaption(const std::string& text) { const std::lock_guard lock(mutex_); caption_ = text; record("caption: " + text); }

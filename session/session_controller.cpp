@@ -102,9 +102,10 @@ Status SessionController::beginScan() {
   busy_.store(1, std::memory_order_release);
   session_.stopRequested = false;
   ui_.showTree(nullptr);
-  ui_.setDefinitionText("");
-  ui_.enablePrevious(false);
-  ui_.enableNext(false);
+  setDefinition("");
+  view_.previousEnabled = false;
+  view_.nextEnabled = false;
+  publishRecords();
   ui_.setCaption(settings_.databasePath);
   ui_.showProgress(true);
 
@@ -147,9 +148,9 @@ void SessionController::resetSession() {
   session_.viewFiles.clear();
   ui_.showTree(nullptr);
   clearTableStore();
-  page_.clear();
-  ui_.showGridPage(page_);
-  ui_.setDefinitionText("");
+  changePage().clear();
+  setDefinition("");
+  publishRecords();
   systemTablespace_.reset();
 }
 
@@ -218,24 +219,24 @@ int SessionController::onNodeClicked(NodeId item) {
   if (refusedWhileBusy()) return 0;
   busy_.store(1, std::memory_order_release);
   lastClickedItem_ = item;
-  ui_.setDefinitionText("");
+  setDefinition("");
   const std::string label = size_t(item) < session_.tree.size() ? session_.tree.node(item).label : std::string();
   ui_.setCaption(label);
   report(texts::kPleaseWaitWhile + label + texts::kFolderIsScanning);
   ui_.showProgress(true);
-  ui_.showGrid(true);
-  ui_.showDefinition(false);
+  view_.gridShown = true;
+  view_.definitionShown = false;
   ui_.setTreeBusy(true);
   table_.reset();
   pageStarts_.clear();
-  ui_.showPagingButtons(true);
-  ui_.enableNext(true);
-  ui_.enablePrevious(false);
+  view_.pagingShown = true;
+  view_.nextEnabled = true;
+  view_.previousEnabled = false;
   lastPageStart_ = PageStart{};
 
-  page_.clear();
-  ui_.showGridPage(page_);
-  ui_.setDefinitionText("");
+  changePage().clear();
+  publishRecords();
+  setDefinition("");
 
   const NodeTarget target = resolveNode(session_, item);
   switch (target.kind) {
@@ -250,12 +251,11 @@ int SessionController::onNodeClicked(NodeId item) {
     case NodeTarget::Kind::None: break;
   }
 
-  ui_.showGridPage(page_);
-  if (page_.rows.empty()) {
-    ui_.enablePrevious(false);
-    ui_.enableNext(false);
+  if (view_.page.rows.empty()) {
+    view_.previousEnabled = false;
+    view_.nextEnabled = false;
   }
-  ui_.repaintGrid();
+  publishRecords();
   ui_.showProgress(false);
   busy_.store(0, std::memory_order_release);
   ui_.setTreeBusy(false);
@@ -268,25 +268,25 @@ void SessionController::showStructure(NodeId keysNode) {
   const TableEntry& entry = session_.tables[target.index];
   const std::string folder = session_.databaseFolders[size_t(entry.databaseIndex)];
   auto definition = TableRows::readDefinition(folder, entry.name, catalogue_);
-  page_.titles.assign(kStructureHeadings.begin(), kStructureHeadings.end());
+  changePage().titles.assign(kStructureHeadings.begin(), kStructureHeadings.end());
   if (!definition) {
     report(definition.reason());
     return;
   }
   const std::vector<StructureRow> rows = structureRows(*definition, catalogue_);
-  for (const StructureRow& row : rows) page_.rows.emplace_back(row.begin(), row.end());
+  for (const StructureRow& row : rows) changePage().rows.emplace_back(row.begin(), row.end());
   const std::string label = session_.tree.node(keysNode).label;
   ui_.setCaption(rows.size() > 1 ? caption(label, long(rows.size())) : "");
 }
 
 void SessionController::showDefinitionText(const Result<std::string>& text) {
-  ui_.showGrid(false);
-  ui_.showDefinition(true);
+  view_.gridShown = false;
+  view_.definitionShown = true;
   if (!text) {
     report(text.reason());
     return;
   }
-  ui_.setDefinitionText(*text);
+  setDefinition(*text);
 }
 
 void SessionController::loadTable(size_t index, const std::string& label) {
@@ -297,7 +297,7 @@ void SessionController::loadTable(size_t index, const std::string& label) {
     report(definition.reason());
     return;
   }
-  page_.titles = gridTitles(*definition);
+  changePage().titles = gridTitles(*definition);
 
   auto system = [this]() -> InnodbSystem { return systemTablespace_ ? systemTablespace_->system() : InnodbSystem{}; };
   auto rows = TableRows::open(folder, entry.name, std::move(*definition), catalogue_, system);
@@ -316,15 +316,15 @@ void SessionController::loadTable(size_t index, const std::string& label) {
 
 size_t SessionController::readPage(PageStart start, bool pushNext) {
   pageFull_ = false;
-  page_.rows.clear();
+  changePage().rows.clear();
   if (!table_) return 0;
   GridRows read = readGridRows(*table_, catalogue_, start, exportForm_, timeZone_,
                                [&](const RowValues& values, const std::vector<size_t>& shown, std::vector<std::string>& cells) {
                                  if (exportForm_) extractKeptApart(values, shown, cells);
                                });
-  page_.rows = std::move(read.rows);
+  changePage().rows = std::move(read.rows);
   const WalkEnd& end = read.end;
-  const size_t row = page_.rows.size();
+  const size_t row = view_.page.rows.size();
   for (const std::string& line : end.passedOver.lines()) report(line);
   if (end.stoppedEarly()) report(end.stop->reason);
   if (row == kRowsPerPage) {
@@ -353,6 +353,12 @@ void SessionController::extractKeptApart(const RowValues& values, const std::vec
   }
 }
 
+void SessionController::publishRecords() {
+  if (pageChanged_) ++view_.pageRevision;
+  pageChanged_ = false;
+  ui_.showRecords(view_);
+}
+
 // ---- Pages ----
 
 int SessionController::onNextPage() {
@@ -361,27 +367,28 @@ int SessionController::onNextPage() {
   ui_.showProgress(true);
   const size_t depth = pageStarts_.size();
   if (depth < 2) {
-    ui_.enableNext(false);
+    view_.nextEnabled = false;
   } else if (const PageStart s = pageStarts_.back();
              (depth == lastStackDepth_ && s == lastPageStart_) || s.page == kEndOfPages.page) {
     pageStarts_.push_back(kEndOfPages);
     ui_.messageBox(texts::kNoMoreRecords, MessageButtons::Ok, MessageIcon::Information);
-    ui_.enableNext(false);
+    view_.nextEnabled = false;
   } else {
-    ui_.enablePrevious(true);
+    view_.previousEnabled = true;
     lastPageStart_ = s;
     lastStackDepth_ = depth;
     const size_t rows = readPage(s, true);
-    ui_.showGridPage(page_);
+    publishRecords();
     if (rows < kRowsPerPage || !pageFull_) {
       pageStarts_.push_back(kEndOfPages);
       ui_.messageBox(texts::kNoMoreRecords, MessageButtons::Ok, MessageIcon::Information);
-      ui_.enableNext(false);
+      view_.nextEnabled = false;
     }
     rangeFrom_ = rangeTo_;
     rangeTo_ += int64_t(rows);
     ui_.setCaption(rangeCaption(rangeFrom_, rangeTo_));
   }
+  publishRecords();
   ui_.showProgress(false);
   busy_.store(0, std::memory_order_release);
   return 1;
@@ -393,10 +400,10 @@ int SessionController::onPreviousPage() {
   ui_.showProgress(true);
   const size_t depth = pageStarts_.size();
   if (depth <= 1) {
-    ui_.enablePrevious(false);
+    view_.previousEnabled = false;
   } else {
-    ui_.enableNext(true);
-    ui_.enablePrevious(true);
+    view_.nextEnabled = true;
+    view_.previousEnabled = true;
     // The top is the start of the page after the one shown (or the end
     // marker); below it the shown page's start, and below that the start of
     // the page to show.
@@ -406,14 +413,15 @@ int SessionController::onPreviousPage() {
     pageStarts_.pop_back();
     const PageStart y = pageStarts_.back();
     pageStarts_.push_back(x);
-    if (pageStarts_.size() == 2) ui_.enablePrevious(false);
+    if (pageStarts_.size() == 2) view_.previousEnabled = false;
     lastPageStart_ = y;
     const size_t rows = readPage(y, false);
-    ui_.showGridPage(page_);
+    publishRecords();
     rangeFrom_ -= int64_t(kRowsPerPage);
     rangeTo_ = rangeFrom_ + int64_t(rows);
     ui_.setCaption(rangeCaption(rangeFrom_, rangeTo_));
   }
+  publishRecords();
   ui_.showProgress(false);
   busy_.store(0, std::memory_order_release);
   return 1;
@@ -432,7 +440,7 @@ int SessionController::onExportCsv() {
     ui_.messageBox(texts::kSelectTableToSave, MessageButtons::Ok, MessageIcon::Information);
     return 1;
   }
-  if (page_.titles.empty()) return 1;
+  if (view_.page.titles.empty()) return 1;
   const std::string label = session_.tree.node(selected).label;
   const std::optional<std::string> path = ui_.saveFileDialog(label + "_", "csv");
   if (!path) return 1;
@@ -440,7 +448,7 @@ int SessionController::onExportCsv() {
     ui_.messageBox(refusal, MessageButtons::Ok, MessageIcon::Information);
     return 1;
   }
-  const Status written = writeFileAtomically(*path, gridCsv(page_.titles, page_.rows));
+  const Status written = writeFileAtomically(*path, gridCsv(view_.page.titles, view_.page.rows));
   ui_.messageBox(written ? texts::kFileSaved : std::string(texts::kFileCannotBeCreated) + "\n" + written.reason(),
                  MessageButtons::Ok, MessageIcon::Information);
   return 1;

@@ -76,7 +76,7 @@ class SessionController {
   Status logWritten() const { return log_.written(); }
   const ScanSettings& settings() const { return settings_; }
   // The page the grid shows; read it only while not busy.
-  const GridPage& currentPage() const { return page_; }
+  const GridPage& currentPage() const { return view_.page; }
 
  private:
   // Opens the log and starts the scan worker with `settings_`.
@@ -102,6 +102,16 @@ class SessionController {
   // Why a file may not be written at `path`, or nothing.
   std::string outputRefusal(const std::string& path) const;
 
+  // The page of the record view, to be changed; the view redraws its grid
+  // at the next publishRecords.
+  GridPage& changePage() {
+    pageChanged_ = true;
+    return view_.page;
+  }
+  void setDefinition(std::string text) { view_.definition = std::move(text); }
+  // Hands the window the record view as it is now.
+  void publishRecords();
+
   // Output pane and log together.
   void report(const std::string& line);
   // Shows the refusal while busy; otherwise first waits for a stopped scan.
@@ -119,7 +129,8 @@ class SessionController {
 
   // The table clicked last and its pages.
   std::unique_ptr<TableRows> table_;
-  GridPage page_;  // what the grid shows
+  RecordViewState view_;  // what the record view shows
+  bool pageChanged_ = false;
   std::deque<PageStart> pageStarts_;
   PageStart lastPageStart_;
   size_t lastStackDepth_ = 0;

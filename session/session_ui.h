@@ -39,19 +39,10 @@ class SessionUi {
   // Disabled with a busy look while a table loads, enabled with its own look after.
   virtual void setTreeBusy(bool busy) = 0;
 
-  // The record grid: it shows the session's current page, handed over whole.
-  virtual void showGridPage(const GridPage& page) = 0;
-  virtual void showGrid(bool shown) = 0;
-  virtual void repaintGrid() = 0;
-
-  // The definition text box of views and triggers.
-  virtual void showDefinition(bool shown) = 0;
-  virtual void setDefinitionText(const std::string& text) = 0;
-
-  // "Previous Records" and "Next Records".
-  virtual void showPagingButtons(bool shown) = 0;
-  virtual void enablePrevious(bool enabled) = 0;
-  virtual void enableNext(bool enabled) = 0;
+  // The record view as the session holds it: the grid's page, the
+  // definition text box of views and triggers, "Previous Records" and
+  // "Next Records"; handed over whole whenever it changed.
+  virtual void showRecords(const RecordViewState& view) = 0;
 
   virtual void showProgress(bool shown) = 0;  // at position 0, moving until told how far the work is
   // How far the work is: `done` of `total` steps.

@@ -330,47 +330,30 @@ void MainWindow::setTreeBusy(bool busy) {
   });
 }
 
-void MainWindow::showGridPage(const GridPage& page) {
-  onWindowThread([this, page] {
-    gridModel_->setPage(page);
-    QHeaderView* header = recordView_->grid()->horizontalHeader();
-    header->setResizeContentsPrecision(kRowsMeasured);
-    recordView_->grid()->resizeColumnsToContents();
-    for (int c = 0; c < header->count(); ++c) {
-      if (header->sectionSize(c) > kWidestColumn) header->resizeSection(c, kWidestColumn);
+void MainWindow::showRecords(const RecordViewState& view) {
+  onWindowThread([this, view] {
+    if (view.pageRevision != shownPageRevision_) {
+      shownPageRevision_ = view.pageRevision;
+      showPage(view.page);
     }
+    recordView_->grid()->setVisible(view.gridShown);
+    recordView_->definition()->setVisible(view.definitionShown);
+    recordView_->definition()->setPlainText(QString::fromStdString(view.definition));
+    recordView_->previous()->setVisible(view.pagingShown);
+    recordView_->next()->setVisible(view.pagingShown);
+    recordView_->previous()->setEnabled(view.previousEnabled);
+    recordView_->next()->setEnabled(view.nextEnabled);
   });
 }
 
-void MainWindow::showGrid(bool shown) {
-  onWindowThread([this, shown] { recordView_->grid()->setVisible(shown); });
-}
-
-void MainWindow::repaintGrid() {
-  onWindowThread([this] { recordView_->grid()->viewport()->update(); });
-}
-
-void MainWindow::showDefinition(bool shown) {
-  onWindowThread([this, shown] { recordView_->definition()->setVisible(shown); });
-}
-
-void MainWindow::setDefinitionText(const std::string& text) {
-  onWindowThread([this, text] { recordView_->definition()->setPlainText(QString::fromStdString(text)); });
-}
-
-void MainWindow::showPagingButtons(bool shown) {
-  onWindowThread([this, shown] {
-    recordView_->previous()->setVisible(shown);
-    recordView_->next()->setVisible(shown);
-  });
-}
-
-void MainWindow::enablePrevious(bool enabled) {
-  onWindowThread([this, enabled] { recordView_->previous()->setEnabled(enabled); });
-}
-
-void MainWindow::enableNext(bool enabled) {
-  onWindowThread([this, enabled] { recordView_->next()->setEnabled(enabled); });
+void MainWindow::showPage(const GridPage& page) {
+  gridModel_->setPage(page);
+  QHeaderView* header = recordView_->grid()->horizontalHeader();
+  header->setResizeContentsPrecision(kRowsMeasured);
+  recordView_->grid()->resizeColumnsToContents();
+  for (int c = 0; c < header->count(); ++c) {
+    if (header->sectionSize(c) > kWidestColumn) header->resizeSection(c, kWidestColumn);
+  }
 }
 
 void MainWindow::showProgress(bool shown) {

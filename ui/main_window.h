@@ -75,14 +75,7 @@ class MainWindow : public QMainWindow, public SessionUi {
   void selectTreeNode(NodeId node) override;
   NodeId selectedTreeNode() override;
   void setTreeBusy(bool busy) override;
-  void showGridPage(const GridPage& page) override;
-  void showGrid(bool shown) override;
-  void repaintGrid() override;
-  void showDefinition(bool shown) override;
-  void setDefinitionText(const std::string& text) override;
-  void showPagingButtons(bool shown) override;
-  void enablePrevious(bool enabled) override;
-  void enableNext(bool enabled) override;
+  void showRecords(const RecordViewState& view) override;
   void showProgress(bool shown) override;
   void setProgress(uint64_t done, uint64_t total) override;
   void setCaption(const std::string& text) override;
@@ -101,6 +94,8 @@ class MainWindow : public QMainWindow, public SessionUi {
   void refreshCommands();
   void treeClicked(const QModelIndex& index);
   void expandMarked();
+  // The grid's rows and columns for a new page.
+  void showPage(const GridPage& page);
   // Runs `f` on the window's thread: at once there, queued from another.
   template <class F>
   void onWindowThread(F&& f);
@@ -110,6 +105,7 @@ class MainWindow : public QMainWindow, public SessionUi {
 
   std::unique_ptr<SessionController> controller_;
   TreeModel* treeModel_;
+  uint64_t shownPageRevision_ = 0;
   GridModel* gridModel_;
   ObjectTreeView* tree_ = nullptr;
   RecordView* recordView_ = nullptr;
