@@ -59,10 +59,10 @@ Result<std::unique_ptr<Recovery>> Recovery::open(const std::string& folder, cons
   if (!*holds) {
     return missing("no MySQL database in " + folder + ": neither it nor its sub-folders hold a .frm, .ibd or .TRG file");
   }
-  std::unique_ptr<Recovery> recovery(new Recovery(catalogue));
-  recovery->dataFolderNode_ = BuildObjectTree(recovery->session_, absolute);
+  auto recovery = std::make_unique<Recovery>(catalogue);
+  recovery->scan(absolute);
   if (!ibdata.empty()) {
-    if (Status named = recovery->openNamedSystemTablespace(ibdata); !named) return named.failure();
+    if (Status named = recovery->useSystemTablespace(ibdata); !named) return named.failure().prefixed("--ibdata: ");
   }
   return recovery;
 }
@@ -115,12 +115,21 @@ std::vector<PassedOver> Recovery::passedOver(std::optional<size_t> database) con
   return passedOverIn(session_, session_.databaseFolders[*database]);
 }
 
-Status Recovery::openNamedSystemTablespace(const std::string& path) {
+void Recovery::scan(const std::string& folder, const FolderProgress& progress) {
+  system_.reset();
+  systemLoaded_ = false;
+  systemProblem_.reset();
+  dataFolderNode_ = BuildObjectTree(session_, folder, progress);
+}
+
+Status Recovery::useSystemTablespace(const std::string& path) {
   auto opened = SystemTablespace::open(path, catalogue_);
-  if (!opened) return opened.failure().prefixed("--ibdata: ");
+  if (!opened) return opened.failure();
   take(std::move(*opened));
   return Ok{};
 }
+
+std::string Recovery::systemTablespacePath() const { return system_ ? system_->path() : std::string(); }
 
 InnodbSystem Recovery::innodbSystem() {
   if (!systemLoaded_) {
@@ -154,9 +163,15 @@ std::vector<StructureRow> Recovery::structure(const TableDefinition& definition)
 }
 
 Result<std::unique_ptr<TableRows>> Recovery::openTable(const NodeTarget& table) {
+  auto def = definition(table);
+  if (!def) return def.failure();
+  return openTable(table, std::move(*def));
+}
+
+Result<std::unique_ptr<TableRows>> Recovery::openTable(const NodeTarget& table, TableDefinition definition) {
   const TableEntry& entry = session_.tables[table.index];
-  auto rows = TableRows::open(session_.databaseFolders[size_t(entry.databaseIndex)], entry.name, catalogue_,
-                              [this] { return innodbSystem(); });
+  auto rows = TableRows::open(session_.databaseFolders[size_t(entry.databaseIndex)], entry.name, std::move(definition),
+                              catalogue_, [this] { return innodbSystem(); });
   if (rows || !systemProblem_) return rows;
   Failure failure = rows.failure();
   failure.reason += " (" + systemProblem_->reason + ")";

@@ -33,7 +33,18 @@ class Recovery {
   // beside the databases.
   static Result<std::unique_ptr<Recovery>> open(const std::string& folder, const CollationCatalogue& catalogue,
                                                 const std::string& ibdata = "");
+  // A recovery of nothing yet, for a front-end that scans when it is told to.
+  explicit Recovery(const CollationCatalogue& catalogue);
   ~Recovery();
+
+  // Scans `folder` (checked before) into the session, the lists and the
+  // system tablespace of an earlier scan forgotten; `progress` hears of
+  // each database folder.
+  void scan(const std::string& folder, const FolderProgress& progress = {});
+  // Asks a scan or a save to end at its next file or statement.
+  void requestStop() { session_.stopRequested = true; }
+  void clearStop() { session_.stopRequested = false; }
+  const std::atomic<bool>& stopFlag() const { return session_.stopRequested; }
 
   const RecoverySession& session() const { return session_; }
   NodeId dataFolderNode() const { return dataFolderNode_; }
@@ -57,6 +68,11 @@ class Recovery {
   // The system tablespace: the one named at open, else where the server
   // keeps it, read when a table first needs it.
   InnodbSystem innodbSystem();
+  // Reads the system tablespace at `path` for the tables that need one;
+  // its failure says why it is none.
+  Status useSystemTablespace(const std::string& path);
+  // The path of the system tablespace read, or empty.
+  std::string systemTablespacePath() const;
   // Why the system tablespace found could not be read, if it could not.
   const std::optional<Failure>& systemTablespaceProblem() const { return systemProblem_; }
 
@@ -65,6 +81,8 @@ class Recovery {
   // The table's rows; a failure says also why the system tablespace could
   // not be read, where that may be why.
   Result<std::unique_ptr<TableRows>> openTable(const NodeTarget& table);
+  // The same with its definition read already.
+  Result<std::unique_ptr<TableRows>> openTable(const NodeTarget& table, TableDefinition definition);
   // The table's CREATE TABLE statement with what its data files keep: the
   // next AUTO_INCREMENT value and the engine's key block sizes.
   struct CreateTable {
@@ -92,8 +110,6 @@ class Recovery {
                   std::function<void(const SaveProgress&)> progress = {});
 
  private:
-  explicit Recovery(const CollationCatalogue& catalogue);
-  Status openNamedSystemTablespace(const std::string& path);
   void take(std::unique_ptr<SystemTablespace> space);
 
   const CollationCatalogue& catalogue_;

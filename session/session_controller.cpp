@@ -31,10 +31,10 @@ std::string rangeCaption(int64_t from, int64_t to) {
 }  // namespace
 
 SessionController::SessionController(SessionUi& ui, const CollationCatalogue& catalogue)
-    : ui_(ui), catalogue_(catalogue) {}
+    : ui_(ui), catalogue_(catalogue), recovery_(catalogue) {}
 
 SessionController::~SessionController() {
-  session_.stopRequested = true;
+  recovery_.requestStop();
   waitForScan();
 }
 
@@ -100,7 +100,7 @@ Status SessionController::open(const ScanSettings& chosen) {
 
 Status SessionController::beginScan() {
   busy_.store(1, std::memory_order_release);
-  session_.stopRequested = false;
+  recovery_.clearStop();
   ui_.showTree(nullptr);
   setDefinition("");
   view_.previousEnabled = false;
@@ -131,7 +131,7 @@ int SessionController::onStop() {
   }
   // The worker ends at its next file and clears the busy flag then: until
   // it has, the session lists are its own.
-  session_.stopRequested = true;
+  recovery_.requestStop();
   return 1;
 }
 
@@ -140,50 +140,40 @@ void SessionController::clearTableStore() {
   pageStarts_.clear();
 }
 
-void SessionController::resetSession() {
+void SessionController::clearView() {
   ui_.clearOutput();
-  session_.tables.clear();
-  session_.databaseFolders.clear();
-  session_.triggers.clear();
-  session_.viewFiles.clear();
   ui_.showTree(nullptr);
   clearTableStore();
   changePage().clear();
   setDefinition("");
   publishRecords();
-  systemTablespace_.reset();
 }
 
 void SessionController::showTree() { ui_.showTree(std::make_shared<const ObjectTree>(session_.tree)); }
 
 bool SessionController::loadSystemTablespace(const std::string& path) {
-  auto system = SystemTablespace::open(path, catalogue_);
-  if (!system) {
-    if (system.kind() != ErrorKind::Missing) report(system.reason());
-    return false;
-  }
-  systemTablespace_ = std::move(*system);
-  const std::optional<Failure>& damage = systemTablespace_->dictionary().damage;
-  if (damage) report("The InnoDB dictionary of " + path + " is damaged: " + damage->reason);
-  return true;
+  const Status used = recovery_.useSystemTablespace(path);
+  if (!used && used.kind() != ErrorKind::Missing) report(used.reason());
+  for (const std::string& warning : recovery_.takeWarnings()) report(warning);
+  return bool(used);
 }
 
 void SessionController::runScan() {
-  resetSession();
-  session_.dataPath = stripTrailingSeparators(settings_.databasePath);
-  if (!session_.dataPath.empty()) log_.write(texts::kDatabaseFilePath + session_.dataPath + kCrLf);
+  clearView();
+  const std::string dataPath = stripTrailingSeparators(settings_.databasePath);
+  if (!dataPath.empty()) log_.write(texts::kDatabaseFilePath + dataPath + kCrLf);
   ui_.appendOutputLine(texts::kFindingDatabases);
-  BuildObjectTree(session_, session_.dataPath, [this](size_t done, size_t total) { ui_.setProgress(done, total); });
+  recovery_.scan(dataPath, [this](size_t done, size_t total) { ui_.setProgress(done, total); });
   showTree();
   for (const PassedOver& p : session_.passedOver) report(p.path + texts::kPassedOver + p.reason);
-  if (session_.stopRequested) return finishScan(true);
+  if (recovery_.stopFlag()) return finishScan(true);
 
   report(texts::kProcessingIbdata);
   bool loaded = false;
   for (const std::string& path : systemTablespaceCandidates(session_)) {
     if (!loaded) loaded = loadSystemTablespace(path);
   }
-  if (!loaded && !session_.stopRequested) {
+  if (!loaded && !recovery_.stopFlag()) {
     log_.write(std::string(texts::kIbdataCannotOpen) + kCrLf);
     if (ui_.messageBox(texts::kBrowseIbdata, MessageButtons::YesNo, MessageIcon::None) == MessageAnswer::Yes) {
       const std::string chosen = ui_.openFileDialog();
@@ -192,7 +182,7 @@ void SessionController::runScan() {
       }
     }
   }
-  finishScan(session_.stopRequested);
+  finishScan(recovery_.stopFlag());
 }
 
 void SessionController::finishScan(bool stopped) {
@@ -241,13 +231,9 @@ int SessionController::onNodeClicked(NodeId item) {
   const NodeTarget target = resolveNode(session_, item);
   switch (target.kind) {
     case NodeTarget::Kind::Keys: showStructure(item); break;
-    case NodeTarget::Kind::Trigger: {
-      const TriggerEntry& t = session_.triggers[target.index];
-      showDefinitionText(triggerDefinitionText(joinPath(t.folderPath, t.fileName)));
-      break;
-    }
-    case NodeTarget::Kind::View: showDefinitionText(viewDefinitionText(session_.viewFiles[target.index])); break;
-    case NodeTarget::Kind::Table: loadTable(target.index, label); break;
+    case NodeTarget::Kind::Trigger: showDefinitionText(recovery_.triggerText(target)); break;
+    case NodeTarget::Kind::View: showDefinitionText(recovery_.viewText(target)); break;
+    case NodeTarget::Kind::Table: loadTable(target, label); break;
     case NodeTarget::Kind::None: break;
   }
 
@@ -264,16 +250,13 @@ int SessionController::onNodeClicked(NodeId item) {
 }
 
 void SessionController::showStructure(NodeId keysNode) {
-  const NodeTarget target = resolveNode(session_, keysNode);
-  const TableEntry& entry = session_.tables[target.index];
-  const std::string folder = session_.databaseFolders[size_t(entry.databaseIndex)];
-  auto definition = TableRows::readDefinition(folder, entry.name, catalogue_);
+  auto definition = recovery_.definition(resolveNode(session_, keysNode));
   changePage().titles.assign(kStructureHeadings.begin(), kStructureHeadings.end());
   if (!definition) {
     report(definition.reason());
     return;
   }
-  const std::vector<StructureRow> rows = structureRows(*definition, catalogue_);
+  const std::vector<StructureRow> rows = recovery_.structure(*definition);
   for (const StructureRow& row : rows) changePage().rows.emplace_back(row.begin(), row.end());
   const std::string label = session_.tree.node(keysNode).label;
   ui_.setCaption(rows.size() > 1 ? caption(label, long(rows.size())) : "");
@@ -289,18 +272,14 @@ void SessionController::showDefinitionText(const Result<std::string>& text) {
   setDefinition(*text);
 }
 
-void SessionController::loadTable(size_t index, const std::string& label) {
-  const TableEntry& entry = session_.tables[index];
-  const std::string folder = session_.databaseFolders[size_t(entry.databaseIndex)];
-  auto definition = TableRows::readDefinition(folder, entry.name, catalogue_);
+void SessionController::loadTable(const NodeTarget& table, const std::string& label) {
+  auto definition = recovery_.definition(table);
   if (!definition) {
     report(definition.reason());
     return;
   }
   changePage().titles = gridTitles(*definition);
-
-  auto system = [this]() -> InnodbSystem { return systemTablespace_ ? systemTablespace_->system() : InnodbSystem{}; };
-  auto rows = TableRows::open(folder, entry.name, std::move(*definition), catalogue_, system);
+  auto rows = recovery_.openTable(table, std::move(*definition));
   size_t count = 0;
   if (!rows) {
     report(rows.reason());
@@ -455,7 +434,7 @@ int SessionController::onExportCsv() {
 }
 
 std::string SessionController::outputRefusal(const std::string& path) const {
-  const Status may = mayWriteOutput(session_, systemTablespace_ ? systemTablespace_->path() : "", path);
+  const Status may = recovery_.mayWrite(path);
   return may ? std::string() : may.reason();
 }
 
@@ -475,24 +454,22 @@ int SessionController::onSave(const std::vector<NodeId>& checked, SaveRequest re
     return 1;
   }
   busy_.store(1, std::memory_order_release);
-  session_.stopRequested = false;
+  recovery_.clearStop();
   ui_.showProgress(true);
   worker_ = std::thread([this, request = std::move(request)]() mutable { runSave(std::move(request)); });
   return 1;
 }
 
 void SessionController::runSave(SaveRequest request) {
-  SaveJob job(session_, catalogue_, [this] { return systemTablespace_ ? systemTablespace_->system() : InnodbSystem{}; });
   // The bar counts the tables begun; the caption, the rows of the one at work.
   const uint64_t tables = uint64_t(std::count_if(request.objects.begin(), request.objects.end(),
                                                  [](const NodeTarget& t) { return t.kind == NodeTarget::Kind::Table; }));
   std::set<std::string> begun;
   ui_.setProgress(0, tables);
-  job.onProgress([&](const SaveProgress& p) {
+  const SaveReport saved = recovery_.save(request, recovery_.stopFlag(), [&](const SaveProgress& p) {
     if (begun.insert(p.database + "." + p.table).second) ui_.setProgress(begun.size(), tables);
     ui_.setCaption(texts::kSaving + p.database + "." + p.table + ": " + std::to_string(p.tableRows) + " rows");
   });
-  const SaveReport saved = job.run(request, session_.stopRequested);
   if (!saved.stopped) ui_.setProgress(tables, tables);
   size_t whole = 0;
   for (const SavedObject& object : saved.objects) {

@@ -18,8 +18,8 @@
 #include <string>
 #include <thread>
 
-#include "innodb/system_tablespace.h"
 #include "render/time_zone.h"
+#include "session/recovery.h"
 #include "session/save_job.h"
 #include "session/save_options.h"
 #include "session/scan.h"
@@ -70,7 +70,7 @@ class SessionController {
 
   bool isBusy() const { return busy_.load(std::memory_order_acquire) != 0; }
   // The lists and the tree of the last scan; read them only while not busy.
-  const RecoverySession& session() const { return session_; }
+  const RecoverySession& session() const { return recovery_.session(); }
   const std::string& logFilePath() const { return log_.path(); }
   // Whether every line of the scan log was written.
   Status logWritten() const { return log_.written(); }
@@ -82,16 +82,19 @@ class SessionController {
   // Opens the log and starts the scan worker with `settings_`.
   Status beginScan();
   void runScan();
-  void resetSession();
+  // Empties the output pane, the tree and the record view for a new scan.
+  void clearView();
   // Hands the window the tree the scan built.
   void showTree();
+  // Reads the system tablespace at `path`; reports why it cannot, unless
+  // there is no file.
   bool loadSystemTablespace(const std::string& path);
   void finishScan(bool stopped);
   void runSave(SaveRequest request);
 
   void showStructure(NodeId keysNode);
   void showDefinitionText(const Result<std::string>& text);
-  void loadTable(size_t entry, const std::string& label);
+  void loadTable(const NodeTarget& table, const std::string& label);
   // Reads the page at `start` into the grid; with `pushNext`, a full page
   // pushes the start of the next one. Returns the rows read.
   size_t readPage(PageStart start, bool pushNext);
@@ -124,8 +127,8 @@ class SessionController {
   std::thread worker_;
   ScanSettings settings_;
   ScanLog log_;
-  RecoverySession session_;
-  std::unique_ptr<SystemTablespace> systemTablespace_;
+  Recovery recovery_;
+  const RecoverySession& session_ = recovery_.session();  // the lists of the last scan
 
   // The table clicked last and its pages.
   std::unique_ptr<TableRows> table_;
