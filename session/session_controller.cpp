@@ -12,8 +12,6 @@
 #include "session/structure_view.h"
 #include "session/table_output.h"
 #include "session/texts.h"
-#include "tabledef/trigger_definition.h"
-#include "tabledef/view_definition.h"
 
 namespace tavrin {
 
