@@ -21,13 +21,29 @@ CollationCatalogue loadCatalogue(const std::string& executableFolder, std::ostre
 }
 
 Result<std::unique_ptr<Recovery>> openFolder(const Invocation& a, const CollationCatalogue& catalogue) {
-  return Recovery::open(a.arguments[0], catalogue, a.has("--ibdata") ? a.option("--ibdata") : "");
+  SourceOptions options;
+  if (a.has("--ibdata")) options.ibdata = a.option("--ibdata");
+  if (a.has("--definitions")) options.definitions = a.option("--definitions");
+  options.definitionsFirst = a.has("--definitions-first");
+  return Recovery::open(a.arguments[0], catalogue, options);
 }
 
 void warnOf(Recovery& recovery, std::ostream& err) {
   for (const std::string& warning : recovery.takeWarnings()) {
     err << kProgram << ": warning: " << printable(warning) << '\n';
   }
+}
+
+Status checkDefinitionsOptions(const Invocation& a) {
+  if (a.has(kDefinitionsFirst) && !a.has(kDefinitions)) return damaged(kDefinitionsFirst + " needs " + kDefinitions);
+  return Ok{};
+}
+
+void noteDefinedBy(const Recovery& recovery, const NodeTarget& table, std::ostream& err) {
+  const std::string by = recovery.definedBy(table);
+  if (by.empty()) return;
+  err << kProgram << ": note: " << printable(recovery.databaseOf(table) + "." + recovery.nameOf(table)) << " is read by "
+      << printable(by) << '\n';
 }
 
 void warnPassedOver(const Recovery& recovery, std::ostream& err) {

@@ -24,6 +24,13 @@ struct Invocation {
   const std::string& option(const std::string& name) const { return options.at(name); }
 };
 
+// The options that give tables whose definitions are gone a CREATE TABLE.
+inline const std::string kDefinitions = "--definitions";
+inline const std::string kDefinitionsFirst = "--definitions-first";
+inline const std::string kDefinitionsUsage = " [--definitions FILE.sql [--definitions-first]]";
+// --definitions-first asks for --definitions.
+Status checkDefinitionsOptions(const Invocation& a);
+
 // The catalogue from the current folder, else from beside the executable.
 CollationCatalogue loadCatalogue(const std::string& executableFolder, std::ostream& err);
 
@@ -33,6 +40,8 @@ Result<std::unique_ptr<Recovery>> openFolder(const Invocation& a, const Collatio
 
 // Each thing the reading found worth a warning, once, on stderr.
 void warnOf(Recovery& recovery, std::ostream& err);
+// Where the table's definition comes from, when not from its own files.
+void noteDefinedBy(const Recovery& recovery, const NodeTarget& table, std::ostream& err);
 // The files the scan passed over, each with why.
 void warnPassedOver(const Recovery& recovery, std::ostream& err);
 

@@ -182,6 +182,10 @@ Status listCommand(const Invocation& a, const std::string& exeFolder, std::ostre
   if (!recovery) return recovery.failure();
   const ObjectTree& tree = (*recovery)->session().tree;
   for (NodeId root : tree.roots()) printTree(tree, root, 0, out);
+  warnOf(**recovery, err);
+  for (size_t t = 0; t < (*recovery)->session().tables.size(); ++t) {
+    noteDefinedBy(**recovery, NodeTarget{NodeTarget::Kind::Table, t}, err);
+  }
   warnPassedOver(**recovery, err);
   const size_t passed = (*recovery)->passedOver().size();
   if (passed) return damaged(std::to_string(passed) + (passed == 1 ? " file was" : " files were") + " passed over");
@@ -245,6 +249,7 @@ Status checkPageOption(const Invocation& a) {
 
 Status checkRowsOptions(const Invocation& a) {
   if (a.has("--all") && a.has("--page")) return damaged("--page and --all exclude each other");
+  if (Status definitions = checkDefinitionsOptions(a); !definitions) return definitions;
   if (Status page = checkPageOption(a); !page) return page;
   if (a.has("--format")) {
     const std::string& format = a.option("--format");
@@ -262,6 +267,7 @@ Status structureCommand(const Invocation& a, const std::string& exeFolder, std::
   if (!recovery) return recovery.failure();
   auto target = (*recovery)->findObject(a.arguments[1], "Tables", a.arguments[2], "table");
   if (!target) return target.failure();
+  noteDefinedBy(**recovery, *target, err);
   if (!a.has("--sql")) {
     auto def = (*recovery)->definition(*target);
     if (!def) return def.failure();
@@ -287,6 +293,7 @@ Status rowsCommand(const Invocation& a, const std::string& exeFolder, std::ostre
   if (!recovery) return recovery.failure();
   auto target = (*recovery)->findObject(a.arguments[1], "Tables", a.arguments[2], "table");
   if (!target) return target.failure();
+  noteDefinedBy(**recovery, *target, err);
   auto table = (*recovery)->openTable(*target);
   warnOf(**recovery, err);
   if (!table) return table.failure();
@@ -370,7 +377,7 @@ Status checkUserOption(const Invocation& a) { return a.has("--user") ? Status(Ok
 // A command of the command line: its arguments, its options and what it does.
 struct Command {
   size_t arguments;  // at least these; as many as `moreArguments` allows beyond
-  const char* usage;
+  std::string usage;
   std::vector<std::string> flags;        // options without a value
   std::vector<std::string> valueOptions;  // options followed by a value
   std::function<Status(const Invocation&)> action;
@@ -381,9 +388,11 @@ struct Command {
 
 std::map<std::string, Command> commandTable(const std::string& exeFolder, std::ostream& out, std::ostream& err) {
   return {
-      {"list", {1, "list FOLDER", {}, {}, [&](auto& a) { return listCommand(a, exeFolder, out, err); }}},
-      {"structure", {3, "structure FOLDER DATABASE TABLE [--sql] [--time-zone ZONE]", {"--sql"}, {"--time-zone"},
-                     [&](auto& a) { return structureCommand(a, exeFolder, out, err); }}},
+      {"list", {1, "list FOLDER" + kDefinitionsUsage, {kDefinitionsFirst}, {kDefinitions},
+                [&](auto& a) { return listCommand(a, exeFolder, out, err); }, checkDefinitionsOptions}},
+      {"structure", {3, "structure FOLDER DATABASE TABLE [--sql] [--time-zone ZONE]" + kDefinitionsUsage,
+                     {"--sql", kDefinitionsFirst}, {"--time-zone", kDefinitions},
+                     [&](auto& a) { return structureCommand(a, exeFolder, out, err); }, checkDefinitionsOptions}},
       {"view", {3, "view FOLDER DATABASE VIEW", {}, {}, [&](auto& a) { return viewCommand(a, exeFolder, out, err); }}},
       {"trigger", {3, "trigger FOLDER DATABASE TABLE", {}, {},
                    [&](auto& a) { return triggerCommand(a, exeFolder, out, err); }}},
@@ -393,21 +402,20 @@ std::map<std::string, Command> commandTable(const std::string& exeFolder, std::o
                       {"--page", "--time-zone"},
                       [&](auto& a) { return exportCsvCommand(a, exeFolder, err); }, checkPageOption}},
       {"rows", {3, "rows FOLDER DATABASE TABLE [--page N | --all] [--full] [--deleted] [--format tsv|csv|sql] "
-                   "[--ibdata FILE] [--time-zone ZONE]",
-                {"--all", "--full", "--deleted"}, {"--page", "--format", "--ibdata", "--time-zone"},
+                   "[--ibdata FILE] [--time-zone ZONE]" + kDefinitionsUsage,
+                {"--all", "--full", "--deleted", kDefinitionsFirst}, {"--page", "--format", "--ibdata", "--time-zone", kDefinitions},
                 [&](auto& a) { return rowsCommand(a, exeFolder, out, err); }, checkRowsOptions}},
       {"test-connection", {0, "test-connection [--server HOST] [--port N] [--socket PATH] --user USER "
                               "[--password-file FILE]",
                            {}, {"--server", "--port", "--socket", "--user", "--password-file"},
                            [&](auto& a) { return testConnectionCommand(a, out); }, checkUserOption}},
-      {"check", {1, "check FOLDER [DATABASE [TABLE]] [--ibdata FILE]", {}, {"--ibdata"},
-                 [&](auto& a) { return checkCommand(a, exeFolder, out, err); }, [](const Invocation&) {
-                   return Status(Ok{});
-                 }, 2}},
+      {"check", {1, "check FOLDER [DATABASE [TABLE]] [--ibdata FILE]" + kDefinitionsUsage, {kDefinitionsFirst},
+                 {"--ibdata", kDefinitions}, [&](auto& a) { return checkCommand(a, exeFolder, out, err); },
+                 checkDefinitionsOptions, 2}},
       {"save", {1, "save FOLDER [DATABASE [OBJECT...]] (--script DIR [--force] | --server HOST [--port N] "
-                   "[--socket PATH] --user USER [--password-file FILE]) [--replace] [--ibdata FILE]",
-                {"--force", "--replace"},
-                {"--script", "--server", "--port", "--socket", "--user", "--password-file", "--ibdata"},
+                   "[--socket PATH] --user USER [--password-file FILE]) [--replace] [--ibdata FILE]" + kDefinitionsUsage,
+                {"--force", "--replace", kDefinitionsFirst},
+                {"--script", "--server", "--port", "--socket", "--user", "--password-file", "--ibdata", kDefinitions},
                 [&](auto& a) { return saveCommand(a, exeFolder, out, err); }, checkSaveOptions, SIZE_MAX - 1}},
   };
 }

@@ -147,6 +147,7 @@ Result<SaveRequest> saveRequest(const Invocation& a, const Recovery& recovery) {
 }  // namespace
 
 Status checkSaveOptions(const Invocation& a) {
+  if (Status definitions = checkDefinitionsOptions(a); !definitions) return definitions;
   const bool server = a.has("--server") || a.has("--socket");
   if (a.has("--script") == server) return damaged("give either --script DIR or --server HOST");
   if (server && !a.has("--user")) return damaged("--user is needed");

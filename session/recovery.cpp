@@ -50,7 +50,7 @@ std::string definitionLine(const char* kind, const std::string& database, const 
 }  // namespace
 
 Result<std::unique_ptr<Recovery>> Recovery::open(const std::string& folder, const CollationCatalogue& catalogue,
-                                                 const std::string& ibdata) {
+                                                 const SourceOptions& options) {
   if (!pathExists(folder)) return missing(folder + " does not exist");
   if (!isDirectory(folder)) return ioFailure(folder + " is not a folder");
   const std::string absolute = absoluteFolder(folder);
@@ -60,9 +60,16 @@ Result<std::unique_ptr<Recovery>> Recovery::open(const std::string& folder, cons
     return missing("no MySQL database in " + folder + ": neither it nor its sub-folders hold a .frm, .ibd or .TRG file");
   }
   auto recovery = std::make_unique<Recovery>(catalogue);
+  if (!options.definitions.empty()) {
+    if (Status read = recovery->useDefinitions(options.definitions, options.definitionsFirst); !read) {
+      return read.failure().prefixed("--definitions: ");
+    }
+  }
   recovery->scan(absolute);
-  if (!ibdata.empty()) {
-    if (Status named = recovery->useSystemTablespace(ibdata); !named) return named.failure().prefixed("--ibdata: ");
+  if (!options.ibdata.empty()) {
+    if (Status named = recovery->useSystemTablespace(options.ibdata); !named) {
+      return named.failure().prefixed("--ibdata: ");
+    }
   }
   return recovery;
 }
@@ -122,6 +129,15 @@ void Recovery::scan(const std::string& folder, const FolderProgress& progress) {
   dataFolderNode_ = BuildObjectTree(session_, folder, progress);
 }
 
+Status Recovery::useDefinitions(const std::string& path, bool first) {
+  auto script = loadDefinitionsScript(path, catalogue_);
+  if (!script) return script.failure();
+  warnings_.insert(warnings_.end(), script->notes.begin(), script->notes.end());
+  session_.definitions = std::make_shared<const DefinitionsScript>(std::move(*script));
+  session_.definitionsFirst = first;
+  return Ok{};
+}
+
 Status Recovery::useSystemTablespace(const std::string& path) {
   auto opened = SystemTablespace::open(path, catalogue_);
   if (!opened) return opened.failure();
@@ -154,8 +170,7 @@ void Recovery::take(std::unique_ptr<SystemTablespace> space) {
 }
 
 Result<TableDefinition> Recovery::definition(const NodeTarget& table) const {
-  const TableEntry& entry = session_.tables[table.index];
-  return TableRows::readDefinition(session_.databaseFolders[size_t(entry.databaseIndex)], entry.name, catalogue_);
+  return TableRows::readDefinition(session_, table.index, catalogue_);
 }
 
 std::vector<StructureRow> Recovery::structure(const TableDefinition& definition) const {
@@ -163,20 +178,23 @@ std::vector<StructureRow> Recovery::structure(const TableDefinition& definition)
 }
 
 Result<std::unique_ptr<TableRows>> Recovery::openTable(const NodeTarget& table) {
-  auto def = definition(table);
-  if (!def) return def.failure();
-  return openTable(table, std::move(*def));
+  return withSystemProblem(TableRows::open(session_, table.index, catalogue_, [this] { return innodbSystem(); }));
 }
 
 Result<std::unique_ptr<TableRows>> Recovery::openTable(const NodeTarget& table, TableDefinition definition) {
   const TableEntry& entry = session_.tables[table.index];
-  auto rows = TableRows::open(session_.databaseFolders[size_t(entry.databaseIndex)], entry.name, std::move(definition),
-                              catalogue_, [this] { return innodbSystem(); });
+  return withSystemProblem(TableRows::open(session_.databaseFolders[size_t(entry.databaseIndex)], entry.name,
+                                           std::move(definition), catalogue_, [this] { return innodbSystem(); }));
+}
+
+Result<std::unique_ptr<TableRows>> Recovery::withSystemProblem(Result<std::unique_ptr<TableRows>> rows) const {
   if (rows || !systemProblem_) return rows;
   Failure failure = rows.failure();
   failure.reason += " (" + systemProblem_->reason + ")";
   return failure;
 }
+
+std::string Recovery::definedBy(const NodeTarget& table) const { return TableRows::definedBy(session_, table.index); }
 
 Result<Recovery::CreateTable> Recovery::createTable(const NodeTarget& table, const TimeZone& zone) {
   auto def = definition(table);
@@ -185,11 +203,11 @@ Result<Recovery::CreateTable> Recovery::createTable(const NodeTarget& table, con
   std::optional<uint64_t> counter;
   std::vector<uint16_t> keyBlockSizes;
   const TableEntry& entry = session_.tables[table.index];
-  auto rows = TableRows::open(session_.databaseFolders[size_t(entry.databaseIndex)], entry.name, *def, catalogue_,
-                              [this] { return innodbSystem(); });
+  auto rows = TableRows::open(session_, table.index, catalogue_, [this] { return innodbSystem(); });
   if (rows) {
     counter = (*rows)->rows().nextAutoIncrement();
     keyBlockSizes = (*rows)->rows().keyBlockSizes();
+    def = (*rows)->definition();
   } else if (std::any_of(def->columns.begin(), def->columns.end(), [](const auto& c) { return c.isAutoIncrement(); })) {
     made.noCounter = rows.failure().prefixed("no AUTO_INCREMENT value: ");
   }
@@ -222,10 +240,10 @@ Recovery::ObjectCheck Recovery::check(const NodeTarget& object) {
   const std::string database = databaseOf(object);
   const std::string name = nameOf(object);
   if (object.kind == NodeTarget::Kind::Table) {
-    const TableEntry& entry = session_.tables[object.index];
-    const TableCheck check = checkTable(session_.databaseFolders[size_t(entry.databaseIndex)], entry.name, catalogue_,
-                                        [this] { return innodbSystem(); });
-    return {"table " + database + "." + name + ": " + check.text(), check.verdict == Verdict::Sound};
+    const TableCheck check = checkTable(session_, object.index, catalogue_, [this] { return innodbSystem(); });
+    const std::string definedBy = TableRows::definedBy(session_, object.index);
+    return {"table " + database + "." + name + ": " + check.text() + (definedBy.empty() ? "" : " (by " + definedBy + ")"),
+            check.verdict == Verdict::Sound};
   }
   if (object.kind == NodeTarget::Kind::View) {
     auto view = readStoredView(session_.viewFiles[object.index]);

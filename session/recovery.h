@@ -25,6 +25,16 @@ namespace tavrin {
 
 class SystemTablespace;
 
+// What a folder is read with besides its own files.
+struct SourceOptions {
+  // A system tablespace to read instead of the one beside the databases.
+  std::string ibdata;
+  // A SQL script whose CREATE TABLE statements define the tables whose own
+  // definitions are gone; with definitionsFirst every table they name.
+  std::string definitions;
+  bool definitionsFirst = false;
+};
+
 class Recovery {
  public:
   // The folder scanned as the server keeps it: itself the only database
@@ -32,7 +42,7 @@ class Recovery {
   // database. `ibdata` names a system tablespace to read instead of the one
   // beside the databases.
   static Result<std::unique_ptr<Recovery>> open(const std::string& folder, const CollationCatalogue& catalogue,
-                                                const std::string& ibdata = "");
+                                                const SourceOptions& options = {});
   // A recovery of nothing yet, for a front-end that scans when it is told to.
   explicit Recovery(const CollationCatalogue& catalogue);
   ~Recovery();
@@ -41,6 +51,9 @@ class Recovery {
   // system tablespace of an earlier scan forgotten; `progress` hears of
   // each database folder.
   void scan(const std::string& folder, const FolderProgress& progress = {});
+  // Reads the user's CREATE TABLE statements for the scans after; what in
+  // them could not be read becomes a warning.
+  Status useDefinitions(const std::string& path, bool first);
   // Asks a scan or a save to end at its next file or statement.
   void requestStop() { session_.stopRequested = true; }
   void clearStop() { session_.stopRequested = false; }
@@ -83,6 +96,9 @@ class Recovery {
   Result<std::unique_ptr<TableRows>> openTable(const NodeTarget& table);
   // The same with its definition read already.
   Result<std::unique_ptr<TableRows>> openTable(const NodeTarget& table, TableDefinition definition);
+  // Where the table's definition comes from when not from its own files
+  // ("the CREATE TABLE of FILE line N"); empty otherwise.
+  std::string definedBy(const NodeTarget& table) const;
   // The table's CREATE TABLE statement with what its data files keep: the
   // next AUTO_INCREMENT value and the engine's key block sizes.
   struct CreateTable {
@@ -111,6 +127,9 @@ class Recovery {
 
  private:
   void take(std::unique_ptr<SystemTablespace> space);
+  // A table that could not be opened says also why the system tablespace
+  // could not be read, where that may be why.
+  Result<std::unique_ptr<TableRows>> withSystemProblem(Result<std::unique_ptr<TableRows>> rows) const;
 
   const CollationCatalogue& catalogue_;
   RecoverySession session_;

@@ -339,11 +339,11 @@ SavedObject SaveJob::saveTable(StatementTarget& target, ServerConnection* server
     saved.detail = texts::kSaveStopped;
     return saved;
   }
-  auto rows = TableRows::open(database.folder, fileName, catalogue_, [this] { return innodbSystem_; });
+  auto rows = TableRows::open(session_, table, catalogue_, [this] { return innodbSystem_; });
   std::optional<TableDefinition> definitionOnly;
   if (!rows) {
     // A table of an engine whose rows are not read is still made.
-    auto definition = TableRows::readDefinition(database.folder, fileName, catalogue_);
+    auto definition = TableRows::readDefinition(session_, table, catalogue_);
     if (rows.kind() != ErrorKind::Unsupported || !definition) {
       saved.detail = rows.reason();
       return saved;

@@ -59,8 +59,9 @@ void ListDatabaseFolders(RecoverySession& session) {
 
 namespace {
 
-NodeId addTable(RecoverySession& session, NodeId tablesNode, int32_t databaseIndex, const std::string& fileName) {
-  session.tables.push_back({databaseIndex, withoutExtension(fileName)});
+NodeId addTable(RecoverySession& session, NodeId tablesNode, int32_t databaseIndex, const std::string& fileName,
+                bool byScript = false) {
+  session.tables.push_back({databaseIndex, withoutExtension(fileName), byScript});
   NodeId table = session.tree.insert(tablesNode, shownName(fileName), TreeImage::Folder);
   session.tree.setItemData(table, int32_t(session.tables.size()));
   NodeId keys = session.tree.insert(table, "Keys", TreeImage::Keys);
@@ -97,14 +98,26 @@ bool isFullTextIndexFile(const std::string& fileName) {
 
 // Why a table file no table accounts for was not read; `unreadable` when
 // its table's .frm is there but was passed over.
-std::string unaccountedReason(const std::string& fileName, bool unreadable, bool olderTablespace) {
+std::string unaccountedReason(const RecoverySession& session, const std::string& fileName, bool unreadable,
+                              bool olderTablespace) {
   if (unreadable) return "its table's definition (.frm) cannot be read";
   if (fileName.starts_with("#sql")) {
     return "a table file that an ALTER TABLE or a temporary table left behind; no definition of it is in the folder";
   }
-  if (olderTablespace) return "no definition of its table (.frm) is in the folder, and a tablespace of a server "
-                              "before MySQL 8 keeps none of its own";
-  return "no definition of its table (.frm) is in the folder";
+  std::string reason = "no definition of its table (.frm) is in the folder";
+  if (olderTablespace) reason += ", and a tablespace of a server before MySQL 8 keeps none of its own";
+  if (session.definitions) return reason + "; " + session.definitions->path + " has no CREATE TABLE of it either";
+  return reason + "; give --definitions FILE.sql with its CREATE TABLE statement";
+}
+
+// The table of the user's definitions that a table file without a .frm belongs to.
+const ScriptTable* scriptTableOf(const RecoverySession& session, const std::string& folder, const std::string& fileName) {
+  if (!session.definitions) return nullptr;
+  const std::string stem = fileName.substr(0, fileName.rfind('.'));
+  if (stem.find('#') != std::string::npos) return nullptr;  // a partition's file
+  const std::string extension = lowerExtension(fileName);
+  if (extension != "ibd" && extension != "myd" && extension != "myi") return nullptr;
+  return session.definitions->find(objectNameFromFileName(lastComponent(folder)), objectNameFromFileName(stem));
 }
 
 // MySQL 8 keeps no .frm: a tablespace without one is a table when its own
@@ -131,14 +144,19 @@ void accountForTableFiles(RecoverySession& session, const std::string& folder, c
         continue;
       }
       if ((table && table->internal) || isFullTextIndexFile(file)) continue;
-      if (!table && table.kind() != ErrorKind::Unsupported) {
+      if (!table && table.kind() != ErrorKind::Unsupported && !scriptTableOf(session, folder, file)) {
         session.passedOver.push_back({path, "no .frm, and the definition the tablespace keeps cannot be read: " +
                                                 table.reason()});
         continue;
       }
       olderTablespace = !table;
     }
-    session.passedOver.push_back({path, unaccountedReason(file, holds(unreadable, stem), olderTablespace)});
+    if (!holds(unreadable, stem) && scriptTableOf(session, folder, file)) {
+      addTable(session, tablesNode, databaseIndex, file, true);
+      defined.push_back(stem);
+      continue;
+    }
+    session.passedOver.push_back({path, unaccountedReason(session, file, holds(unreadable, stem), olderTablespace)});
   }
 }
 

@@ -5,17 +5,21 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "base/result.h"
 #include "session/object_tree.h"
+#include "tabledef/definitions_script.h"
 
 namespace tavrin {
 
 struct TableEntry {
   int32_t databaseIndex = 0;  // into databaseFolders
   std::string name;           // the .frm (or MySQL 8's .ibd) file name less its extension
+  // Defined by a CREATE TABLE of the user's definitions script, its own definition being gone.
+  bool byScript = false;
 };
 
 struct TriggerEntry {
@@ -31,6 +35,10 @@ struct PassedOver {
 
 struct RecoverySession {
   std::atomic<bool> stopRequested{false};
+  // The user's CREATE TABLE statements, for tables whose own definitions
+  // are gone, and with definitionsFirst for every table they name.
+  std::shared_ptr<const DefinitionsScript> definitions;
+  bool definitionsFirst = false;
   std::string dataPath;
   std::vector<std::string> databaseFolders;
   std::vector<TableEntry> tables;

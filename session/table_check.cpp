@@ -16,10 +16,10 @@ std::string TableCheck::text() const {
   return text;
 }
 
-TableCheck checkTable(const std::string& databaseFolder, const std::string& name, const CollationCatalogue& catalogue,
+TableCheck checkTable(const RecoverySession& session, size_t tableIndex, const CollationCatalogue& catalogue,
                       const std::function<InnodbSystem()>& innodbSystem) {
   TableCheck check;
-  auto table = TableRows::open(databaseFolder, name, catalogue, innodbSystem);
+  auto table = TableRows::open(session, tableIndex, catalogue, innodbSystem);
   if (!table) {
     check.verdict = Verdict::Unreadable;
     check.reason = table.reason();

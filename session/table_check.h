@@ -11,6 +11,8 @@
 
 namespace tavrin {
 
+struct RecoverySession;
+
 enum class Verdict { Sound, Damaged, Unreadable };
 
 struct TableCheck {
@@ -26,7 +28,7 @@ struct TableCheck {
 
 // Reads every row of the table `name` of a database folder, values kept
 // apart from their rows included.
-TableCheck checkTable(const std::string& databaseFolder, const std::string& name, const CollationCatalogue& catalogue,
+TableCheck checkTable(const RecoverySession& session, size_t table, const CollationCatalogue& catalogue,
                       const std::function<InnodbSystem()>& innodbSystem = {});
 
 }  // namespace tavrin

@@ -8,7 +8,9 @@
 #include "innodb/sdi.h"
 #include "myisam/definition_state.h"
 #include "session/partitioned_rows.h"
+#include "session/scan.h"
 #include "tabledef/definition_file.h"
+#include "tabledef/definitions_script.h"
 #include "tabledef/frm_reader.h"
 #include "tabledef/partition_file.h"
 
@@ -250,6 +252,54 @@ Result<std::unique_ptr<TableRows>> TableRows::open(const std::string& folder, co
   if (!source) return source.failure();
   rows->rows_ = std::move(*source);
   return rows;
+}
+
+namespace {
+
+// The statement of the user's script that defines table `table` of the scan, where one does.
+const ScriptTable* scriptTableOf(const RecoverySession& session, size_t table) {
+  const TableEntry& entry = session.tables[table];
+  if (!session.definitions || !(entry.byScript || session.definitionsFirst)) return nullptr;
+  const std::string& folder = session.databaseFolders[size_t(entry.databaseIndex)];
+  return session.definitions->find(objectNameFromFileName(lastComponent(folder)), objectNameFromFileName(entry.name));
+}
+
+bool hasTemporalColumn(const TableDefinition& def) {
+  return std::any_of(def.columns.begin(), def.columns.end(), [](const ColumnDefinition& c) {
+    return c.fieldType == FieldType::Time || c.fieldType == FieldType::Time2 || c.fieldType == FieldType::DateTime ||
+           c.fieldType == FieldType::DateTime2 || c.fieldType == FieldType::Timestamp ||
+           c.fieldType == FieldType::Timestamp2;
+  });
+}
+
+}  // namespace
+
+Result<TableDefinition> TableRows::readDefinition(const RecoverySession& session, size_t table,
+                                                  const CollationCatalogue& catalogue) {
+  if (const ScriptTable* script = scriptTableOf(session, table)) return script->definition;
+  const TableEntry& entry = session.tables[table];
+  return readDefinition(session.databaseFolders[size_t(entry.databaseIndex)], entry.name, catalogue);
+}
+
+std::string TableRows::definedBy(const RecoverySession& session, size_t table) {
+  const ScriptTable* script = scriptTableOf(session, table);
+  return script ? "the CREATE TABLE of " + session.definitions->placeOf(*script) : std::string();
+}
+
+Result<std::unique_ptr<TableRows>> TableRows::open(const RecoverySession& session, size_t table,
+                                                   const CollationCatalogue& catalogue,
+                                                   const std::function<InnodbSystem()>& innodbSystem) {
+  const TableEntry& entry = session.tables[table];
+  const std::string& folder = session.databaseFolders[size_t(entry.databaseIndex)];
+  const ScriptTable* script = scriptTableOf(session, table);
+  if (!script) return open(folder, entry.name, catalogue, innodbSystem);
+  auto rows = open(folder, entry.name, script->definition, catalogue, innodbSystem);
+  if (rows || !hasTemporalColumn(script->definition)) return rows;
+  // A dump names no layout of its times; the pages may hold the other one.
+  auto other = withOtherTemporalLayout(*script, catalogue);
+  if (!other) return rows;
+  auto retried = open(folder, entry.name, std::move(*other), catalogue, innodbSystem);
+  return retried ? std::move(retried) : std::move(rows);
 }
 
 }  // namespace tavrin

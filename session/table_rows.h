@@ -15,6 +15,8 @@
 
 namespace tavrin {
 
+struct RecoverySession;
+
 class TableRows {
  public:
   // The table `name` of the database folder: its definition, then the data
@@ -33,6 +35,19 @@ class TableRows {
   // on) the one its .ibd holds.
   static Result<TableDefinition> readDefinition(const std::string& databaseFolder, const std::string& name,
                                                 const CollationCatalogue& catalogue);
+
+  // Table `table` of a scan, by the definition it is read by: its own
+  // (.frm, the tablespace's), else the CREATE TABLE of the user's script (and
+  // with definitionsFirst that one before its own). Pages that a script's
+  // definition does not fit are tried with its other temporal layout.
+  static Result<std::unique_ptr<TableRows>> open(const RecoverySession& session, size_t table,
+                                                 const CollationCatalogue& catalogue,
+                                                 const std::function<InnodbSystem()>& innodbSystem = {});
+  static Result<TableDefinition> readDefinition(const RecoverySession& session, size_t table,
+                                                const CollationCatalogue& catalogue);
+  // Where a table of a scan takes its definition from when not from its own
+  // files: "the CREATE TABLE of FILE line N"; empty otherwise.
+  static std::string definedBy(const RecoverySession& session, size_t table);
 
   const TableDefinition& definition() const { return *definition_; }
   RowSource& rows() { return *rows_; }

@@ -1,6 +1,7 @@
 #include "tabledef/collation_catalogue.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "base/file.h"
 #include "base/path.h"
@@ -74,6 +75,43 @@ bool CollationCatalogue::knowsCharset(std::string_view name) const {
 bool CollationCatalogue::knowsCollation(std::string_view name) const {
   const std::string lower = asciiLower(name);
   return std::any_of(entries_.begin(), entries_.end(), [&](const auto& e) { return e.second.name2 == lower; });
+}
+
+namespace {
+
+// Older servers named utf8mb3 utf8, and so do their dumps.
+std::string currentName(std::string_view name) {
+  std::string lower = asciiLower(name);
+  if (lower == "utf8" || lower.starts_with("utf8_")) lower.insert(4, "mb3");
+  return lower;
+}
+
+// A character set's default collation where it is not CHARSET_general_ci,
+// as the server lists them in information_schema.CHARACTER_SETS.
+constexpr std::pair<std::string_view, std::string_view> kDefaultCollations[] = {
+    {"big5", "big5_chinese_ci"},     {"binary", "binary"},           {"cp932", "cp932_japanese_ci"},
+    {"dec8", "dec8_swedish_ci"},     {"eucjpms", "eucjpms_japanese_ci"}, {"euckr", "euckr_korean_ci"},
+    {"gb2312", "gb2312_chinese_ci"}, {"gbk", "gbk_chinese_ci"},      {"hp8", "hp8_english_ci"},
+    {"latin1", "latin1_swedish_ci"}, {"latin5", "latin5_turkish_ci"}, {"sjis", "sjis_japanese_ci"},
+    {"swe7", "swe7_swedish_ci"},     {"tis620", "tis620_thai_ci"},   {"ujis", "ujis_japanese_ci"},
+};
+
+}  // namespace
+
+int32_t CollationCatalogue::collationId(std::string_view collation) const {
+  const std::string lower = currentName(collation);
+  for (const auto& [id, entry] : entries_) {
+    if (entry.name2 == lower) return id;
+  }
+  return 0;
+}
+
+int32_t CollationCatalogue::defaultCollationId(std::string_view charset) const {
+  const std::string lower = currentName(charset);
+  for (const auto& [name, collation] : kDefaultCollations) {
+    if (name == lower) return collationId(collation);
+  }
+  return collationId(lower + "_general_ci");
 }
 
 }  // namespace tavrin

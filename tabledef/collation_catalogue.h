@@ -41,6 +41,10 @@ class CollationCatalogue {
   // Whether a character set or a collation of this name (in any case) is known.
   bool knowsCharset(std::string_view name) const;
   bool knowsCollation(std::string_view name) const;
+  // The id of a collation by its name (in any case; utf8 stands for
+  // utf8mb3), or of a character set's default collation; 0 when unknown.
+  int32_t collationId(std::string_view collation) const;
+  int32_t defaultCollationId(std::string_view charset) const;
 
   size_t size() const { return entries_.size(); }
   bool empty() const { return entries_.empty(); }

@@ -459,85 +459,77 @@ std::optional<std::string> delimiterCommand(std::string_view line) {
   return std::string(rest.substr(0, std::min(rest.size(), rest.find_first_of(" \t\r"))));
 }
 
-// The client's reading of a script, one character at a time: quotes with
-// backslash escapes in '' and "", comments, and the delimiter outside them.
-class ScriptSplitter {
- public:
-  std::vector<ScriptStatement> split(std::string_view script) {
-    for (size_t at = 0, line = 1; at < script.size(); ++line) {
-      const size_t end = std::min(script.size(), script.find('\n', at));
-      const std::string_view text = script.substr(at, end - at);
-      const bool blank = current_.find_first_not_of(" \t\r\n") == std::string::npos;
-      if (blank && quote_ == 0 && !comment_) {
-        if (auto d = delimiterCommand(text)) {
-          if (!d->empty()) delimiter_ = *d;
-          at = end + 1;
-          continue;
-        }
-      }
-      if (blank) start_ = line;
-      addLine(text, line);
-      if (end < script.size() && !current_.empty()) current_.push_back('\n');
-      at = end + 1;
-    }
-    finish();
-    return std::move(statements_);
-  }
-
- private:
-  void addLine(std::string_view text, size_t line) {
-    for (size_t i = 0; i < text.size(); ++i) {
-      const char c = text[i];
-      if (comment_) {
-        if (text.substr(i, 2) == "*/") {
-          comment_ = false;
-          ++i;
-        }
-        continue;
-      }
-      if (quote_) {
-        current_.push_back(c);
-        if (c == '\\' && quote_ != '`' && i + 1 < text.size()) current_.push_back(text[++i]);
-        else if (c == quote_) quote_ = 0;
-        continue;
-      }
-      if (text.substr(i, delimiter_.size()) == delimiter_) {
-        finish();
-        start_ = line;
-        i += delimiter_.size() - 1;
-        continue;
-      }
-      if (c == '#' || (text.substr(i, 2) == "--" && (i + 2 == text.size() || isSpace(text[i + 2])))) return;
-      if (text.substr(i, 2) == "/*" && text.substr(i, 3) != "/*!" && text.substr(i, 3) != "/*+" &&
-          text.substr(i, 4) != "/*M!") {
-        comment_ = true;
-        ++i;
-        continue;
-      }
-      if (c == '\'' || c == '"' || c == '`') quote_ = c;
-      current_.push_back(c);
-    }
-  }
-
-  void finish() {
-    const size_t first = current_.find_first_not_of(" \t\r\n");
-    if (first != std::string::npos) {
-      const size_t last = current_.find_last_not_of(" \t\r\n");
-      statements_.push_back({current_.substr(first, last - first + 1), start_});
-    }
-    current_.clear();
-  }
-
-  std::string delimiter_ = ";";
-  std::string current_;
-  size_t start_ = 1;
-  char quote_ = 0;
-  bool comment_ = false;
-  std::vector<ScriptStatement> statements_;
-};
-
 }  // namespace
 
-std::vector<ScriptStatement> splitScript(std::string_view script) { return ScriptSplitter().split(script); }
+void ScriptSplitter::addLines(std::string_view script) {
+  for (size_t at = 0; at < script.size(); ++line_) {
+    const size_t end = std::min(script.size(), script.find('\n', at));
+    const std::string_view text = script.substr(at, end - at);
+    const bool blank = current_.find_first_not_of(" \t\r\n") == std::string::npos;
+    if (blank && quote_ == 0 && !comment_) {
+      if (auto d = delimiterCommand(text)) {
+        if (!d->empty()) delimiter_ = *d;
+        at = end + 1;
+        continue;
+      }
+    }
+    if (blank) start_ = line_;
+    addLine(text, line_);
+    if (end < script.size() && !current_.empty()) current_.push_back('\n');
+    at = end + 1;
+  }
+}
+
+std::vector<ScriptStatement> ScriptSplitter::take() { return std::exchange(statements_, {}); }
+
+void ScriptSplitter::addLine(std::string_view text, size_t line) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (comment_) {
+      if (text.substr(i, 2) == "*/") {
+        comment_ = false;
+        ++i;
+      }
+      continue;
+    }
+    if (quote_) {
+      current_.push_back(c);
+      if (c == '\\' && quote_ != '`' && i + 1 < text.size()) current_.push_back(text[++i]);
+      else if (c == quote_) quote_ = 0;
+      continue;
+    }
+    if (text.substr(i, delimiter_.size()) == delimiter_) {
+      finish();
+      start_ = line;
+      i += delimiter_.size() - 1;
+      continue;
+    }
+    if (c == '#' || (text.substr(i, 2) == "--" && (i + 2 == text.size() || isSpace(text[i + 2])))) return;
+    if (text.substr(i, 2) == "/*" && text.substr(i, 3) != "/*!" && text.substr(i, 3) != "/*+" &&
+        text.substr(i, 4) != "/*M!") {
+      comment_ = true;
+      ++i;
+      continue;
+    }
+    if (c == '\'' || c == '"' || c == '`') quote_ = c;
+    current_.push_back(c);
+  }
+}
+
+void ScriptSplitter::finish() {
+  const size_t first = current_.find_first_not_of(" \t\r\n");
+  if (first != std::string::npos) {
+    const size_t last = current_.find_last_not_of(" \t\r\n");
+    statements_.push_back({current_.substr(first, last - first + 1), start_});
+  }
+  current_.clear();
+}
+
+std::vector<ScriptStatement> splitScript(std::string_view script) {
+  ScriptSplitter splitter;
+  splitter.addLines(script);
+  splitter.finish();
+  return splitter.take();
+}
 
 }  // namespace tavrin

@@ -74,6 +74,30 @@ struct ScriptStatement {
   size_t line = 1;  // where it starts
 };
 
+// The client's reading of a script, one character at a time: quotes with
+// backslash escapes in '' and "", comments, and the delimiter outside them.
+// A long script is read a piece at a time, each piece whole lines.
+class ScriptSplitter {
+ public:
+  // Lines of the script, each ended by its newline but the script's last.
+  void addLines(std::string_view lines);
+  // At the script's end: what is left is its last statement.
+  void finish();
+  // The statements read so far, handed over.
+  std::vector<ScriptStatement> take();
+
+ private:
+  void addLine(std::string_view text, size_t line);
+
+  std::string delimiter_ = ";";
+  std::string current_;
+  size_t start_ = 1;
+  size_t line_ = 1;
+  char quote_ = 0;
+  bool comment_ = false;
+  std::vector<ScriptStatement> statements_;
+};
+
 // The statements of a script as the client splits them: at the delimiter
 // outside quotes and comments, a DELIMITER line setting another one; a
 // statement that is only comments is none.

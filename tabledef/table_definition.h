@@ -311,6 +311,9 @@ struct TableDefinition {
 
   // From a MySQL 8 tablespace's own definition; none from a .frm file.
   std::optional<StoredClusteredIndex> clusteredIndex;
+  // Read from the text of a CREATE TABLE statement, not from the server's
+  // own files: the pages must show that it fits before a row is read by it.
+  bool fromStatement = false;
 
   bool isVersioningColumn(size_t column) const {
     return versioning && (column == versioning->first || column == versioning->second);
