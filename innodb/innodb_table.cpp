@@ -4,6 +4,7 @@
 #include <unordered_set>
 
 #include "innodb/external.h"
+#include "innodb/layout_fit.h"
 #include "innodb/page_zip.h"
 #include "innodb/records.h"
 
@@ -120,7 +121,24 @@ Result<std::unique_ptr<InnodbTable>> InnodbTable::open(const TableDefinition& ta
   t->readAutoIncrement(root);
   if (Status instant = t->readInstantMetadata(root); !instant) return t->afterFirstPage(instant.failure());
   if (Status found = t->findFirstLeaf(root); !found) return t->afterFirstPage(found.failure());
+  if (table.fromStatement && !t->instant_) {
+    if (Status fits = t->checkLayoutFits(); !fits) return fits.failure();
+  }
   return t;
+}
+
+// The first leaves, in the order they are read, against the layout.
+Status InnodbTable::checkLayoutFits() {
+  constexpr size_t kLeavesChecked = 8;
+  LayoutFit fit;
+  uint64_t page = firstLeaf_;
+  std::unordered_set<uint64_t> seen;
+  for (size_t i = 0; i < kLeavesChecked && page != kNoPage && seen.insert(page).second; ++i) {
+    if (!source_->readPage(page, page_) || !ownerOf(page)) break;
+    if (Status fits = addLeafFit(ByteView(page_), format_, layout_, source_->path(), page, fit); !fits) return fits;
+    page = order_ ? order_->after(page) : decodeFilHeader(ByteView(page_)).nextPage;
+  }
+  return judgeFit(fit);
 }
 
 Failure InnodbTable::afterFirstPage(const Failure& failure) const {

@@ -63,6 +63,8 @@ class InnodbTable : public RowSource {
 
   explicit InnodbTable(const TableDefinition& table) : table_(table) {}
   Status findFirstLeaf(uint32_t root);
+  // For a definition from a CREATE TABLE text: whether it fits the records.
+  Status checkLayoutFits();
   Result<uint32_t> leftmostLeaf(uint32_t root);
   void readAutoIncrement(uint32_t root);
   // For a table altered in place: the core fields, the stored layout and the
