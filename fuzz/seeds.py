@@ -5,6 +5,7 @@ server fixtures (~/.cache/tavrin-fixtures) and the files of older servers
 their links rewritten to stay inside the cut."""
 
 import glob
+import gzip
 import json
 import os
 import struct
@@ -186,6 +187,22 @@ def sql_text_seeds():
             write("sql_text", f"{script}-{i}", kind + d["create"].encode("utf-8"))
 
 
+def definitions_script_seeds():
+    """The fixtures' CREATE TABLE statements as the servers showed them, one
+    script each, and the head of a real dump with its comments."""
+    for script in ("create_table", "innodb_rows", "myisam_rows"):
+        found = sorted(glob.glob(os.path.join(CACHE, script + "-*", "answers", "definitions.json")))
+        if not found:
+            sys.exit(f"no fixture {script}: run the tests once to build the fixtures")
+        with open(found[0], encoding="utf-8") as f:
+            definitions = [d for d in json.load(f) if d["kind"] == "table"]
+        for i, d in enumerate(definitions[:30]):
+            write("definitions_script", f"{script}-{i}", ("USE `db`;\n" + d["create"] + ";\n").encode("utf-8"))
+    dump = os.path.join(REAL, "mysql-5.5.35-sakila", "sakila-rows.sql.gz")
+    with gzip.open(dump) as f:
+        write("definitions_script", "sakila-dump-head", f.read(12000))
+
+
 def render_seeds():
     write("render", "every_type-row", read(fixture("myisam_rows", "rows/every_type.MYD"))[:1024])
 
@@ -200,3 +217,4 @@ if __name__ == "__main__":
     page_compressed_seeds()
     render_seeds()
     sql_text_seeds()
+    definitions_script_seeds()

@@ -1,5 +1,9 @@
 #include "innodb/layout.h"
 
+#include <algorithm>
+
+#include "base/text.h"
+
 #include "tabledef/field_layout.h"
 
 namespace tavrin {
@@ -29,6 +33,16 @@ void keepPrefix(InnoDbField& f, uint32_t prefix) {
   if (f.fixedLength > prefix) f.fixedLength = prefix;
 }
 
+// A FULLTEXT key needs a document id in every record: InnoDB adds one as
+// the table's last column where the table has none of that name.
+bool needsDocumentId(const TableDefinition& table) {
+  const bool fulltext = std::any_of(table.keys.begin(), table.keys.end(),
+                                    [](const KeyDefinition& k) { return k.flags & KeyFlag::Fulltext; });
+  return fulltext && std::none_of(table.columns.begin(), table.columns.end(), [](const ColumnDefinition& c) {
+           return asciiUpper(c.name) == "FTS_DOC_ID";
+         });
+}
+
 ClusteredLayout orderFields(const TableDefinition& table, std::vector<InnoDbField> byColumn) {
   ClusteredLayout layout;
   const ClusteringKey key = clusteringKey(table);
@@ -52,6 +66,7 @@ ClusteredLayout orderFields(const TableDefinition& table, std::vector<InnoDbFiel
   for (size_t i = 0; i < byColumn.size(); ++i) {
     if (!placed[i] && byColumn[i].column >= 0) layout.fields.push_back(byColumn[i]);
   }
+  if (needsDocumentId(table)) layout.fields.push_back(systemField("FTS_DOC_ID", 8));
   addShapes(layout);
   return layout;
 }

@@ -28,8 +28,9 @@ struct LayoutFit {
 Status addLeafFit(ByteView page, RecordFormat format, const ClusteredLayout& layout, const std::string& file,
                   uint64_t number, LayoutFit& fit);
 
-// Ok when enough of the joins were exact: purged records leave gaps in a
-// heap, but most records meet their neighbours.
+// Ok when enough of the joins were exact (a quarter; of a few, half):
+// purged and moved records leave gaps in a heap, but many records meet
+// their neighbours.
 Status judgeFit(const LayoutFit& fit);
 
 }  // namespace tavrin

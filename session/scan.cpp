@@ -116,7 +116,7 @@ const ScriptTable* scriptTableOf(const RecoverySession& session, const std::stri
   const std::string stem = fileName.substr(0, fileName.rfind('.'));
   if (stem.find('#') != std::string::npos) return nullptr;  // a partition's file
   const std::string extension = lowerExtension(fileName);
-  if (extension != "ibd" && extension != "myd" && extension != "myi") return nullptr;
+  if (extension != "ibd" && extension != "isl" && extension != "myd" && extension != "myi") return nullptr;
   return session.definitions->find(objectNameFromFileName(lastComponent(folder)), objectNameFromFileName(stem));
 }
 

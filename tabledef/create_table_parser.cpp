@@ -241,6 +241,7 @@ struct ColumnDraft {
   bool binaryCollation = false;     // CHAR(n) BINARY: the character set's _bin collation
   bool explicitNull = false, explicitNotNull = false;
   bool hasDefault = false;
+  bool oldTemporal = false;  // marked /* mariadb-5.3 */
 };
 
 struct KeyDraft {
@@ -580,6 +581,9 @@ class Parser {
       if (Status close = expectSymbol(')'); !close) return close;
     }
     if (upper == "NCHAR" || upper == "NVARCHAR") d.charset = "utf8mb3";
+    // The server marks the layouts before MySQL 5.6 that a column still has.
+    d.oldTemporal = !atEnd() && text_.substr(t_[at_ - 1].end, peek()->begin - t_[at_ - 1].end).find("mariadb-5.3") !=
+                                    std::string_view::npos;
     return Ok{};
   }
 
@@ -754,6 +758,15 @@ class Parser {
       if (peekWord("PARTITION")) return unsupported("partitioned tables are not read from a script yet");
       acceptWord("DEFAULT");
       const Token* t = peek();
+      if (t && t->kind == Token::Kind::Quoted && t->quote == '`') {
+        // An engine's own option, as the server quotes it: `PAGE_COMPRESSED`=1.
+        ++at_;
+        acceptEquals();
+        auto v = value();
+        if (!v) return v.failure();
+        o.engineOptions.push_back({t->text, *v, t_[at_ - 1].kind == Token::Kind::Quoted});
+        continue;
+      }
       if (!t || t->kind != Token::Kind::Word) return expected("a table option");
       const std::string option = asciiUpper(t->text);
       ++at_;
@@ -934,7 +947,7 @@ Status Parser::settleColumn(ColumnDraft& d, size_t index) {
     case TypeClass::Temporal: {
       const uint64_t digits = std::min<uint64_t>(d.length.value_or(0), kMaxFractionalDigits);
       c.fieldLength = type.length + (digits ? uint32_t(digits) + 1 : 0);
-      if (!context_.newTemporalFormat && digits == 0) {
+      if (!context_.newTemporalFormat || d.oldTemporal) {
         if (c.fieldType == FieldType::Time2) c.fieldType = FieldType::Time;
         if (c.fieldType == FieldType::DateTime2) c.fieldType = FieldType::DateTime;
         if (c.fieldType == FieldType::Timestamp2) c.fieldType = FieldType::Timestamp;
@@ -1076,14 +1089,16 @@ Status Parser::build() {
       }
     }
   }
-  bool variable = false;
+  // Rows are of variable length with a BLOB, or a VARCHAR unless ROW_FORMAT=FIXED.
+  constexpr uint8_t kFixed = 1, kDynamic = 2;
+  bool variable = def.options.rowFormat == kDynamic;
   for (size_t i = 0; i < columns_.size(); ++i) {
     if (Status settled = settleColumn(columns_[i], i); !settled) return settled;
     const FieldType type = columns_[i].column.fieldType;
-    variable |= type == FieldType::Varchar || keptLikeBlob(type);
+    variable |= keptLikeBlob(type) || (type == FieldType::Varchar && def.options.rowFormat != kFixed);
     def.columns.push_back(columns_[i].column);
   }
-  if (variable || def.options.rowFormat == 2) def.createOptions |= CreateOption::PackRecord;
+  if (variable) def.createOptions |= CreateOption::PackRecord;
   layRowImage();
   for (const std::string& serial : serialColumns_) {
     KeyDraft k;

@@ -14,9 +14,17 @@ namespace {
 constexpr size_t kPieceBytes = 1u << 20;
 constexpr size_t kHeaderBytes = 4096;
 
-// A statement wholly inside a versioned comment (/*!50001 CREATE ... */),
-// as dumps write the statements of newer servers: its text.
+// A statement without the comments before it; one wholly inside a
+// versioned comment (/*!50001 CREATE ... */), as dumps write the statements
+// of newer servers, without that comment's marks.
 std::string_view unwrapped(std::string_view s) {
+  // Comments before the statement, which the reading keeps, are no part of it.
+  while (s.starts_with("/*") && !s.starts_with("/*!") && !s.starts_with("/*M!")) {
+    const size_t end = s.find("*/");
+    if (end == std::string_view::npos) return {};
+    s.remove_prefix(end + 2);
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+  }
   if (!(s.starts_with("/*!") || s.starts_with("/*M!")) || !s.ends_with("*/")) return s;
   size_t at = s.starts_with("/*M!") ? 4 : 3;
   while (at < s.size() && std::isdigit(static_cast<unsigned char>(s[at]))) ++at;
@@ -203,7 +211,10 @@ Result<DefinitionsScript> readDefinitionsScript(std::string_view text, const Col
   script.path = path;
   script.context = contextOfHeader(text.substr(0, kHeaderBytes));
   ScriptReader reader(catalogue, script);
-  for (const ScriptStatement& s : splitScript(text)) reader.read(s);
+  ScriptSplitter splitter(true);
+  splitter.addLines(text);
+  splitter.finish();
+  for (const ScriptStatement& s : splitter.take()) reader.read(s);
   return finished(std::move(script));
 }
 
@@ -214,7 +225,7 @@ Result<DefinitionsScript> loadDefinitionsScript(const std::string& path, const C
   script.path = path;
   script.context = contextOfHeader(ByteView(file->readAt(0, kHeaderBytes)).chars());
   ScriptReader reader(catalogue, script);
-  ScriptSplitter splitter;
+  ScriptSplitter splitter(true);
   std::string carried;  // the start of a line that the last piece cut
   for (uint64_t at = 0; at < file->size();) {
     const std::vector<uint8_t> piece = file->readAt(at, kPieceBytes);

@@ -486,8 +486,10 @@ void ScriptSplitter::addLine(std::string_view text, size_t line) {
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (comment_) {
+      if (keepComments_) current_.push_back(c);
       if (text.substr(i, 2) == "*/") {
         comment_ = false;
+        if (keepComments_) current_.push_back('/');
         ++i;
       }
       continue;
@@ -508,6 +510,7 @@ void ScriptSplitter::addLine(std::string_view text, size_t line) {
     if (text.substr(i, 2) == "/*" && text.substr(i, 3) != "/*!" && text.substr(i, 3) != "/*+" &&
         text.substr(i, 4) != "/*M!") {
       comment_ = true;
+      if (keepComments_) current_ += "/*";
       ++i;
       continue;
     }

@@ -79,6 +79,9 @@ struct ScriptStatement {
 // A long script is read a piece at a time, each piece whole lines.
 class ScriptSplitter {
  public:
+  // The client drops /* comments */ from what it sends; a reader of the
+  // statements may keep them, for the marks a server writes in them.
+  explicit ScriptSplitter(bool keepComments = false) : keepComments_(keepComments) {}
   // Lines of the script, each ended by its newline but the script's last.
   void addLines(std::string_view lines);
   // At the script's end: what is left is its last statement.
@@ -95,6 +98,7 @@ class ScriptSplitter {
   size_t line_ = 1;
   char quote_ = 0;
   bool comment_ = false;
+  bool keepComments_ = false;
   std::vector<ScriptStatement> statements_;
 };
 

@@ -1,0 +1,250 @@
+"""Tables whose .frm (and ibdata1) are gone, read by the CREATE TABLE
+statements a user gives with --definitions: every table of the fixtures by
+its server's SHOW CREATE TABLE, a database by what mariadb-dump --no-data
+wrote for it, MySQL 5.5's Sakila by the full dump of its rows; rows and
+statements must equal those read by the table's own .frm. A definition that
+does not fit the pages is refused, and so is a file that is no script."""
+
+import glob
+import gzip
+import json
+import os
+import random
+import shutil
+import subprocess
+import tempfile
+import unittest
+
+from cli_test import FIXTURES, REAL, data, fixture, recover
+
+# Fixtures whose tables cannot stand without their .frm and ibdata1, and why.
+LEFT_OUT = {
+    "innodb_system": "its tables live in ibdata1, which a lost .frm leaves no file of",
+    "partitions": "partitioned tables are not read from a script yet",
+}
+
+# Tables that their CREATE TABLE alone does not give back, and why.
+NOT_BY_TEXT = {
+    ("create_table", "options_hashed"): "partitioned tables are not read from a script yet",
+    ("create_table", "options_partitioned"): "partitioned",
+    ("hostile", "partition_patch"): "partitioned",
+    ("hostile", "parts"): "partitioned",
+    ("create_table", "versions"): "system-versioned tables are not read from a script",
+    ("structure", "versioned"): "system-versioned",
+    ("innodb_redundant", "in_system"): "its rows are in ibdata1, its definition's only file the .frm",
+    ("page_size_4k", "in_system"): "in ibdata1",
+    ("page_size_8k", "in_system"): "in ibdata1",
+    ("page_size_32k", "in_system"): "in ibdata1",
+    ("page_size_64k", "in_system"): "in ibdata1",
+    ("create_table", "keys_memory"): "a MEMORY table has no file but its .frm",
+    ("objects", "memory_t"): "MEMORY",
+    ("create_table", "options_aria"): "Aria tables are not read",
+    ("create_table", "options_aria2"): "Aria",
+    ("create_table", "options_aria3"): "Aria",
+    ("objects", "aria_t"): "Aria",
+    ("objects", "csv_t"): "CSV tables are not read",
+}
+
+SAKILA_55 = os.path.join(REAL, "mysql-5.5.35-sakila")
+SAKILA_TABLES = ["actor", "address", "category", "city", "country", "customer", "film", "film_actor",
+                 "film_category", "inventory", "language", "staff", "store"]
+
+
+def recorded_tables():
+    """{fixture: [{"database", "name", "create"}]} of the tables the fixtures recorded."""
+    tables = {}
+    for path in sorted(glob.glob(os.path.join(FIXTURES, "*", "answers", "definitions.json"))):
+        script = os.path.basename(os.path.dirname(os.path.dirname(path)))
+        with open(path, encoding="utf-8") as f:
+            found = [d for d in json.load(f) if d["kind"] == "table"]
+        if found and script not in LEFT_OUT:
+            tables[script] = found
+    return tables
+
+
+def quoted(name):
+    return "`" + name.replace("`", "``") + "`"
+
+
+def without_definitions(source, target):
+    """A copy of the data folder `source` without ibdata1 and without the
+    .frm of any table of the user's databases (a view's .frm stays)."""
+    shutil.copytree(source, target, symlinks=True)
+    fixture.make_writable(target)
+    if os.path.exists(os.path.join(target, "ibdata1")):
+        os.remove(os.path.join(target, "ibdata1"))
+    for path in glob.glob(os.path.join(target, "*", "*.frm")):
+        if os.path.basename(os.path.dirname(path)) in ("mysql", "sys", "performance_schema"):
+            continue
+        with open(path, "rb") as f:
+            if f.read(2) == b"\xfe\x01":
+                os.remove(path)
+
+
+def rows(folder, database, table, *options):
+    return recover("rows", folder, database, table, "--all", "--full", *options)
+
+
+class EveryFixtureTable(unittest.TestCase):
+    def test_rows_by_show_create_equal_rows_by_frm(self):
+        with tempfile.TemporaryDirectory() as work:
+            for script, tables in recorded_tables().items():
+                copy = os.path.join(work, script)
+                without_definitions(data(script), copy)
+                definitions = os.path.join(work, script + ".sql")
+                with open(definitions, "w", encoding="utf-8") as f:
+                    for t in tables:
+                        f.write(f"USE {quoted(t['database'])};\n{t['create']};\n")
+                for t in tables:
+                    with self.subTest(script=script, table=t["name"]):
+                        own = rows(data(script), t["database"], t["name"])
+                        by_text = rows(copy, t["database"], t["name"], "--definitions", definitions)
+                        if own[0] != 0 or (script, t["name"]) in NOT_BY_TEXT:
+                            self.assertEqual(by_text[0], 1)
+                            continue
+                        self.assertEqual(by_text[0], own[0], by_text[2])
+                        self.assertEqual(by_text[1], own[1])
+                        self.assertIn("is read by the CREATE TABLE of " + definitions, by_text[2])
+
+
+class DumpOfTheServer(unittest.TestCase):
+    """What a user has: mariadb-dump --no-data of the databases, with its
+    comments, SET statements and versioned comments."""
+
+    def dump(self, script, database, work):
+        copy = os.path.join(work, "server")
+        shutil.copytree(data(script), copy)
+        fixture.make_writable(copy)
+        with fixture.running_server(copy, workdir=work) as server:
+            out = subprocess.run(["mariadb-dump", "--no-defaults", f"--socket={server.socket}", "-uroot",
+                                  "--no-data", "--databases", database], capture_output=True, check=True).stdout
+        path = os.path.join(work, "schema.sql")
+        with open(path, "wb") as f:
+            f.write(out)
+        return path
+
+    def test_ibd_only_folder_by_its_dump(self):
+        with tempfile.TemporaryDirectory() as work:
+            tables = recorded_tables()["innodb_rows"]
+            schema = self.dump("innodb_rows", "inno", work)
+            copy = os.path.join(work, "lost")
+            without_definitions(data("innodb_rows"), copy)
+            status, listing, err = recover("list", copy, "--definitions", schema)
+            self.assertEqual(status, 0, err)
+            for t in tables:
+                self.assertIn("        " + t["name"] + "\n", listing)
+                own = rows(data("innodb_rows"), "inno", t["name"])
+                with self.subTest(table=t["name"]):
+                    self.assertEqual(rows(copy, "inno", t["name"], "--definitions", schema)[1], own[1])
+
+
+class Sakila55(unittest.TestCase):
+    """MySQL 5.5's Sakila, its .frm files gone, read by the full dump of its
+    rows that MariaDB 5.5 wrote (old TIMESTAMP and DATETIME layouts)."""
+
+    def setUp(self):
+        self.work = tempfile.mkdtemp()
+        self.folder = os.path.join(self.work, "sakila")
+        os.mkdir(self.folder)
+        for path in glob.glob(os.path.join(SAKILA_55, "*.ibd")):
+            shutil.copy(path, self.folder)
+        self.dump = os.path.join(self.work, "sakila.sql")
+        with gzip.open(os.path.join(SAKILA_55, "sakila-rows.sql.gz")) as f, open(self.dump, "wb") as out:
+            shutil.copyfileobj(f, out)
+
+    def tearDown(self):
+        shutil.rmtree(self.work)
+
+    def test_rows_and_statements_equal_those_by_frm(self):
+        database = os.path.basename(SAKILA_55)
+        for table in SAKILA_TABLES:
+            with self.subTest(table=table):
+                self.assertEqual(rows(self.work, "sakila", table, "--definitions", self.dump)[1],
+                                 rows(SAKILA_55, database, table)[1])
+                ours = recover("structure", self.work, "sakila", table, "--sql", "--time-zone", "UTC",
+                               "--definitions", self.dump)
+                theirs = recover("structure", SAKILA_55, database, table, "--sql", "--time-zone", "UTC")
+                self.assertEqual(ours[1], theirs[1])
+
+    def test_definition_that_does_not_fit_is_refused(self):
+        with open(self.dump, encoding="latin-1") as f:
+            text = f.read()
+        cases = [
+            ("address", "  `address2` varchar(50) DEFAULT NULL,\n", "", "short of what follows it"),
+            ("inventory", "`film_id` smallint(5) unsigned NOT NULL,", "`film_id` int(10) unsigned NOT NULL,",
+             "inside what follows it"),
+            ("film", "`rental_rate` decimal(4,2)", "`rental_rate` decimal(12,2)", "inside what follows it"),
+            ("category", "`name` varchar(25) NOT NULL,", "`name` varchar(25) NOT NULL,\n  `extra` int(11) NOT NULL,",
+             "inside what follows it"),
+            ("language", "`last_update` timestamp", "`last_update` datetime", "the definition does not fit"),
+        ]
+        for table, old, new, reason in cases:
+            with self.subTest(table=table):
+                wrong = os.path.join(self.work, "wrong.sql")
+                with open(wrong, "w", encoding="latin-1") as f:
+                    f.write(text.replace(old, new))
+                status, out, err = rows(self.work, "sakila", table, "--definitions", wrong)
+                self.assertEqual((status, out), (1, ""))
+                self.assertIn(f"{table}.ibd page ", err)
+                self.assertIn(reason, err)
+
+    def test_ibd_without_definition_is_named_with_what_to_do(self):
+        status, _, err = recover("list", self.work)
+        self.assertEqual(status, 1)
+        self.assertIn("actor.ibd was passed over: no definition of its table (.frm) is in the folder", err)
+        self.assertIn("give --definitions FILE.sql with its CREATE TABLE statement", err)
+
+    def test_definitions_first_needs_definitions(self):
+        self.assertEqual(recover("list", self.work, "--definitions-first")[0], 2)
+
+
+class DamagedDefinitionsFile(unittest.TestCase):
+    def test_files_that_are_no_script(self):
+        with tempfile.TemporaryDirectory() as work:
+            folder = os.path.join(work, "sakila")
+            os.mkdir(folder)
+            shutil.copy(os.path.join(SAKILA_55, "actor.ibd"), folder)
+            statement = ("CREATE TABLE `actor` (\n  `actor_id` smallint(5) unsigned NOT NULL AUTO_INCREMENT,\n"
+                         "  `first_name` varchar(45) NOT NULL,\n  `last_name` varchar(45) NOT NULL,\n"
+                         "  `last_update` timestamp NOT NULL DEFAULT CURRENT_TIMESTAMP,\n  PRIMARY KEY (`actor_id`)\n"
+                         ") ENGINE=InnoDB DEFAULT CHARSET=utf8;\n")
+            rng = random.Random(1)
+            garbage = bytes(rng.choice(b"abc ();,'`\"\n-/*!0123456789") for _ in range(100 << 20))
+            cases = [
+                ("cut", statement[:120].encode(), "holds no CREATE TABLE statement that could be read"),
+                ("binary", b"CREATE TABLE t (a int);\n\0\0\0\xff", "holds zero bytes"),
+                ("garbage", garbage, "holds no CREATE TABLE statement that could be read"),
+                ("missing", None, "No such file"),
+            ]
+            for name, content, reason in cases:
+                with self.subTest(case=name):
+                    path = os.path.join(work, name + ".sql")
+                    if content is not None:
+                        with open(path, "wb") as f:
+                            f.write(content)
+                    status, out, err = recover("rows", work, "sakila", "actor", "--definitions", path)
+                    self.assertEqual((status, out), (1, ""))
+                    self.assertIn("--definitions: ", err)
+                    self.assertIn(reason, err)
+
+    def test_a_cut_statement_costs_only_its_table(self):
+        with open(os.path.join(REAL, "mysql-5.5.35-sakila", "sakila-rows.sql.gz"), "rb") as f:
+            text = gzip.decompress(f.read()).decode("latin-1")
+        cut = text[:text.index("CREATE TABLE `film`") + 200]
+        with tempfile.TemporaryDirectory() as work:
+            folder = os.path.join(work, "sakila")
+            os.mkdir(folder)
+            for table in ("actor", "film"):
+                shutil.copy(os.path.join(SAKILA_55, table + ".ibd"), folder)
+            path = os.path.join(work, "cut.sql")
+            with open(path, "w", encoding="latin-1") as f:
+                f.write(cut)
+            status, out, err = recover("list", work, "--definitions", path)
+            self.assertEqual(status, 1)
+            self.assertIn("line 257: CREATE TABLE film is not read", err)
+            self.assertIn("film.ibd was passed over", err)
+            self.assertIn("        actor\n", out)
+
+
+if __name__ == "__main__":
+    unittest.main()
