@@ -148,6 +148,13 @@ databases (as the server keeps them). DATABASE, TABLE and VIEW are names as
 "list" shows them: as the server names them, not as their files are named.
 COMMAND --help shows this text too.
 
+Every command that reads tables (list, structure, rows, check, save) takes
+  --definitions FILE.sql [--definitions-first]
+      The CREATE TABLE statements of FILE (a dump, a schema file, SHOW CREATE
+      TABLE texts) define the tables whose .frm is gone, matched by name; with
+      --definitions-first also the tables whose .frm is there. A definition
+      that does not fit the table's pages is refused with where it does not.
+
 Exit status: 0 on success, 1 when the folder, the object or a file cannot be
 found or read (the reason is printed on stderr), 2 for a wrong command line.
 )";

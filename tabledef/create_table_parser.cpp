@@ -1002,7 +1002,8 @@ Status Parser::settleColumn(ColumnDraft& d, size_t index) {
 Status Parser::settleKey(KeyDraft& k) {
   std::vector<ColumnDefinition>& columns = table_.definition.columns;
   for (size_t i = 0; i < k.parts.size(); ++i) {
-    const auto& [columnName, prefix] = k.parts[i];
+    const std::string& columnName = k.parts[i].first;
+    const std::optional<uint64_t>& prefix = k.parts[i].second;
     const auto found = std::find_if(columns.begin(), columns.end(),
                                     [&](const ColumnDefinition& c) { return asciiLower(c.name) == asciiLower(columnName); });
     if (found == columns.end()) {
