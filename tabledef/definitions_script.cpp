@@ -42,6 +42,12 @@ std::vector<std::string> leadingWords(std::string_view s, size_t count) {
     const char c = s[at];
     if (std::isspace(static_cast<unsigned char>(c)) || c == '.' || c == ',' || c == '=') {
       ++at;
+    } else if (s.substr(at, 3) == "/*!" || s.substr(at, 4) == "/*M!") {
+      // A versioned comment's marks; its text is read as the server runs it.
+      at += s.substr(at, 4) == "/*M!" ? 4 : 3;
+      while (at < s.size() && std::isdigit(static_cast<unsigned char>(s[at]))) ++at;
+    } else if (s.substr(at, 2) == "*/") {
+      at += 2;
     } else if (c == '`' || c == '"') {
       std::string name;
       for (++at; at < s.size(); ++at) {
@@ -54,7 +60,7 @@ std::vector<std::string> leadingWords(std::string_view s, size_t count) {
     } else {
       const size_t start = at;
       while (at < s.size() && !std::isspace(static_cast<unsigned char>(s[at])) && s[at] != '.' && s[at] != ',' &&
-             s[at] != '`' && s[at] != ';' && s[at] != '(' && s[at] != '=') {
+             s[at] != '`' && s[at] != ';' && s[at] != '(' && s[at] != '=' && s.substr(at, 2) != "*/") {
         ++at;
       }
       if (at == start) ++at;
@@ -81,10 +87,14 @@ CreateTableContext contextOfHeader(std::string_view head) {
   uint32_t parts[3] = {};
   size_t part = 0;
   for (size_t i = digits; i < line.size() && part < 3; ++i) {
-    if (std::isdigit(static_cast<unsigned char>(line[i]))) parts[part] = parts[part] * 10 + uint32_t(line[i] - '0');
-    else if (line[i] == '.') ++part;
-    else break;
-    if (parts[part] > 999) return context;
+    if (line[i] == '.') {
+      ++part;
+    } else if (std::isdigit(static_cast<unsigned char>(line[i]))) {
+      parts[part] = parts[part] * 10 + uint32_t(line[i] - '0');
+      if (parts[part] > 999) return context;
+    } else {
+      break;
+    }
   }
   context.serverVersion = parts[0] * 10000 + parts[1] * 100 + parts[2];
   const bool mariadb = line.find("MariaDB") != std::string_view::npos;
@@ -100,7 +110,7 @@ class ScriptReader {
 
   void read(const ScriptStatement& statement) {
     const std::string_view text = unwrapped(statement.text);
-    const std::vector<std::string> words = leadingWords(text, 12);
+    const std::vector<std::string> words = leadingWords(text, 24);
     if (is(words, 0, "USE") && words.size() > 1) {
       database_ = nameOf(words[1]);
     } else if (is(words, 0, "CREATE") && (is(words, 1, "DATABASE") || is(words, 1, "SCHEMA"))) {
