@@ -2,6 +2,7 @@
 
 #include "cli/check_command.h"
 #include "cli/command_support.h"
+#include "cli/lost_command.h"
 #include "cli/save_command.h"
 
 #include <algorithm>
@@ -147,6 +148,15 @@ FOLDER is one database folder, or a data folder whose sub-folders are the
 databases (as the server keeps them). DATABASE, TABLE and VIEW are names as
 "list" shows them: as the server names them, not as their files are named.
 COMMAND --help shows this text too.
+
+  tavrin-recover lost SOURCE [--definitions FILE.sql]
+      The InnoDB indexes whose pages SOURCE holds: a file of any kind (a disk
+      image, a partition, a carved file, a tablespace) scanned at every 512
+      bytes for index pages of 4 to 64 KiB whose checksum is sound, or a
+      folder's ibdata1 and .ibd files. One line per index with leaf pages:
+      the file, its tablespace and index ids, its pages, leaves and records,
+      and with --definitions the table whose CREATE TABLE fits its records.
+      A page found twice counts once, the newer kept.
 
 Every command that reads tables (list, structure, rows, check, save) takes
   --definitions FILE.sql [--definitions-first]
@@ -416,6 +426,8 @@ std::map<std::string, Command> commandTable(const std::string& exeFolder, std::o
                               "[--password-file FILE]",
                            {}, {"--server", "--port", "--socket", "--user", "--password-file"},
                            [&](auto& a) { return testConnectionCommand(a, out); }, checkUserOption}},
+      {"lost", {1, "lost SOURCE [--definitions FILE.sql]", {}, {kDefinitions},
+                [&](auto& a) { return lostCommand(a, exeFolder, out, err); }}},
       {"check", {1, "check FOLDER [DATABASE [TABLE]] [--ibdata FILE]" + kDefinitionsUsage, {kDefinitionsFirst},
                  {"--ibdata", kDefinitions}, [&](auto& a) { return checkCommand(a, exeFolder, out, err); },
                  checkDefinitionsOptions, 2}},

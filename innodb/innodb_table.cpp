@@ -135,7 +135,7 @@ Status InnodbTable::checkLayoutFits() {
   std::unordered_set<uint64_t> seen;
   for (size_t i = 0; i < kLeavesChecked && page != kNoPage && seen.insert(page).second; ++i) {
     if (!source_->readPage(page, page_) || !ownerOf(page)) break;
-    if (Status fits = addLeafFit(ByteView(page_), format_, layout_, source_->path(), page, fit); !fits) return fits;
+    if (Status fits = addPageFit(ByteView(page_), format_, layout_, source_->path(), page, fit); !fits) return fits;
     page = order_ ? order_->after(page) : decodeFilHeader(ByteView(page_)).nextPage;
   }
   return judgeFit(fit);

@@ -31,6 +31,29 @@ Failure mismatch(const std::string& file, uint64_t number, const std::string& wh
   return damagedAt(atPage(file, number), "the definition does not fit the table's records: " + what);
 }
 
+// A value's bytes within what its type holds: all of a fixed width, no
+// more than a VARCHAR's longest, and a CHAR of a character set of several
+// widths at least a byte per character.
+Status checkFieldLength(const InnoDbField& f, const RecordField& value) {
+  if (value.isNull || value.external) return Ok{};
+  const std::string holds = "holds " + std::to_string(value.length) + " bytes";
+  if (f.fixedLength != 0 && value.length != f.fixedLength) {
+    return damaged(holds + " where the definition's type takes " + std::to_string(f.fixedLength));
+  }
+  const bool variable = f.mainType == MainType::Varchar || f.mainType == MainType::VarMysql ||
+                        f.mainType == MainType::Binary || f.mainType == MainType::Mysql;
+  if (variable && f.length <= kMaxFixedLength && value.length > f.length) {
+    return damaged(holds + ", more than the definition's type holds (" + std::to_string(f.length) + ")");
+  }
+  if (f.mainType == MainType::Mysql && f.fixedLength == 0 && f.mbMaxLength > 0) {
+    const uint32_t least = f.length / uint32_t(f.mbMaxLength) * uint32_t(std::max(1, f.mbMinLength));
+    if (value.length < least) {
+      return damaged(holds + ", fewer than the definition's CHAR keeps (" + std::to_string(least) + ")");
+    }
+  }
+  return Ok{};
+}
+
 struct Extent {
   uint32_t headerStart = 0;  // where the record's header begins
   uint32_t end = 0;          // where its last field ends
@@ -39,28 +62,31 @@ struct Extent {
 
 }  // namespace
 
-Status addLeafFit(ByteView page, RecordFormat format, const ClusteredLayout& layout, const std::string& file,
+Status addPageFit(ByteView page, RecordFormat format, const ClusteredLayout& layout, const std::string& file,
                   uint64_t number, LayoutFit& fit) {
   RecordChain chain = recordChain(format, page);
   if (chain.damage) return Ok{};  // damage, not a misfit: the walk says it
+  // A node pointer holds the key fields and the child's page number.
+  const bool node = decodeIndexPageHeader(page).level != 0;
+  if (node && format == RecordFormat::Redundant) return Ok{};
+  const size_t count = node ? layout.keyFields : layout.fields.size();
+  const uint32_t childBytes = node ? 4 : 0;
   std::sort(chain.origins.begin(), chain.origins.end());
   std::vector<Extent> extents;
   std::vector<RecordField> fields;
   for (const uint32_t origin : chain.origins) {
-    if (Status read = recordFields(format, page, origin, layout.shapes, layout.fields.size(), fields); !read) {
+    if (Status read = recordFields(format, page, origin, layout.shapes, count, fields); !read) {
       return mismatch(file, number, "the record at byte " + std::to_string(origin) + ": " + read.reason());
     }
     for (size_t i = 0; i < fields.size(); ++i) {
-      const uint32_t fixed = layout.shapes[i].fixedLength;
-      if (fixed != 0 && !fields[i].isNull && fields[i].length != fixed) {
+      if (Status sized = checkFieldLength(layout.fields[i], fields[i]); !sized) {
         return mismatch(file, number, "field " + std::to_string(i + 1) + " of the record at byte " +
-                                          std::to_string(origin) + " holds " + std::to_string(fields[i].length) +
-                                          " bytes where the definition's type takes " + std::to_string(fixed));
+                                          std::to_string(origin) + " " + sized.reason());
       }
     }
     const uint32_t header = format == RecordFormat::Compact ? compactHeaderBytes(layout.shapes, fields)
                                                             : redundantHeaderBytes(page, origin, fields.size());
-    const uint32_t end = fields.empty() ? origin : fields.back().start + fields.back().length;
+    const uint32_t end = (fields.empty() ? origin : fields.back().start + fields.back().length) + childBytes;
     extents.push_back({origin - std::min(origin, header), end, origin});
   }
   const uint32_t heapTop = decodeIndexPageHeader(page).heapTop;

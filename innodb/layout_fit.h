@@ -23,9 +23,11 @@ struct LayoutFit {
   std::optional<Failure> firstMismatch;  // the first that did not
 };
 
-// Adds what the leaf `page` (page number `number`, of `file`) shows. A
-// record whose fields run over the next one's header fails at once.
-Status addLeafFit(ByteView page, RecordFormat format, const ClusteredLayout& layout, const std::string& file,
+// Adds what the index page `page` (page number `number`, of `file`) shows:
+// a leaf's records against every field, a node pointer's (compact format)
+// against the key fields. A record whose fields run over the next one's
+// header fails at once.
+Status addPageFit(ByteView page, RecordFormat format, const ClusteredLayout& layout, const std::string& file,
                   uint64_t number, LayoutFit& fit);
 
 // Ok when enough of the joins were exact (a quarter; of a few, half):

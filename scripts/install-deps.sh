@@ -5,9 +5,10 @@ set -euo pipefail
 
 # clang builds the fuzz targets (libFuzzer comes with it).
 # Qt 6 and a font draw the window; xvfb, xdotool, xauth and imagemagick run
-# and look at it in a real X server.
+# and look at it in a real X server. e2fsprogs makes the disk images that
+# lost tables are found in.
 packages=(cmake g++ clang make pkg-config python3 tzdata zlib1g-dev libgtest-dev mariadb-server mariadb-client libmariadb-dev
-  qt6-base-dev fonts-dejavu-core xvfb xauth xdotool imagemagick)
+  qt6-base-dev fonts-dejavu-core xvfb xauth xdotool imagemagick e2fsprogs)
 
 missing=()
 for package in "${packages[@]}"; do
