@@ -203,6 +203,15 @@ def definitions_script_seeds():
         write("definitions_script", "sakila-dump-head", f.read(12000))
 
 
+def page_carver_seeds():
+    """Leaves of a 4 KiB-page table, one after another with bytes between."""
+    image = read(fixture("page_size_4k", "sized/own.ibd"))
+    leaves = [image[n * 4096:(n + 1) * 4096] for n in range(len(image) // 4096)
+              if image[n * 4096 + 24:n * 4096 + 26] == b"\x45\xbf"]
+    write("page_carver", "leaves", b"".join(leaves[:4]))
+    write("page_carver", "apart", b"\x00" * 512 + b"".join(p + b"\x11" * 512 for p in leaves[:2]))
+
+
 def render_seeds():
     write("render", "every_type-row", read(fixture("myisam_rows", "rows/every_type.MYD"))[:1024])
 
@@ -218,3 +227,4 @@ if __name__ == "__main__":
     render_seeds()
     sql_text_seeds()
     definitions_script_seeds()
+    page_carver_seeds()

@@ -130,6 +130,10 @@ void Recovery::scan(const std::string& folder, const FolderProgress& progress) {
 }
 
 Status Recovery::useDefinitions(const std::string& path, bool first) {
+  if (path.empty()) {
+    session_.definitions.reset();
+    return Ok{};
+  }
   auto script = loadDefinitionsScript(path, catalogue_);
   if (!script) return script.failure();
   warnings_.insert(warnings_.end(), script->notes.begin(), script->notes.end());

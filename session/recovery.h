@@ -52,7 +52,7 @@ class Recovery {
   // each database folder.
   void scan(const std::string& folder, const FolderProgress& progress = {});
   // Reads the user's CREATE TABLE statements for the scans after; what in
-  // them could not be read becomes a warning.
+  // them could not be read becomes a warning. An empty path forgets them.
   Status useDefinitions(const std::string& path, bool first);
   // Asks a scan or a save to end at its next file or statement.
   void requestStop() { session_.stopRequested = true; }

@@ -76,7 +76,7 @@ SettingsCheck checkScanSettings(const ScanSettings& proposed) {
     return check;
   }
   check.settings = {stripTrailingSeparators(proposed.databasePath), stripTrailingSeparators(proposed.temporaryPath),
-                    stripTrailingSeparators(proposed.logFolder)};
+                    stripTrailingSeparators(proposed.logFolder), proposed.definitionsPath};
   return check;
 }
 

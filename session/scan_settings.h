@@ -1,5 +1,5 @@
 #pragma once
-// The three folders an Open asks for, how they are checked, and the scan
+// The three folders (and the optional definitions file) an Open asks for, how they are checked, and the scan
 // log file they lead to.
 
 #include <ctime>
@@ -12,6 +12,9 @@ struct ScanSettings {
   std::string databasePath;   // the folder to scan
   std::string temporaryPath;  // where values kept apart go while a save mode is set
   std::string logFolder;      // where the scan log is created
+  // A SQL file whose CREATE TABLE statements define the tables whose .frm
+  // is gone; empty for none.
+  std::string definitionsPath = {};
 };
 
 // What the dialog shows first: no database folder, the system's temporary

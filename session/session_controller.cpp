@@ -76,11 +76,9 @@ int SessionController::onOpen() {
     std::optional<ScanSettings> chosen = ui_.scanSettingsDialog(proposed);
     if (!chosen) return 1;
     SettingsCheck check = checkScanSettings(*chosen);
-    if (!check.problem) {
-      settings_ = check.settings;
-      break;
-    }
-    ui_.messageBox(*check.problem, MessageButtons::Ok, MessageIcon::Information);
+    const Status taken = check.problem ? Status(damaged(*check.problem)) : takeSettings(check.settings);
+    if (taken) break;
+    ui_.messageBox(taken.reason(), MessageButtons::Ok, MessageIcon::Information);
     proposed = *chosen;  // the dialog stays open with the user's input
   }
   if (Status begun = beginScan(); !begun) ui_.messageBox(begun.reason(), MessageButtons::Ok, MessageIcon::Information);
@@ -92,8 +90,14 @@ Status SessionController::open(const ScanSettings& chosen) {
   joinFinishedWorker();
   SettingsCheck check = checkScanSettings(chosen);
   if (check.problem) return damaged(*check.problem);
-  settings_ = check.settings;
+  if (Status taken = takeSettings(check.settings); !taken) return taken;
   return beginScan();
+}
+
+Status SessionController::takeSettings(const ScanSettings& checked) {
+  if (Status definitions = recovery_.useDefinitions(checked.definitionsPath, false); !definitions) return definitions;
+  settings_ = checked;
+  return Ok{};
 }
 
 Status SessionController::beginScan() {

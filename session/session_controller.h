@@ -79,6 +79,8 @@ class SessionController {
   const GridPage& currentPage() const { return view_.page; }
 
  private:
+  // Settings checked already, with the definitions file they name read.
+  Status takeSettings(const ScanSettings& checked);
   // Opens the log and starts the scan worker with `settings_`.
   Status beginScan();
   void runScan();

@@ -2,6 +2,8 @@
 // the commands refused while a scan runs, paging by clicks, the scan
 // settings dialog's checks and the CSV export of the grid.
 
+#include <fstream>
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -109,6 +111,7 @@ class WindowTest : public QObject {
   void commandsRefusedWhileAScanRuns();
   void pagingByClicks();
   void scanSettingsDialogChecks();
+  void definitionsFileOfTheOpenDialog();
   void csvExportOfTheGrid();
   void checkBoxClickChecksWithoutLoading();
   void saveOfTheCheckedTablesAsAScript();
@@ -220,6 +223,47 @@ void WindowTest::scanSettingsDialogChecks() {
   QCOMPARE(seen[1], QString("/nonexistent/folder"));
   QCOMPARE(window.shownMessages().back(), std::string(::tavrin::texts::kInvalidDatabasePath));
   QVERIFY(!window.controller().isBusy());
+}
+
+// Tables whose .frm is gone come with the CREATE TABLE statements of the
+// file the Open dialog names, and read as the .frm would have them read.
+void WindowTest::definitionsFileOfTheOpenDialog() {
+  test::ScratchFolder scratch;
+  const std::string sakila = test::realFixtures() + "/mysql-5.5.35-sakila";
+  const std::string folder = scratch.path() + "/sakila";
+  std::filesystem::create_directory(folder);
+  std::filesystem::copy_file(sakila + "/actor.ibd", folder + "/actor.ibd");
+  const std::string schema = scratch.path() + "/schema.sql";
+  {
+    std::ofstream out(schema);
+    out << "CREATE TABLE `actor` (\n  `actor_id` smallint(5) unsigned NOT NULL AUTO_INCREMENT,\n"
+           "  `first_name` varchar(45) NOT NULL,\n  `last_name` varchar(45) NOT NULL,\n"
+           "  `last_update` timestamp NOT NULL DEFAULT CURRENT_TIMESTAMP,\n  PRIMARY KEY (`actor_id`)\n"
+           ") ENGINE=InnoDB DEFAULT CHARSET=utf8;\n";
+  }
+  MainWindow window(test::shippedCatalogue());
+  window.answerMessagesWith([](const std::string&) { return MessageAnswer::Ok; });
+  window.resize(1000, 700);
+  window.show();
+  std::function<void()> fill = [&] {
+    auto* dialog = qobject_cast<ScanSettingsDialog*>(QApplication::activeModalWidget());
+    if (!dialog) {
+      QTimer::singleShot(20, fill);
+      return;
+    }
+    dialog->databaseEdit()->setText(QString::fromStdString(folder));
+    dialog->definitionsEdit()->setText(QString::fromStdString(schema));
+    dialog->accept();
+  };
+  QTimer::singleShot(20, fill);
+  window.open();
+  QVERIFY(waitIdle(window));
+  const NodeId actor = tableNode(window.treeModel()->tree(), "actor");
+  QVERIFY2(actor != kNoNode, window.shownMessages().empty() ? "" : window.shownMessages().back().c_str());
+  clickNode(window, actor);
+  QVERIFY(waitIdle(window));
+  QCOMPARE(window.recordView()->grid()->model()->data(window.recordView()->grid()->model()->index(0, 1)).toString(),
+           QString("PENELOPE"));
 }
 
 void WindowTest::csvExportOfTheGrid() {

@@ -19,6 +19,8 @@ ScanSettingsDialog::ScanSettingsDialog(const ScanSettings& initial, QWidget* par
   database_ = addFolderRow(texts::text(texts::kDatabaseGroup), initial.databasePath, texts::text(texts::kBrowseDatabase), true);
   temporary_ = addFolderRow(texts::text(texts::kTemporaryGroup), initial.temporaryPath, texts::text(texts::kBrowseTemporary), true);
   log_ = addFolderRow(texts::text(texts::kLogGroup), initial.logFolder, texts::text(texts::kBrowseLog), false);
+  definitions_ = addFileRow(texts::text(texts::kDefinitionsGroup), initial.definitionsPath,
+                            texts::text(texts::kBrowseDefinitions));
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -53,11 +55,30 @@ QLineEdit* ScanSettingsDialog::addFolderRow(const QString& group, const std::str
   return edit;
 }
 
+// A group with a file's text and its "..." button.
+QLineEdit* ScanSettingsDialog::addFileRow(const QString& group, const std::string& text, const QString& browseTitle) {
+  auto* box = new QGroupBox(group, this);
+  auto* row = new QHBoxLayout(box);
+  auto* edit = new QLineEdit(QString::fromStdString(text), box);
+  auto* browse = new QPushButton("...", box);
+  browse->setFixedWidth(36);
+  row->addWidget(edit);
+  row->addWidget(browse);
+  layout()->addWidget(box);
+  connect(browse, &QPushButton::clicked, this, [this, edit, browseTitle] {
+    const QString chosen =
+        QFileDialog::getOpenFileName(this, browseTitle, edit->text(), texts::text(texts::kSqlFiles));
+    if (!chosen.isEmpty()) edit->setText(chosen);
+  });
+  return edit;
+}
+
 ScanSettings ScanSettingsDialog::settings() const {
   ScanSettings s;
   s.databasePath = database_->text().toStdString();
   s.temporaryPath = temporary_->text().toStdString();
   s.logFolder = log_->text().toStdString();
+  s.definitionsPath = definitions_->text().trimmed().toStdString();
   return s;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// "Select Database File": the folder to scan, the temporary folder and the
-// log folder, typed or browsed. The session checks the choice and asks again
+// "Select Database File": the folder to scan, the temporary folder, the
+// log folder and, if the user has one, a SQL file of CREATE TABLE
+// statements for tables whose .frm is gone, typed or browsed. The session checks the choice and asks again
 // with its message when something is wrong.
 
 #include <QDialog>
@@ -20,13 +21,16 @@ class ScanSettingsDialog : public QDialog {
   QLineEdit* databaseEdit() const { return database_; }
   QLineEdit* temporaryEdit() const { return temporary_; }
   QLineEdit* logEdit() const { return log_; }
+  QLineEdit* definitionsEdit() const { return definitions_; }
 
  private:
   QLineEdit* addFolderRow(const QString& group, const std::string& text, const QString& browseTitle,
                           bool appendSeparator);
   QLineEdit* database_;
   QLineEdit* temporary_;
+  QLineEdit* addFileRow(const QString& group, const std::string& text, const QString& browseTitle);
   QLineEdit* log_;
+  QLineEdit* definitions_;
 };
 
 }  // namespace tavrin::ui

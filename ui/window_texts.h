@@ -52,6 +52,10 @@ inline constexpr const char* kLogGroup = QT_TRANSLATE_NOOP("Window", "Select Log
 inline constexpr const char* kBrowseDatabase = QT_TRANSLATE_NOOP("Window", "Select location to choose database file.");
 inline constexpr const char* kBrowseTemporary = QT_TRANSLATE_NOOP("Window", "Select location for temporary path.");
 inline constexpr const char* kBrowseLog = QT_TRANSLATE_NOOP("Window", "Select location to save Log file.");
+inline constexpr const char* kDefinitionsGroup =
+    QT_TRANSLATE_NOOP("Window", "CREATE TABLE statements for tables whose .frm is gone (optional):");
+inline constexpr const char* kBrowseDefinitions = QT_TRANSLATE_NOOP("Window", "Select a SQL file with CREATE TABLE statements");
+inline constexpr const char* kSqlFiles = QT_TRANSLATE_NOOP("Window", "SQL files (*.sql);;All files (*)");
 
 inline constexpr const char* kVersion = "v1.0";
 

@@ -170,32 +170,47 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../window_texts.h" line="59"/>
-        <source>Copyright © 2026 the Tavrin developers</source>
+        <location filename="../window_texts.h" line="56"/>
+        <source>CREATE TABLE statements for tables whose .frm is gone (optional):</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../window_texts.h" line="60"/>
-        <source>Licensed under the MIT licence.</source>
+        <location filename="../window_texts.h" line="57"/>
+        <source>Select a SQL file with CREATE TABLE statements</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../window_texts.h" line="61"/>
-        <source>Recovers the tables of MySQL and MariaDB data folders without a server.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../window_texts.h" line="62"/>
-        <source>Company website</source>
+        <location filename="../window_texts.h" line="58"/>
+        <source>SQL files (*.sql);;All files (*)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location filename="../window_texts.h" line="63"/>
-        <source>Support email address</source>
+        <source>Copyright © 2026 the Tavrin developers</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location filename="../window_texts.h" line="64"/>
+        <source>Licensed under the MIT licence.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../window_texts.h" line="65"/>
+        <source>Recovers the tables of MySQL and MariaDB data folders without a server.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../window_texts.h" line="66"/>
+        <source>Company website</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../window_texts.h" line="67"/>
+        <source>Support email address</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../window_texts.h" line="68"/>
         <source>Sales email address</source>
         <translation type="unfinished"></translation>
     </message>
