@@ -156,7 +156,9 @@ COMMAND --help shows this text too.
       folder's ibdata1 and .ibd files. One line per index with leaf pages:
       the file, its tablespace and index ids, its pages, leaves and records,
       and with --definitions the table whose CREATE TABLE fits its records.
-      A page found twice counts once, the newer kept.
+      A page found twice counts once, the newer kept. --read SPACE:INDEX
+      writes the rows of that index as rows --all --full does, read by the
+      CREATE TABLE that fits it, their TIMESTAMP values in UTC.
 
 Every command that reads tables (list, structure, rows, check, save) takes
   --definitions FILE.sql [--definitions-first]
@@ -426,7 +428,8 @@ std::map<std::string, Command> commandTable(const std::string& exeFolder, std::o
                               "[--password-file FILE]",
                            {}, {"--server", "--port", "--socket", "--user", "--password-file"},
                            [&](auto& a) { return testConnectionCommand(a, out); }, checkUserOption}},
-      {"lost", {1, "lost SOURCE [--definitions FILE.sql]", {}, {kDefinitions},
+      {"lost", {1, "lost SOURCE [--definitions FILE.sql [--read SPACE:INDEX [--deleted] [--format tsv|csv|sql]]]",
+                {"--deleted"}, {kDefinitions, "--read", "--format"},
                 [&](auto& a) { return lostCommand(a, exeFolder, out, err); }}},
       {"check", {1, "check FOLDER [DATABASE [TABLE]] [--ibdata FILE]" + kDefinitionsUsage, {kDefinitionsFirst},
                  {"--ibdata", kDefinitions}, [&](auto& a) { return checkCommand(a, exeFolder, out, err); },

@@ -111,20 +111,34 @@ Result<std::unique_ptr<InnodbTable>> InnodbTable::open(const TableDefinition& ta
   } else {
     return missing("neither the tablespace file of " + name + " (.ibd) nor the system tablespace (ibdata1) was found");
   }
-  // A page that will not be read whatever the salvage, such as an encrypted one, refuses the table.
-  if (Status first = t->source_->readPage(root, t->page_); !first && first.kind() == ErrorKind::Unsupported) {
-    return first.failure();
-  }
-  t->values_.resize(table.columns.size());
-  t->integers_.resize(table.columns.size() * 8);
-  t->externals_.resize(table.columns.size());
-  t->readAutoIncrement(root);
-  if (Status instant = t->readInstantMetadata(root); !instant) return t->afterFirstPage(instant.failure());
-  if (Status found = t->findFirstLeaf(root); !found) return t->afterFirstPage(found.failure());
-  if (table.fromStatement && !t->instant_) {
-    if (Status fits = t->checkLayoutFits(); !fits) return fits.failure();
-  }
+  if (Status opened = t->openAt(root); !opened) return opened.failure();
   return t;
+}
+
+Result<std::unique_ptr<InnodbTable>> InnodbTable::openFound(const TableDefinition& table, Tablespace space,
+                                                            uint32_t root, uint64_t indexId,
+                                                            const CollationCatalogue& catalogue) {
+  std::unique_ptr<InnodbTable> t(new InnodbTable(table));
+  t->own_.emplace(std::move(space));
+  t->source_ = &*t->own_;
+  t->indexId_ = indexId;
+  t->layout_ = layoutFromDefinition(table, catalogue);
+  if (Status opened = t->openAt(root); !opened) return opened.failure();
+  return t;
+}
+
+// From the clustered index's root: its first leaf, and what the root keeps.
+Status InnodbTable::openAt(uint32_t root) {
+  // A page that will not be read whatever the salvage, such as an encrypted one, refuses the table.
+  if (Status first = source_->readPage(root, page_); !first && first.kind() == ErrorKind::Unsupported) return first;
+  values_.resize(table_.columns.size());
+  integers_.resize(table_.columns.size() * 8);
+  externals_.resize(table_.columns.size());
+  readAutoIncrement(root);
+  if (Status instant = readInstantMetadata(root); !instant) return afterFirstPage(instant.failure());
+  if (Status found = findFirstLeaf(root); !found) return afterFirstPage(found.failure());
+  if (table_.fromStatement && !instant_) return checkLayoutFits();
+  return Ok{};
 }
 
 // The first leaves, in the order they are read, against the layout.

@@ -37,6 +37,12 @@ class InnodbTable : public RowSource {
                                                    const std::optional<std::string>& ibdPath, InnodbSystem system,
                                                    const CollationCatalogue& catalogue);
 
+  // The table of a definition whose index's pages were found in another
+  // file (`space`), its tree from `root` (the page of the highest level
+  // found), else its leaves found by scanning.
+  static Result<std::unique_ptr<InnodbTable>> openFound(const TableDefinition& table, Tablespace space, uint32_t root,
+                                                        uint64_t indexId, const CollationCatalogue& catalogue);
+
   // RowSource: pages start at a leaf page and a record in it.
   PageStart firstPage() const override { return {int64_t(firstLeaf_), 0}; }
   WalkEnd read(PageStart start, size_t maxRows, const RowSink& sink, const ReadOptions& options) override;
@@ -62,6 +68,7 @@ class InnodbTable : public RowSource {
   };
 
   explicit InnodbTable(const TableDefinition& table) : table_(table) {}
+  Status openAt(uint32_t root);
   Status findFirstLeaf(uint32_t root);
   // For a definition from a CREATE TABLE text: whether it fits the records.
   Status checkLayoutFits();

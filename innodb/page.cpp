@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "innodb/page_carver.h"
 #include "innodb/page_zip.h"
 #include "innodb/space_geometry.h"
 
@@ -122,6 +123,22 @@ Result<Tablespace> Tablespace::open(const std::string& path) {
   return space;
 }
 
+Tablespace Tablespace::ofFoundPages(ReadOnlyFile file, uint32_t spaceId, uint32_t pageSize, bool fullCrc32,
+                                    std::map<uint64_t, FoundPage> pages) {
+  Tablespace space(std::move(file));
+  space.pageSize_ = space.physicalSize_ = pageSize;
+  space.fullCrc32_ = fullCrc32;
+  space.pageCompression_ = {fullCrc32, 0};
+  space.spaceId_ = spaceId;
+  space.found_ = std::move(pages);
+  return space;
+}
+
+uint64_t Tablespace::pageCount() const {
+  if (!found_.empty()) return found_.rbegin()->first + 1;
+  return file_.size() / physicalSize_;
+}
+
 uint64_t Tablespace::spacePages() const {
   return spaceSize_ ? std::min<uint64_t>(*spaceSize_, pageCount()) : pageCount();
 }
@@ -129,6 +146,14 @@ uint64_t Tablespace::spacePages() const {
 Tablespace::PageRun Tablespace::dataPages(uint64_t from) const {
   const uint64_t end = spacePages();
   if (from >= end) return {end, end};
+  if (!found_.empty()) {
+    auto page = found_.lower_bound(from);
+    if (page == found_.end()) return {end, end};
+    const uint64_t first = page->first;
+    uint64_t last = first;
+    while (++page != found_.end() && page->first == last + 1) ++last;
+    return {first, last + 1};
+  }
   const ReadOnlyFile::Run run = file_.dataFrom(from * physicalSize_);
   // A page is visited when any of its bytes are data.
   const uint64_t first = std::max(from, run.start / physicalSize_);
@@ -182,10 +207,20 @@ Status Tablespace::readRaw(uint64_t number, size_t bytes, std::vector<uint8_t>& 
     return damaged("page " + std::to_string(number) + " is past the end of " + file_.path());
   }
   bytes = std::min<size_t>(bytes, physicalSize_);
+  if (!found_.empty()) return readFound(number, bytes, buffer);
   buffer.resize(bytes);
   if (file_.readAt(number * physicalSize_, buffer.data(), bytes) != bytes) {
     return ioFailure("cannot read page " + std::to_string(number) + " of " + file_.path());
   }
+  return Ok{};
+}
+
+Status Tablespace::readFound(uint64_t number, size_t bytes, std::vector<uint8_t>& buffer) const {
+  const auto page = found_.find(number);
+  if (page == found_.end()) return missing("page " + std::to_string(number) + " was not found in " + file_.path());
+  buffer = readCarvedPage(file_, {page->second.offset, physicalSize_, page->second.zeroBlocks});
+  if (buffer.size() != physicalSize_) return ioFailure("cannot read page " + std::to_string(number) + " of " + file_.path());
+  buffer.resize(bytes);
   return Ok{};
 }
 

@@ -3,6 +3,7 @@
 // starts with, and the header of index pages.
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -140,16 +141,28 @@ Status checkPageOwner(ByteView page, const PageOwner& owner);
 // pages as they are. Pages compressed whole (PAGE_COMPRESSED) are handed out
 // inflated. A page that says it belongs to another tablespace or place is
 // not handed out.
+// Where a page of a tablespace was found in another file (a disk image, a
+// carved blob): its offset, and the 4 KiB blocks of zeros a sparse copy left
+// out of it (bit b: block b).
+struct FoundPage {
+  uint64_t offset = 0;
+  uint8_t zeroBlocks = 0;
+};
+
 class Tablespace {
  public:
   static Result<Tablespace> open(const std::string& path);
+  // The pages of a tablespace found in `file`, by page number; every other
+  // page of it is missing.
+  static Tablespace ofFoundPages(ReadOnlyFile file, uint32_t spaceId, uint32_t pageSize, bool fullCrc32,
+                                 std::map<uint64_t, FoundPage> pages);
 
   const std::string& path() const { return file_.path(); }
   // Page `number` of this file, where a failure or damage lies.
   Place placeOf(uint64_t number) const { return tavrin::atPage(path(), number); }
   uint32_t pageSize() const { return pageSize_; }
   uint32_t physicalPageSize() const { return physicalSize_; }
-  uint64_t pageCount() const { return file_.size() / physicalSize_; }
+  uint64_t pageCount() const;
   // The pages a scan of the whole space visits: up to where the space header
   // says the space ends (FSP_SIZE) when page 0 is sound, else the file's.
   uint64_t spacePages() const;
@@ -185,6 +198,7 @@ class Tablespace {
   explicit Tablespace(ReadOnlyFile file) : file_(std::move(file)) {}
   ReadOnlyFile file_;
   Status readRaw(uint64_t number, size_t bytes, std::vector<uint8_t>& buffer) const;
+  Status readFound(uint64_t number, size_t bytes, std::vector<uint8_t>& buffer) const;
   // `status`, its reason after "FILE page N: " when it failed.
   Status atPage(uint64_t number, Status status) const;
   // Whether `page`, as handed out, says it is page `number` of this space.
@@ -198,6 +212,7 @@ class Tablespace {
   bool fullCrc32_ = false;
   PageCompression pageCompression_;
   bool encrypted_ = false;  // the first page names an encryption scheme
+  std::map<uint64_t, FoundPage> found_;  // for a tablespace of found pages
 };
 
 // The page size and compression that the flags of a tablespace's first page

@@ -125,6 +125,7 @@ CarveResult carveIndexPages(const ReadOnlyFile& file, const std::atomic<bool>& s
       index.spaceId = fil.spaceId;
       index.indexId = header.indexId;
       index.compact = header.compact;
+      index.fullCrc32 = be32(page, found.size - 4) != be32(page, FIL_PAGE_LSN + 4);
       const CarvedPage carved{start + at,  found.size, found.zeroBlocks, fil.pageNumber,
                               fil.lsn,     header.level, header.recordCount};
       auto [kept, fresh] = index.pages.emplace(fil.pageNumber, carved);

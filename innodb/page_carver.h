@@ -38,6 +38,7 @@ struct CarvedIndex {
   uint32_t spaceId = 0;
   uint64_t indexId = 0;
   bool compact = true;
+  bool fullCrc32 = false;  // MariaDB's full_crc32 format, else a classic checksum
   std::map<uint32_t, CarvedPage> pages;
 
   size_t leaves() const;

@@ -133,4 +133,28 @@ Result<LostReport> findLostIndexes(const std::string& source, const DefinitionsS
   return report;
 }
 
+Result<std::unique_ptr<TableRows>> openLostTable(const LostIndex& lost, const TableDefinition& definition,
+                                                 const CollationCatalogue& catalogue) {
+  auto file = ReadOnlyFile::open(lost.file);
+  if (!file) return file.failure();
+  std::map<uint64_t, FoundPage> pages;
+  uint32_t root = 0, pageSize = 0;
+  uint16_t rootLevel = 0;
+  for (const auto& [number, page] : lost.index.pages) {
+    pages[number] = {page.offset, page.zeroBlocks};
+    pageSize = page.size;
+    if (page.level > rootLevel || pages.size() == 1) {
+      root = number;
+      rootLevel = page.level;
+    }
+  }
+  if (pages.empty()) return missing("no page of the index was found");
+  Tablespace space = Tablespace::ofFoundPages(std::move(*file), lost.index.spaceId, pageSize, lost.index.fullCrc32,
+                                              std::move(pages));
+  auto owned = std::make_unique<TableDefinition>(definition);
+  auto table = InnodbTable::openFound(*owned, std::move(space), root, lost.index.indexId, catalogue);
+  if (!table) return table.failure();
+  return TableRows::of(std::move(owned), std::move(*table));
+}
+
 }  // namespace tavrin

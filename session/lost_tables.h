@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/result.h"
+#include "session/table_rows.h"
 #include "innodb/page_carver.h"
 #include "tabledef/collation_catalogue.h"
 #include "tabledef/definitions_script.h"
@@ -35,5 +36,11 @@ struct LostReport {
 Result<LostReport> findLostIndexes(const std::string& source, const DefinitionsScript* definitions,
                                    const CollationCatalogue& catalogue, const std::atomic<bool>& stop,
                                    const CarveProgress& progress = {});
+
+// The rows of a lost index read by `definition`: its tree from the page of
+// the highest level found, its leaves found by scanning where the tree or
+// the chain of leaves is broken.
+Result<std::unique_ptr<TableRows>> openLostTable(const LostIndex& lost, const TableDefinition& definition,
+                                                 const CollationCatalogue& catalogue);
 
 }  // namespace tavrin

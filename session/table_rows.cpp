@@ -274,6 +274,14 @@ bool hasTemporalColumn(const TableDefinition& def) {
 
 }  // namespace
 
+std::unique_ptr<TableRows> TableRows::of(std::unique_ptr<TableDefinition> definition,
+                                         std::unique_ptr<RowSource> rows) {
+  auto table = std::unique_ptr<TableRows>(new TableRows());
+  table->definition_ = std::move(definition);
+  table->rows_ = std::move(rows);
+  return table;
+}
+
 Result<TableDefinition> TableRows::readDefinition(const RecoverySession& session, size_t table,
                                                   const CollationCatalogue& catalogue) {
   if (const ScriptTable* script = scriptTableOf(session, table)) return script->definition;

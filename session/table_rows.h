@@ -49,6 +49,9 @@ class TableRows {
   // files: "the CREATE TABLE of FILE line N"; empty otherwise.
   static std::string definedBy(const RecoverySession& session, size_t table);
 
+  // Rows already opened by their reader, which reads through `definition`.
+  static std::unique_ptr<TableRows> of(std::unique_ptr<TableDefinition> definition, std::unique_ptr<RowSource> rows);
+
   const TableDefinition& definition() const { return *definition_; }
   RowSource& rows() { return *rows_; }
   // BLOB/TEXT values of at least this many bytes show a marker in the display form.
