@@ -101,7 +101,7 @@ std::vector<uint8_t> readCarvedPage(const ReadOnlyFile& file, const CarvedPage& 
 
 CarveResult carveIndexPages(const ReadOnlyFile& file, const std::atomic<bool>& stop, const CarveProgress& progress) {
   CarveResult result;
-  std::vector<uint8_t> block(kBlockBytes + kLargestPage);
+  std::vector<uint8_t> block(std::min<uint64_t>(kBlockBytes + kLargestPage, file.size()));
   for (uint64_t start = 0; start < file.size(); start += kBlockBytes) {
     if (stop) {
       result.stopped = true;
