@@ -242,6 +242,7 @@ struct ColumnDraft {
   bool explicitNull = false, explicitNotNull = false;
   bool hasDefault = false;
   bool oldTemporal = false;  // marked /* mariadb-5.3 */
+  bool defaultNull = false;  // DEFAULT NULL
 };
 
 struct KeyDraft {
@@ -609,6 +610,13 @@ class Parser {
   }
 
   Status columnAttribute(ColumnDraft& d) {
+    if (std::optional<Status> taken = typeAttribute(d)) return *taken;
+    if (std::optional<Status> taken = valueAttribute(d)) return *taken;
+    return otherAttribute(d);
+  }
+
+  // What completes the type: sign, zero fill, character set, collation.
+  std::optional<Status> typeAttribute(ColumnDraft& d) {
     ColumnDefinition& c = d.column;
     if (acceptWord("UNSIGNED")) c.isUnsigned = true;
     else if (acceptWord("SIGNED")) c.isUnsigned = false;
@@ -617,15 +625,17 @@ class Parser {
     else if (acceptWord("ASCII")) d.charset = "latin1";
     else if (acceptWord("UNICODE")) d.charset = "ucs2";
     else if (acceptWord("BYTE")) d.charset = "binary";
-    else if (acceptCharsetWords()) {
-      auto charset = charsetName();
-      if (!charset) return charset.failure();
-      d.charset = *charset;
-    } else if (acceptWord("COLLATE")) {
-      auto collation = name();
-      if (!collation) return collation.failure();
-      d.collation = *collation;
-    } else if (acceptWord("NOT")) {
+    else if (acceptCharsetWords()) return take(charsetName(), d.charset);
+    else if (acceptWord("COLLATE")) return take(name(), d.collation);
+    else return std::nullopt;
+    return Status(Ok{});
+  }
+
+  // What a column holds by itself: NULL-ness, its default, the values the
+  // server sets, the expression it is computed from, its CHECK.
+  std::optional<Status> valueAttribute(ColumnDraft& d) {
+    ColumnDefinition& c = d.column;
+    if (acceptWord("NOT")) {
       if (Status null = expectWord("NULL"); !null) return null;
       d.explicitNotNull = true;
     } else if (acceptWord("NULL")) {
@@ -634,43 +644,40 @@ class Parser {
       return defaultValue(d);
     } else if (acceptWord("ON")) {
       if (Status update = expectWord("UPDATE"); !update) return update;
-      if (!isNow(peek())) return expected("CURRENT_TIMESTAMP");
+      if (!isNow(peek())) return Status(expected("CURRENT_TIMESTAMP"));
       takeNow();
       c.uniregCheck = c.uniregCheck == Unireg::DefaultNow ? Unireg::DefaultAndUpdateNow : Unireg::UpdateNow;
     } else if (acceptWord("AUTO_INCREMENT")) {
       c.uniregCheck = Unireg::NextNumber;
-    } else if (acceptWord("PRIMARY") || peekWord("KEY")) {
-      acceptWord("KEY");
-      KeyDraft k;
-      k.key.name = "PRIMARY";
-      k.key.flags = KeyFlag::Unique;
-      k.parts.emplace_back(c.name, std::nullopt);
-      k.descending.push_back(false);
-      keys_.push_back(std::move(k));
-    } else if (acceptWord("UNIQUE")) {
-      acceptWord("KEY");
-      KeyDraft k;
-      k.key.flags = KeyFlag::Unique;
-      k.parts.emplace_back(c.name, std::nullopt);
-      k.descending.push_back(false);
-      keys_.push_back(std::move(k));
-    } else if (acceptWord("COMMENT")) {
-      auto comment = literal();
-      if (!comment) return comment.failure();
-      c.comment = *comment;
-    } else if (acceptWord("INVISIBLE")) {
-      c.invisibility = 1;
-    } else if (acceptWord("VISIBLE")) {
     } else if (acceptWord("GENERATED")) {
-      if (!acceptWord("ALWAYS")) return expected("ALWAYS");
-      if (peekWord("AS") && (peekWord("ROW", 1))) return unsupported("system-versioned tables are not read from a script");
+      if (!acceptWord("ALWAYS")) return Status(expected("ALWAYS"));
+      if (peekWord("AS") && peekWord("ROW", 1)) return Status(unsupported("system-versioned tables are not read from a script"));
       return generated(d);
     } else if (peekWord("AS")) {
       return generated(d);
     } else if (acceptWord("CHECK")) {
-      auto expression = group();
-      if (!expression) return expression.failure();
-      c.checkExpression = *expression;
+      return take(group(), c.checkExpression);
+    } else {
+      return std::nullopt;
+    }
+    return Status(Ok{});
+  }
+
+  // Keys on the column alone, its comment and visibility, and what does not
+  // change its rows.
+  Status otherAttribute(ColumnDraft& d) {
+    ColumnDefinition& c = d.column;
+    if (acceptWord("PRIMARY") || peekWord("KEY")) {
+      acceptWord("KEY");
+      addColumnKey(c.name, "PRIMARY");
+    } else if (acceptWord("UNIQUE")) {
+      acceptWord("KEY");
+      addColumnKey(c.name, "");
+    } else if (acceptWord("COMMENT")) {
+      return take(literal(), c.comment);
+    } else if (acceptWord("INVISIBLE")) {
+      c.invisibility = 1;
+    } else if (acceptWord("VISIBLE")) {
     } else if (acceptWord("REFERENCES")) {
       return skipItem();
     } else if (acceptWord("WITHOUT") || acceptWord("WITH")) {
@@ -690,6 +697,22 @@ class Parser {
       return expected("a column attribute");
     }
     return Ok{};
+  }
+
+  static Status take(Result<std::string> read, std::string& into) {
+    if (!read) return read.failure();
+    into = std::move(*read);
+    return Ok{};
+  }
+
+  // A UNIQUE key (PRIMARY by that name) on one whole column.
+  void addColumnKey(const std::string& column, std::string keyName) {
+    KeyDraft k;
+    k.key.name = std::move(keyName);
+    k.key.flags = KeyFlag::Unique;
+    k.parts.emplace_back(column, std::nullopt);
+    k.descending.push_back(false);
+    keys_.push_back(std::move(k));
   }
 
   static bool isNowWord(std::string_view upper) {
@@ -720,7 +743,7 @@ class Parser {
     d.hasDefault = true;
     if (acceptWord("NULL")) {
       d.column.defaultExpression.clear();
-      nullDefault_.push_back(d.column.name);
+      d.defaultNull = true;
       return Ok{};
     }
     if (isNow(peek())) {
@@ -843,6 +866,7 @@ class Parser {
 
   Status build();
   Result<int32_t> collationOf(const ColumnDraft& d) const;
+  Status sizeColumn(ColumnDraft& d) const;
   Status settleColumn(ColumnDraft& d, size_t index);
   Status settleKey(KeyDraft& k);
   void layRowImage();
@@ -856,7 +880,6 @@ class Parser {
   std::vector<ColumnDraft> columns_;
   std::vector<KeyDraft> keys_;
   std::vector<std::string> serialColumns_;
-  std::vector<std::string> nullDefault_;
   std::string constraintName_;
   std::string tableCharset_, tableCollation_;
 };
@@ -914,13 +937,11 @@ uint32_t longestName(const ColumnDefinition& c) {
   return uint32_t(c.fieldType == FieldType::Set ? (all ? all - 1 : 0) : longest);
 }
 
-Status Parser::settleColumn(ColumnDraft& d, size_t index) {
+// The lengths, precision and scale a column's type gives it, as the .frm
+// keeps them: text lengths in bytes, the widest character of its set each.
+Status Parser::sizeColumn(ColumnDraft& d) const {
   ColumnDefinition& c = d.column;
   const TypeName& type = *d.type;
-  c.fieldIndex = int32_t(index);
-  auto collation = collationOf(d);
-  if (!collation) return collation.failure().prefixed("column " + c.name + ": ");
-  c.charsetId = *collation;
   const uint32_t width = uint32_t(std::max(1, catalogue_.maxBytesPerChar(c.charsetId)));
   const uint64_t declared = d.length.value_or(type.length);
   switch (type.kind) {
@@ -980,6 +1001,17 @@ Status Parser::settleColumn(ColumnDraft& d, size_t index) {
       c.fieldLength = type.length;
       break;
   }
+  return Ok{};
+}
+
+Status Parser::settleColumn(ColumnDraft& d, size_t index) {
+  ColumnDefinition& c = d.column;
+  const TypeName& type = *d.type;
+  c.fieldIndex = int32_t(index);
+  auto collation = collationOf(d);
+  if (!collation) return collation.failure().prefixed("column " + c.name + ": ");
+  c.charsetId = *collation;
+  if (Status sized = sizeColumn(d); !sized) return sized;
   const bool numeric = type.kind == TypeClass::Integer || type.kind == TypeClass::Decimal || type.kind == TypeClass::Real;
   if (numeric && !c.isUnsigned) c.packFlags |= PackFlag::Signed;
   // Dumps of older servers quote numbers ('1'); the server shows them bare.
@@ -989,8 +1021,7 @@ Status Parser::settleColumn(ColumnDraft& d, size_t index) {
   // A TIMESTAMP is NOT NULL unless told, as servers before explicit_defaults_for_timestamp took it.
   const bool timestamp = c.fieldType == FieldType::Timestamp || c.fieldType == FieldType::Timestamp2;
   c.nullable = d.explicitNull || (!d.explicitNotNull && !timestamp);
-  const bool nullDefault = std::find(nullDefault_.begin(), nullDefault_.end(), c.name) != nullDefault_.end();
-  if (nullDefault && c.nullable) c.defaultExpression = "NULL";
+  if (d.defaultNull && c.nullable) c.defaultExpression = "NULL";
   if (!d.hasDefault && c.nullable && c.defaultExpression.empty() && !c.isGenerated()) c.defaultExpression = "NULL";
   c.noDefault = !c.nullable && !d.hasDefault && !c.isAutoIncrement() && !c.defaultsToNow() && !c.isGenerated();
   if (c.fieldType == FieldType::Bit && table_.definition.engineCode != kEngineMyisam) c.packFlags |= PackFlag::BitAsChar;
@@ -1101,14 +1132,7 @@ Status Parser::build() {
   }
   if (variable) def.createOptions |= CreateOption::PackRecord;
   layRowImage();
-  for (const std::string& serial : serialColumns_) {
-    KeyDraft k;
-    k.key.name = serial;
-    k.key.flags = KeyFlag::Unique;
-    k.parts.emplace_back(serial, std::nullopt);
-    k.descending.push_back(false);
-    keys_.push_back(std::move(k));
-  }
+  for (const std::string& serial : serialColumns_) addColumnKey(serial, serial);
   // The primary key first, then the unique keys, then the others, each
   // unnamed one after its first column, as the server orders and names them.
   std::stable_sort(keys_.begin(), keys_.end(), [](const KeyDraft& a, const KeyDraft& b) {
