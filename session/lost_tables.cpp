@@ -40,27 +40,33 @@ Result<std::vector<std::string>> filesOf(const std::string& source) {
   return files;
 }
 
-// How well the definition of `table` fits the leaves of the index; nullopt
-// when it does not.
-std::optional<double> fitOf(const ReadOnlyFile& file, const CarvedIndex& index, const ScriptTable& table,
-                            const CollationCatalogue& catalogue, std::string& why) {
-  if (table.definition.engineCode != kEngineInnodb) return std::nullopt;
-  const ClusteredLayout layout = layoutFromDefinition(table.definition, catalogue);
-  const RecordFormat format = index.compact ? RecordFormat::Compact : RecordFormat::Redundant;
-  LayoutFit fit;
+// The pages a definition is tried against: the first leaves and node pages.
+struct SamplePage {
+  uint64_t number = 0;
+  std::vector<uint8_t> bytes;
+};
+
+std::vector<SamplePage> samplePages(const ReadOnlyFile& file, const CarvedIndex& index) {
+  std::vector<SamplePage> sample;
   size_t leaves = 0, nodes = 0;
   for (const auto& [number, page] : index.pages) {
-    if ((page.level == 0 ? leaves++ : nodes++) >= kPagesTried) continue;
-    const std::vector<uint8_t> bytes = readCarvedPage(file, page);
-    if (Status fits = addPageFit(ByteView(bytes), format, layout, file.path(), number, fit); !fits) {
-      if (why.empty()) why = fits.reason();
-      return std::nullopt;
-    }
+    if ((page.level == 0 ? leaves++ : nodes++) < kPagesTried) sample.push_back({number, readCarvedPage(file, page)});
   }
-  if (Status judged = judgeFit(fit); !judged || fit.exact == 0) {
-    if (why.empty()) why = judged ? "no record meets the next one" : judged.reason();
-    return std::nullopt;
+  return sample;
+}
+
+// How well the definition of `table` fits the pages, as the share of
+// records that meet the next one exactly; nullopt when it does not fit.
+std::optional<double> fitOf(const std::string& path, const std::vector<SamplePage>& sample, bool compact,
+                            const ScriptTable& table, const CollationCatalogue& catalogue) {
+  if (table.definition.engineCode != kEngineInnodb) return std::nullopt;
+  const ClusteredLayout layout = layoutFromDefinition(table.definition, catalogue);
+  const RecordFormat format = compact ? RecordFormat::Compact : RecordFormat::Redundant;
+  LayoutFit fit;
+  for (const SamplePage& page : sample) {
+    if (!addPageFit(ByteView(page.bytes), format, layout, path, page.number, fit)) return std::nullopt;
   }
+  if (!judgeFit(fit) || fit.exact == 0) return std::nullopt;
   return double(fit.exact) / double(fit.joins);
 }
 
@@ -68,11 +74,11 @@ std::optional<double> fitOf(const ReadOnlyFile& file, const CarvedIndex& index, 
 // the file is named after, else none, and all of them said.
 void nameIndex(const ReadOnlyFile& file, LostIndex& lost, const DefinitionsScript& definitions,
                const CollationCatalogue& catalogue) {
+  const std::vector<SamplePage> sample = samplePages(file, lost.index);
   double best = 0;
   std::vector<const ScriptTable*> fitting;
   for (const ScriptTable& table : definitions.tables) {
-    std::string why;
-    const std::optional<double> fit = fitOf(file, lost.index, table, catalogue, why);
+    const std::optional<double> fit = fitOf(file.path(), sample, lost.index.compact, table, catalogue);
     if (!fit || *fit < best) continue;
     if (*fit > best) fitting.clear();
     best = *fit;
