@@ -141,15 +141,8 @@ Usage:
       the rows read and each thing passed over with where and why, or
       "unreadable" and why. Files the scan could not place are named too.
       The exit status is 0 only when everything is sound.
-  tavrin-recover --help
-      This text.
-
-FOLDER is one database folder, or a data folder whose sub-folders are the
-databases (as the server keeps them). DATABASE, TABLE and VIEW are names as
-"list" shows them: as the server names them, not as their files are named.
-COMMAND --help shows this text too.
-
-  tavrin-recover lost SOURCE [--definitions FILE.sql]
+  tavrin-recover lost SOURCE [--definitions FILE.sql [--read SPACE:INDEX [--deleted]
+                 [--format tsv|csv|sql]]]
       The InnoDB indexes whose pages SOURCE holds: a file of any kind (a disk
       image, a partition, a carved file, a tablespace) scanned at every 512
       bytes for index pages of 4 to 64 KiB whose checksum is sound, or a
@@ -159,6 +152,13 @@ COMMAND --help shows this text too.
       A page found twice counts once, the newer kept. --read SPACE:INDEX
       writes the rows of that index as rows --all --full does, read by the
       CREATE TABLE that fits it, their TIMESTAMP values in UTC.
+  tavrin-recover --help
+      This text.
+
+FOLDER is one database folder, or a data folder whose sub-folders are the
+databases (as the server keeps them). DATABASE, TABLE and VIEW are names as
+"list" shows them: as the server names them, not as their files are named.
+COMMAND --help shows this text too.
 
 Every command that reads tables (list, structure, rows, check, save) takes
   --definitions FILE.sql [--definitions-first]
