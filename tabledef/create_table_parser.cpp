@@ -1061,20 +1061,7 @@ Status Parser::settleKey(KeyDraft& k) {
 // reserved bit in fixed-length rows), then each stored column's bytes.
 void Parser::layRowImage() {
   TableDefinition& def = table_.definition;
-  uint32_t nullBits = (def.createOptions & CreateOption::PackRecord) ? 0 : 1;
-  for (ColumnDefinition& c : def.columns) {
-    if (c.nullable) {
-      c.nullByte = nullBits / 8;
-      c.nullMask = uint8_t(1u << (nullBits % 8));
-      ++nullBits;
-    }
-    if (c.fieldType == FieldType::Bit && !(c.packFlags & PackFlag::BitAsChar)) {
-      c.bitsByte = nullBits / 8;
-      c.bitsShift = uint8_t(nullBits % 8);
-      nullBits += c.fieldLength % 8;
-    }
-  }
-  def.nullBytes = (nullBits + 7) / 8;
+  placeNullBits(def, (def.createOptions & CreateOption::PackRecord) ? 0 : 1);
   uint32_t position = def.nullBytes;
   for (ColumnDefinition& c : def.columns) {
     c.recordPosition = int32_t(position + 1);

@@ -149,6 +149,23 @@ bool isPrefixPart(const ColumnDefinition& c, uint32_t length) {
   }
 }
 
+void placeNullBits(TableDefinition& def, uint32_t firstBit) {
+  uint32_t nullBits = firstBit;
+  for (ColumnDefinition& c : def.columns) {
+    if (c.nullable) {
+      c.nullByte = nullBits / 8;
+      c.nullMask = uint8_t(1u << (nullBits % 8));
+      ++nullBits;
+    }
+    if (c.fieldType == FieldType::Bit && !(c.packFlags & PackFlag::BitAsChar)) {
+      c.bitsByte = nullBits / 8;
+      c.bitsShift = uint8_t(nullBits % 8);
+      nullBits += c.fieldLength % 8;
+    }
+  }
+  def.nullBytes = (nullBits + 7) / 8;
+}
+
 RecordColumn recordColumn(const ColumnDefinition& c) {
   RecordColumn p;
   p.offset = c.recordOffset();

@@ -74,6 +74,11 @@ Status checkAutoIncrement(const TableDefinition& table, uint64_t next);
 // True when a key part of `length` bytes holds only the first bytes of its column.
 bool isPrefixPart(const ColumnDefinition& column, uint32_t length);
 
+// Gives each nullable column its NULL bit and each BIT column that keeps
+// its odd bits among them their place, from bit `firstBit` of the row image
+// on (1 in fixed-length rows, whose first bit is reserved); sets nullBytes.
+void placeNullBits(TableDefinition& def, uint32_t firstBit);
+
 // How a column's value is taken from the server's row image, the layout of
 // MyISAM's fixed-length rows and of a definition file's default record.
 struct RecordColumn {

@@ -792,21 +792,8 @@ Result<ColumnsRead> readColumns(ByteView file, const Sections& s, const std::vec
 // The NULL bits come first in the row image, in column order: one reserved
 // bit in fixed-length rows, one per nullable column, and the bits of BIT
 // columns that do not fill a byte. Files older than 4.1 keep them at the end.
-void placeNullBits(TableDefinition& def, const FrmHeader& header) {
-  uint32_t nullBits = (header.charsetStored && !(header.createOptions & 1)) ? 1 : 0;
-  for (ColumnDefinition& c : def.columns) {
-    if (c.nullable) {
-      c.nullByte = nullBits / 8;
-      c.nullMask = uint8_t(1u << (nullBits % 8));
-      ++nullBits;
-    }
-    if (c.fieldType == FieldType::Bit && !(c.packFlags & PackFlag::BitAsChar)) {
-      c.bitsByte = nullBits / 8;
-      c.bitsShift = uint8_t(nullBits % 8);
-      nullBits += c.fieldLength % 8;
-    }
-  }
-  def.nullBytes = (nullBits + 7) / 8;
+void placeNullBitsOf(TableDefinition& def, const FrmHeader& header) {
+  placeNullBits(def, (header.charsetStored && !(header.createOptions & 1)) ? 1 : 0);
   if (!def.nullBitsFirst) {
     const uint32_t start = def.recordLength >= def.nullBytes ? def.recordLength - def.nullBytes : 0;
     for (ColumnDefinition& c : def.columns) {
@@ -964,7 +951,7 @@ Result<TableDefinition> parseFrm(ByteView file, const CollationCatalogue& catalo
   if (!columns) return columns.failure();
   assignValueLists(def, *valueLists, columns->listOfColumn, catalogue);
   if (Status extras = applyColumnExtras(def, file, *header, s, *columns); !extras) return extras.failure();
-  placeNullBits(def, *header);
+  placeNullBitsOf(def, *header);
   if (Status extras = readTableExtras(def, file, *header, s.form); !extras) def.extrasProblem = extras.failure();
   return def;
 }

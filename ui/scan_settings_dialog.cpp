@@ -28,49 +28,43 @@ ScanSettingsDialog::ScanSettingsDialog(const ScanSettings& initial, QWidget* par
   setMinimumWidth(560);
 }
 
-// A group with the folder's text and its "..." button. The browsed folder
-// of the first two gets a separator at its end; the log folder is taken
-// only when it exists.
-QLineEdit* ScanSettingsDialog::addFolderRow(const QString& group, const std::string& text, const QString& browseTitle,
-                                            bool appendSeparator) {
+// A group with a text and its "..." button, which sets the text to what
+// `browse` gives for the current one (nothing: the text stays).
+QLineEdit* ScanSettingsDialog::addRow(const QString& group, const std::string& text,
+                                      std::function<QString(const QString&)> browse) {
   auto* box = new QGroupBox(group, this);
   auto* row = new QHBoxLayout(box);
   auto* edit = new QLineEdit(QString::fromStdString(text), box);
-  auto* browse = new QPushButton("...", box);
-  browse->setFixedWidth(36);
+  auto* button = new QPushButton("...", box);
+  button->setFixedWidth(36);
   row->addWidget(edit);
-  row->addWidget(browse);
+  row->addWidget(button);
   layout()->addWidget(box);
-  connect(browse, &QPushButton::clicked, this, [this, edit, browseTitle, appendSeparator] {
-    QString chosen = QFileDialog::getExistingDirectory(this, browseTitle, edit->text());
-    if (chosen.isEmpty()) return;
-    if (appendSeparator) {
-      if (!chosen.endsWith('/')) chosen += '/';
-    } else {
-      chosen = chosen.trimmed();
-      if (!QFileInfo(chosen).isDir()) return;
-    }
-    edit->setText(chosen);
+  connect(button, &QPushButton::clicked, this, [edit, browse = std::move(browse)] {
+    const QString chosen = browse(edit->text());
+    if (!chosen.isEmpty()) edit->setText(chosen);
   });
   return edit;
 }
 
-// A group with a file's text and its "..." button.
-QLineEdit* ScanSettingsDialog::addFileRow(const QString& group, const std::string& text, const QString& browseTitle) {
-  auto* box = new QGroupBox(group, this);
-  auto* row = new QHBoxLayout(box);
-  auto* edit = new QLineEdit(QString::fromStdString(text), box);
-  auto* browse = new QPushButton("...", box);
-  browse->setFixedWidth(36);
-  row->addWidget(edit);
-  row->addWidget(browse);
-  layout()->addWidget(box);
-  connect(browse, &QPushButton::clicked, this, [this, edit, browseTitle] {
-    const QString chosen =
-        QFileDialog::getOpenFileName(this, browseTitle, edit->text(), texts::text(texts::kSqlFiles));
-    if (!chosen.isEmpty()) edit->setText(chosen);
+// A folder's row. The browsed folder of the first two gets a separator at
+// its end; the log folder is taken only when it exists.
+QLineEdit* ScanSettingsDialog::addFolderRow(const QString& group, const std::string& text, const QString& browseTitle,
+                                            bool appendSeparator) {
+  return addRow(group, text, [this, browseTitle, appendSeparator](const QString& current) {
+    QString chosen = QFileDialog::getExistingDirectory(this, browseTitle, current);
+    if (chosen.isEmpty()) return chosen;
+    if (appendSeparator) return chosen.endsWith('/') ? chosen : chosen + '/';
+    chosen = chosen.trimmed();
+    return QFileInfo(chosen).isDir() ? chosen : QString();
   });
-  return edit;
+}
+
+// A file's row, for SQL files.
+QLineEdit* ScanSettingsDialog::addFileRow(const QString& group, const std::string& text, const QString& browseTitle) {
+  return addRow(group, text, [this, browseTitle](const QString& current) {
+    return QFileDialog::getOpenFileName(this, browseTitle, current, texts::text(texts::kSqlFiles));
+  });
 }
 
 ScanSettings ScanSettingsDialog::settings() const {

@@ -4,6 +4,8 @@
 // statements for tables whose .frm is gone, typed or browsed. The session checks the choice and asks again
 // with its message when something is wrong.
 
+#include <functional>
+
 #include <QDialog>
 
 #include "session/scan_settings.h"
@@ -24,6 +26,7 @@ class ScanSettingsDialog : public QDialog {
   QLineEdit* definitionsEdit() const { return definitions_; }
 
  private:
+  QLineEdit* addRow(const QString& group, const std::string& text, std::function<QString(const QString&)> browse);
   QLineEdit* addFolderRow(const QString& group, const std::string& text, const QString& browseTitle,
                           bool appendSeparator);
   QLineEdit* database_;
