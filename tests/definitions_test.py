@@ -83,6 +83,19 @@ def without_definitions(source, target):
                 os.remove(path)
 
 
+def sakila_without_frm(work, relative):
+    """MySQL 5.5's Sakila tablespaces in `work`/`relative`, without their .frm
+    files, and the full dump shipped beside them unpacked in `work`."""
+    folder = os.path.join(work, relative)
+    os.makedirs(folder)
+    for path in glob.glob(os.path.join(SAKILA_55, "*.ibd")):
+        shutil.copy(path, folder)
+    dump = os.path.join(work, "sakila.sql")
+    with gzip.open(os.path.join(SAKILA_55, "sakila-rows.sql.gz")) as f, open(dump, "wb") as out:
+        shutil.copyfileobj(f, out)
+    return folder, dump
+
+
 def rows(folder, database, table, *options):
     return recover("rows", folder, database, table, "--all", "--full", *options)
 
@@ -146,13 +159,7 @@ class Sakila55(unittest.TestCase):
 
     def setUp(self):
         self.work = tempfile.mkdtemp()
-        self.folder = os.path.join(self.work, "sakila")
-        os.mkdir(self.folder)
-        for path in glob.glob(os.path.join(SAKILA_55, "*.ibd")):
-            shutil.copy(path, self.folder)
-        self.dump = os.path.join(self.work, "sakila.sql")
-        with gzip.open(os.path.join(SAKILA_55, "sakila-rows.sql.gz")) as f, open(self.dump, "wb") as out:
-            shutil.copyfileobj(f, out)
+        self.folder, self.dump = sakila_without_frm(self.work, "sakila")
 
     def tearDown(self):
         shutil.rmtree(self.work)
@@ -286,13 +293,7 @@ class LostTables(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.work = tempfile.mkdtemp()
-        cls.folder = os.path.join(cls.work, "files", "sakila")
-        os.makedirs(cls.folder)
-        for path in glob.glob(os.path.join(SAKILA_55, "*.ibd")):
-            shutil.copy(path, cls.folder)
-        cls.dump = os.path.join(cls.work, "sakila.sql")
-        with gzip.open(os.path.join(SAKILA_55, "sakila-rows.sql.gz")) as f, open(cls.dump, "wb") as out:
-            shutil.copyfileobj(f, out)
+        cls.folder, cls.dump = sakila_without_frm(cls.work, os.path.join("files", "sakila"))
 
     @classmethod
     def tearDownClass(cls):
